@@ -1,0 +1,17 @@
+#pragma once
+#include <optional>
+#include <string>
+
+namespace quorvela {
+
+class DeviceInfo {
+public:
+    virtual ~DeviceInfo() = default;
+    virtual std::string systemName() const = 0;
+    virtual std::string systemVersion() const = 0;
+    virtual std::string model() const = 0;
+    /// A per-vendor device identifier, when the platform has one.
+    virtual std::optional<std::string> vendorIdentifier() const = 0;
+};
+
+}  // namespace quorvela

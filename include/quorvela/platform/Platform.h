@@ -1,0 +1,45 @@
+#pragma once
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "quorvela/platform/BackgroundTasks.h"
+#include "quorvela/platform/Bundle.h"
+#include "quorvela/platform/Clock.h"
+#include "quorvela/platform/DeviceInfo.h"
+#include "quorvela/platform/Dispatcher.h"
+#include "quorvela/platform/HttpClient.h"
+#include "quorvela/platform/KeyValueStore.h"
+#include "quorvela/platform/SecureStore.h"
+#include "quorvela/platform/SystemLog.h"
+
+namespace quorvela {
+
+/// Where the default ports keep and find things.
+struct PlatformOptions {
+    /// Folder of the key-value store and the secure items; default: the
+    /// user's data folder ($XDG_DATA_HOME/quorvela or ~/.local/share/quorvela).
+    std::optional<std::string> dataDir;
+    /// The host's resource folder; default: the current folder.
+    std::optional<std::string> bundleDir;
+    HttpClientOptions http;
+};
+
+/// The platform services the library uses, one port each. A host or a test may
+/// replace any port before the first `Quorvela::configure`.
+struct Platform {
+    std::shared_ptr<KeyValueStore> keyValueStore;
+    std::shared_ptr<SecureStore> secureStore;
+    std::shared_ptr<Bundle> bundle;
+    std::shared_ptr<HttpClient> http;
+    std::shared_ptr<Dispatcher> dispatcher;
+    std::shared_ptr<BackgroundTasks> backgroundTasks;
+    std::shared_ptr<SystemLog> systemLog;
+    std::shared_ptr<Clock> clock;
+    std::shared_ptr<DeviceInfo> deviceInfo;
+
+    /// The default implementations of every port.
+    static std::shared_ptr<Platform> makeDefault(const PlatformOptions& options = {});
+};
+
+}  // namespace quorvela

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: the dev build with all
+# tests, the unit tests under AddressSanitizer+UBSan, the stress tests under
+# ThreadSanitizer, and a short smoke run of every fuzz target.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+./scripts/bootstrap.sh
+
+jobs=$(nproc)
+status=0
+
+step() { printf '\n==== %s ====\n' "$*"; }
+
+step "dev build and all tests"
+cmake --preset dev >/dev/null
+cmake --build --preset dev -j "$jobs"
+ctest --preset dev -j "$jobs" || status=1
+
+step "unit tests under AddressSanitizer and UBSan"
+cmake --preset asan >/dev/null
+cmake --build --preset asan -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1 ctest --preset asan -j "$jobs" -L unit || status=1
+
+if compgen -G "tests/stress/*.cpp" >/dev/null; then
+  step "stress tests under ThreadSanitizer"
+  cmake --preset tsan >/dev/null
+  cmake --build --preset tsan -j "$jobs" --target stress
+  TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ctest --preset tsan -L stress || status=1
+fi
+
+if compgen -G "fuzz/*.cpp" >/dev/null; then
+  step "fuzz smoke runs"
+  cmake --preset fuzz >/dev/null
+  cmake --build --preset fuzz -j "$jobs"
+  ./scripts/fuzz-smoke.sh build/fuzz 20 || status=1
+fi
+
+exit $status
