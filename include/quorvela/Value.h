@@ -32,6 +32,12 @@ public:
     Value(long i) : v_(static_cast<std::int64_t>(i)) {}
     Value(long long i) : v_(static_cast<std::int64_t>(i)) {}
     Value(unsigned i) : v_(static_cast<std::int64_t>(i)) {}
+    /// Sizes and counts; one beyond the signed 64-bit range becomes a real.
+    Value(unsigned long i) : Value(static_cast<unsigned long long>(i)) {}
+    Value(unsigned long long i) {
+        if (i <= static_cast<unsigned long long>(INT64_MAX)) v_ = static_cast<std::int64_t>(i);
+        else v_ = static_cast<double>(i);
+    }
     Value(double d) : v_(d) {}
     Value(const char* s) : v_(std::string(s)) {}
     Value(std::string s) : v_(std::move(s)) {}

@@ -1,0 +1,204 @@
+// CurlHttpClient failures that need no TLS server: refused connections, a
+// silent peer, shutdown with transfers open, and the dispatcher bookkeeping.
+// The HTTPS cases live in tests/unit/sandbox (they need the test CA).
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+
+#include "platform/CurlHttpClient.h"
+#include "platform/ThreadDispatcher.h"
+#include "support/TestSupport.h"
+
+namespace quorvela {
+namespace {
+
+using namespace std::chrono_literals;
+
+/// A loopback TCP socket that listens but never answers (the handshake is
+/// completed by the kernel, the TLS ClientHello is never read).
+class SilentListener {
+public:
+    SilentListener() {
+        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        EXPECT_EQ(::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        EXPECT_EQ(::listen(fd_, 64), 0);
+        socklen_t length = sizeof address;
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+    }
+    ~SilentListener() { close(); }
+    void close() {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+    }
+    /// Takes the waiting connection and closes it, ending the client's transfer.
+    void dropNextConnection() {
+        int connection = ::accept(fd_, nullptr, nullptr);
+        if (connection >= 0) ::close(connection);
+    }
+    int port() const { return port_; }
+    std::string url() const { return "https://127.0.0.1:" + std::to_string(port_) + "/x"; }
+
+private:
+    int fd_ = -1;
+    int port_ = 0;
+};
+
+/// A port nobody listens on: bound once, then released.
+int closedPort() {
+    SilentListener listener;
+    int port = listener.port();
+    listener.close();
+    return port;
+}
+
+/// Collects completions and counts them per tag.
+class Completions {
+public:
+    HttpClient::Completion make(int tag) {
+        return [this, tag](HttpResult result) {
+            std::lock_guard lock(mutex_);
+            results_.emplace_back(tag, std::move(result));
+            changed_.notify_all();
+        };
+    }
+    bool waitFor(std::size_t count) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, 30s, [&] { return results_.size() >= count; });
+    }
+    std::vector<std::pair<int, HttpResult>> results() {
+        std::lock_guard lock(mutex_);
+        return results_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<std::pair<int, HttpResult>> results_;
+};
+
+class CurlHttpClientTest : public ::testing::Test {
+protected:
+    std::shared_ptr<ThreadDispatcher> dispatcher = std::make_shared<ThreadDispatcher>(2);
+};
+
+TEST_F(CurlHttpClientTest, RefusedConnectionFailsWithCurlsText) {
+    CurlHttpClient client({}, dispatcher);
+    const std::string url = "https://127.0.0.1:" + std::to_string(closedPort()) + "/";
+    Completions completions;
+    client.get(url, 10s, completions.make(1));
+    ASSERT_TRUE(completions.waitFor(1));
+    HttpResult result = completions.results().front().second;
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.error.find("onnect"), std::string::npos) << result.error;
+
+    HttpResult blocking = client.getBlocking(url, 10s);
+    EXPECT_FALSE(blocking.ok);
+    EXPECT_FALSE(blocking.error.empty());
+}
+
+TEST_F(CurlHttpClientTest, ManyFailingGetsCompleteExactlyOnceEach) {
+    CurlHttpClient client({}, dispatcher);
+    const std::string url = "https://127.0.0.1:" + std::to_string(closedPort()) + "/";
+    Completions completions;
+    constexpr int kCount = 40;
+    for (int i = 0; i < kCount; ++i) client.get(url, 10s, completions.make(i));
+    ASSERT_TRUE(completions.waitFor(kCount));
+    ASSERT_TRUE(dispatcher->waitIdle(10s));
+    auto results = completions.results();
+    ASSERT_EQ(results.size(), static_cast<std::size_t>(kCount));
+    std::vector<int> seen(kCount, 0);
+    for (auto& [tag, result] : results) {
+        ++seen[tag];
+        EXPECT_FALSE(result.ok);
+    }
+    for (int i = 0; i < kCount; ++i) EXPECT_EQ(seen[i], 1) << "tag " << i;
+}
+
+TEST_F(CurlHttpClientTest, SilentPeerTimesOut) {
+    SilentListener listener;
+    CurlHttpClient client({}, dispatcher);
+    Completions completions;
+    client.get(listener.url(), 200ms, completions.make(1));
+    ASSERT_TRUE(completions.waitFor(1));
+    HttpResult result = completions.results().front().second;
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.error.find("timed out"), std::string::npos) << result.error;
+
+    HttpResult blocking = client.getBlocking(listener.url(), 200ms);
+    EXPECT_FALSE(blocking.ok);
+    EXPECT_NE(blocking.error.find("timed out"), std::string::npos) << blocking.error;
+}
+
+TEST_F(CurlHttpClientTest, WaitIdleCoversTheTransferAndItsCompletion) {
+    SilentListener listener;
+    CurlHttpClient client({}, dispatcher);
+    std::atomic<int> completed{0};
+    client.get(listener.url(), 60s, [&](HttpResult) { ++completed; });
+    // The peer never answers, so the dispatcher cannot be idle yet.
+    EXPECT_FALSE(dispatcher->waitIdle(100ms));
+    EXPECT_EQ(completed.load(), 0);
+    listener.dropNextConnection();
+    ASSERT_TRUE(dispatcher->waitIdle(10s));
+    EXPECT_EQ(completed.load(), 1);  // idle means the completion job has run too
+}
+
+TEST_F(CurlHttpClientTest, DestructionCancelsOpenTransfers) {
+    SilentListener listener;
+    Completions completions;
+    {
+        CurlHttpClient client({}, dispatcher);
+        for (int i = 0; i < 3; ++i) client.get(listener.url(), 300s, completions.make(i));
+        EXPECT_FALSE(dispatcher->waitIdle(50ms));
+    }  // must not wait for the 300 s time-out
+    ASSERT_TRUE(completions.waitFor(3));
+    ASSERT_TRUE(dispatcher->waitIdle(10s));
+    auto results = completions.results();
+    ASSERT_EQ(results.size(), 3u);
+    for (auto& [tag, result] : results) {
+        EXPECT_FALSE(result.ok);
+        EXPECT_EQ(result.error, "cancelled");
+    }
+}
+
+TEST_F(CurlHttpClientTest, RefusesAnythingButHttps) {
+    SilentListener listener;
+    CurlHttpClient client({}, dispatcher);
+    const std::vector<std::string> urls{"http://127.0.0.1:" + std::to_string(listener.port()) + "/",
+                                        "file:///etc/hostname", "ftp://127.0.0.1/"};
+    for (const std::string& url : urls) {
+        HttpResult result = client.getBlocking(url, 2s);
+        EXPECT_FALSE(result.ok) << url;
+        EXPECT_FALSE(result.error.empty()) << url;
+    }
+}
+
+TEST_F(CurlHttpClientTest, UnusableCaFileFailsEveryTransfer) {
+    test::TempDir dir;
+    const auto notPem = dir.write("ca.pem", "not a certificate");
+    const std::vector<std::string> caFiles{notPem.string(), (dir.path() / "missing.pem").string()};
+    for (const std::string& caFile : caFiles) {
+        HttpClientOptions options;
+        options.caFile = caFile;
+        CurlHttpClient client(options, dispatcher);
+        Completions completions;
+        client.get("https://127.0.0.1:1/", 2s, completions.make(1));
+        ASSERT_TRUE(completions.waitFor(1));
+        HttpResult result = completions.results().front().second;
+        EXPECT_FALSE(result.ok);
+        EXPECT_NE(result.error.find("CA file"), std::string::npos) << result.error;
+    }
+}
+
+}  // namespace
+}  // namespace quorvela
