@@ -1,0 +1,179 @@
+#pragma once
+// A joinable message channel of the service, with its inbox, geofences and
+// beacons, each list persisted in the key-value store under a key made from
+// the workspace's client id.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "quorvela/Value.h"
+
+namespace quorvela {
+
+class Message;
+class Geofence;
+class Beacon;
+class WorkspaceProtocol;
+struct Platform;
+
+/// Always held by std::shared_ptr (the workspace passes itself to its
+/// delegate). Every accessor is safe from any thread; inbox changes are
+/// serialised per workspace.
+class Workspace : public std::enable_shared_from_this<Workspace> {
+public:
+    using MessageList = std::vector<std::shared_ptr<Message>>;
+    using GeofenceList = std::vector<std::shared_ptr<Geofence>>;
+    using BeaconList = std::vector<std::shared_ptr<Beacon>>;
+
+    /// Defaults (empty client id, name and public key; not subscribed; no
+    /// callback address), then the three lists loaded from the stores of the
+    /// empty client id. `platform` supplies the key-value store.
+    explicit Workspace(std::shared_ptr<Platform> platform);
+    static std::shared_ptr<Workspace> create(std::shared_ptr<Platform> platform);
+
+    /// Restores a workspace from its archive dictionary, then reloads the three
+    /// lists from the stores of the restored client id.
+    static std::shared_ptr<Workspace> initWithCoder(std::shared_ptr<Platform> platform,
+                                                    const Value::Dictionary& archive);
+    /// The archive dictionary ("name", "clientId", "publicKey", "callbackURL",
+    /// "subscribed"); rewrites the three stores from the current lists.
+    Value::Dictionary encodeWithCoder() const;
+
+    /// "Workspace": the stem of the facade's workspace-list store keys.
+    static std::string key();
+
+    /// The stored form of a list of workspaces (archiving rewrites each
+    /// workspace's stores), and the list read back from it: empty when
+    /// nothing readable is stored.
+    static Value archiveList(const std::vector<std::shared_ptr<Workspace>>& workspaces);
+    static std::vector<std::shared_ptr<Workspace>> unarchiveList(const std::shared_ptr<Platform>& platform,
+                                                                 const Value& stored);
+
+    Workspace(const Workspace&) = delete;
+    Workspace& operator=(const Workspace&) = delete;
+    ~Workspace();
+
+    // Properties.
+    std::optional<std::string> clientId() const;
+    void setClientId(std::optional<std::string> value);
+    std::optional<std::string> name() const;
+    void setName(std::optional<std::string> value);
+    std::optional<std::string> publicKey() const;
+    void setPublicKey(std::optional<std::string> value);
+    std::optional<std::string> callbackUrl() const;
+    void setCallbackUrl(std::optional<std::string> value);
+    bool subscribed() const;
+    void setSubscribed(bool value);
+
+    /// Synchronisation state flags (used by the synchronisation pass).
+    bool inProgress() const;
+    void setInProgress(bool value);
+    bool syncGeofence() const;
+    void setSyncGeofence(bool value);
+    bool syncBeacons() const;
+    void setSyncBeacons(bool value);
+
+    /// A time stamp slot for the host; the library neither sets nor reads it.
+    double lastPendingMessagesFetch() const;
+    void setLastPendingMessagesFetch(double value);
+
+    /// Strong reference, as the delegate outlives nothing else here.
+    std::shared_ptr<WorkspaceProtocol> delegate() const;
+    void setDelegate(std::shared_ptr<WorkspaceProtocol> delegate);
+
+    /// Equal when client id and public key are equal.
+    bool isEqual(const Workspace& other) const;
+    std::size_t hash() const;
+    bool operator==(const Workspace& other) const { return isEqual(other); }
+
+    /// Parser entry: "clientId", "name", "publicKey", "callbackUrl" store the
+    /// text; "subscribed" stores its lenient boolean reading; other keys are
+    /// ignored.
+    void setValue(const std::optional<std::string>& value, const std::string& key);
+
+    // Stores.
+    /// The list archived under `storeKey`; empty when nothing (or nothing
+    /// readable) is stored.
+    Value::Array loadDataFrom(const std::string& storeKey) const;
+    MessageList loadMessage() const;
+    GeofenceList loadGeofence() const;
+    BeaconList loadBeacons() const;
+    void saveMessages() const;
+    void saveGeofences() const;
+    void saveBeacons() const;
+    /// "<clientId>-messages", "<clientId>-geofences", "<clientId>-beacons".
+    std::string messagesStoreKey() const;
+    std::string geofencesStoreKey() const;
+    std::string beaconsStoreKey() const;
+
+    /// For the host: texts (null ones left out), "subscribed" as "YES"/"NO",
+    /// and the serialised lists.
+    Value::Dictionary serialize() const;
+
+    // Inbox.
+    /// A snapshot of the inbox, newest first.
+    MessageList getMessages() const;
+    /// Replaces the inbox in memory (does not write the store).
+    void setMessages(MessageList messages);
+    /// Deletes, replaces or inserts `message`, trims to "maxStoredMessages",
+    /// writes the store and then tells the delegate `pushReceived`.
+    void processMessage(const std::shared_ptr<Message>& message);
+    void addMessage(const std::shared_ptr<Message>& message, std::int32_t index);
+    void updateMessage(const std::shared_ptr<Message>& message, std::int32_t index);
+    void removeLastMessage(const std::shared_ptr<Message>& message);
+    void removeMessage(const std::shared_ptr<Message>& message, std::int32_t index);
+
+    // Geofences and beacons.
+    GeofenceList getGeofences() const;
+    void setGeofences(GeofenceList geofences);
+    BeaconList getBeacons() const;
+    void setBeacons(BeaconList beacons);
+    /// The beacons of type "BEACON" / "WIFI_BEACON", in list order.
+    BeaconList getBluetoothBeacons() const;
+    BeaconList getWifiBeacons() const;
+
+    // Synchronisation with the service (synchronize, fetches, sendMessage and
+    // the loader callbacks) is added with the workspace synchronisation.
+
+    const std::shared_ptr<Platform>& platform() const { return platform_; }
+
+private:
+    struct Fields {
+        std::optional<std::string> clientId{std::string()};
+        std::optional<std::string> name{std::string()};
+        std::optional<std::string> publicKey{std::string()};
+        std::optional<std::string> callbackUrl;
+        bool subscribed = false;
+        bool inProgress = false;
+        bool syncGeofence = false;
+        bool syncBeacons = false;
+        double lastPendingMessagesFetch = 0.0;
+        std::shared_ptr<WorkspaceProtocol> delegate;
+    };
+
+    struct NoLoad {};
+    Workspace(std::shared_ptr<Platform> platform, NoLoad);
+
+    std::string storeKey(const char* suffix) const;
+    void reloadLists();
+    void storeMessages(const MessageList& messages) const;
+    std::int32_t maxStoredMessages() const;
+
+    std::shared_ptr<Platform> platform_;
+    mutable std::mutex mutex_;        // the fields and the geofence / beacon lists
+    Fields fields_;
+    GeofenceList geofences_;
+    BeaconList beacons_;
+    // The inbox; held across a whole change and its store write, so that
+    // concurrent processMessage calls neither lose nor duplicate a message.
+    // Taken before mutex_, never after it.
+    mutable std::mutex inboxMutex_;
+    MessageList messages_;
+};
+
+}  // namespace quorvela

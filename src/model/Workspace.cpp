@@ -1,0 +1,396 @@
+#include "quorvela/Workspace.h"
+
+#include <functional>
+
+#include "model/RecordArchive.h"
+#include "quorvela/Beacon.h"
+#include "quorvela/Geofence.h"
+#include "quorvela/Message.h"
+#include "quorvela/WorkspaceProtocol.h"
+#include "quorvela/platform/Platform.h"
+
+namespace quorvela {
+
+namespace {
+
+constexpr const char* kMaxStoredMessagesKey = "maxStoredMessages";
+
+std::size_t textHash(const std::optional<std::string>& text) {
+    return text ? std::hash<std::string>{}(*text) : 0;
+}
+
+Workspace::BeaconList beaconsOfType(const Workspace::BeaconList& beacons, const char* type) {
+    Workspace::BeaconList out;
+    for (const auto& beacon : beacons)
+        if (beacon && beacon->type() == type) out.push_back(beacon);
+    return out;
+}
+
+template <class List>
+Value::Array serializeAll(const List& list) {
+    Value::Array out;
+    out.reserve(list.size());
+    for (const auto& record : list)
+        if (record) out.emplace_back(record->serialize());
+    return out;
+}
+
+}  // namespace
+
+Workspace::Workspace(std::shared_ptr<Platform> platform, NoLoad) : platform_(std::move(platform)) {}
+
+Workspace::Workspace(std::shared_ptr<Platform> platform) : platform_(std::move(platform)) { reloadLists(); }
+
+Workspace::~Workspace() = default;
+
+std::shared_ptr<Workspace> Workspace::create(std::shared_ptr<Platform> platform) {
+    return std::make_shared<Workspace>(std::move(platform));
+}
+
+std::shared_ptr<Workspace> Workspace::initWithCoder(std::shared_ptr<Platform> platform,
+                                                    const Value::Dictionary& archive) {
+    std::shared_ptr<Workspace> ws(new Workspace(std::move(platform), NoLoad{}));
+    {
+        std::lock_guard lock(ws->mutex_);
+        ws->fields_.name = RecordArchive::text(archive, "name");
+        ws->fields_.clientId = RecordArchive::text(archive, "clientId");
+        ws->fields_.publicKey = RecordArchive::text(archive, "publicKey");
+        ws->fields_.callbackUrl = RecordArchive::text(archive, "callbackURL");
+        ws->fields_.subscribed = RecordArchive::flag(archive, "subscribed");
+    }
+    ws->reloadLists();
+    return ws;
+}
+
+Value::Dictionary Workspace::encodeWithCoder() const {
+    Value::Dictionary archive;
+    {
+        std::lock_guard lock(mutex_);
+        RecordArchive::putText(archive, "name", fields_.name);
+        RecordArchive::putText(archive, "clientId", fields_.clientId);
+        RecordArchive::putText(archive, "publicKey", fields_.publicKey);
+        RecordArchive::putText(archive, "callbackURL", fields_.callbackUrl);
+        archive["subscribed"] = Value(fields_.subscribed);
+    }
+    saveMessages();
+    saveGeofences();
+    saveBeacons();
+    return archive;
+}
+
+std::string Workspace::key() { return "Workspace"; }
+
+Value Workspace::archiveList(const std::vector<std::shared_ptr<Workspace>>& workspaces) {
+    return RecordArchive::archiveRecords(workspaces);
+}
+
+std::vector<std::shared_ptr<Workspace>> Workspace::unarchiveList(const std::shared_ptr<Platform>& platform,
+                                                                 const Value& stored) {
+    std::vector<std::shared_ptr<Workspace>> workspaces;
+    if (auto array = RecordArchive::unarchive(stored)) {
+        workspaces.reserve(array->size());
+        for (const auto& element : *array) workspaces.push_back(initWithCoder(platform, *element.asDictionary()));
+    }
+    return workspaces;
+}
+
+// --- properties -------------------------------------------------------------
+
+std::optional<std::string> Workspace::clientId() const {
+    std::lock_guard lock(mutex_);
+    return fields_.clientId;
+}
+void Workspace::setClientId(std::optional<std::string> value) {
+    std::lock_guard lock(mutex_);
+    fields_.clientId = std::move(value);
+}
+std::optional<std::string> Workspace::name() const {
+    std::lock_guard lock(mutex_);
+    return fields_.name;
+}
+void Workspace::setName(std::optional<std::string> value) {
+    std::lock_guard lock(mutex_);
+    fields_.name = std::move(value);
+}
+std::optional<std::string> Workspace::publicKey() const {
+    std::lock_guard lock(mutex_);
+    return fields_.publicKey;
+}
+void Workspace::setPublicKey(std::optional<std::string> value) {
+    std::lock_guard lock(mutex_);
+    fields_.publicKey = std::move(value);
+}
+std::optional<std::string> Workspace::callbackUrl() const {
+    std::lock_guard lock(mutex_);
+    return fields_.callbackUrl;
+}
+void Workspace::setCallbackUrl(std::optional<std::string> value) {
+    std::lock_guard lock(mutex_);
+    fields_.callbackUrl = std::move(value);
+}
+bool Workspace::subscribed() const {
+    std::lock_guard lock(mutex_);
+    return fields_.subscribed;
+}
+void Workspace::setSubscribed(bool value) {
+    std::lock_guard lock(mutex_);
+    fields_.subscribed = value;
+}
+bool Workspace::inProgress() const {
+    std::lock_guard lock(mutex_);
+    return fields_.inProgress;
+}
+void Workspace::setInProgress(bool value) {
+    std::lock_guard lock(mutex_);
+    fields_.inProgress = value;
+}
+bool Workspace::syncGeofence() const {
+    std::lock_guard lock(mutex_);
+    return fields_.syncGeofence;
+}
+void Workspace::setSyncGeofence(bool value) {
+    std::lock_guard lock(mutex_);
+    fields_.syncGeofence = value;
+}
+bool Workspace::syncBeacons() const {
+    std::lock_guard lock(mutex_);
+    return fields_.syncBeacons;
+}
+void Workspace::setSyncBeacons(bool value) {
+    std::lock_guard lock(mutex_);
+    fields_.syncBeacons = value;
+}
+double Workspace::lastPendingMessagesFetch() const {
+    std::lock_guard lock(mutex_);
+    return fields_.lastPendingMessagesFetch;
+}
+void Workspace::setLastPendingMessagesFetch(double value) {
+    std::lock_guard lock(mutex_);
+    fields_.lastPendingMessagesFetch = value;
+}
+std::shared_ptr<WorkspaceProtocol> Workspace::delegate() const {
+    std::lock_guard lock(mutex_);
+    return fields_.delegate;
+}
+void Workspace::setDelegate(std::shared_ptr<WorkspaceProtocol> delegate) {
+    std::lock_guard lock(mutex_);
+    fields_.delegate = std::move(delegate);
+}
+
+bool Workspace::isEqual(const Workspace& other) const {
+    if (this == &other) return true;
+    return clientId() == other.clientId() && publicKey() == other.publicKey();
+}
+
+std::size_t Workspace::hash() const {
+    std::lock_guard lock(mutex_);
+    return textHash(fields_.clientId) ^ textHash(fields_.publicKey);
+}
+
+void Workspace::setValue(const std::optional<std::string>& value, const std::string& key) {
+    if (key == "clientId") {
+        setClientId(value);
+    } else if (key == "name") {
+        setName(value);
+    } else if (key == "publicKey") {
+        setPublicKey(value);
+    } else if (key == "callbackUrl") {
+        setCallbackUrl(value);
+    } else if (key == "subscribed") {
+        setSubscribed(value && Value(*value).boolValue());
+    }
+}
+
+// --- stores -----------------------------------------------------------------
+
+std::string Workspace::storeKey(const char* suffix) const {
+    // "%@-suffix": a null client id reads as "(null)".
+    return clientId().value_or("(null)") + suffix;
+}
+std::string Workspace::messagesStoreKey() const { return storeKey("-messages"); }
+std::string Workspace::geofencesStoreKey() const { return storeKey("-geofences"); }
+std::string Workspace::beaconsStoreKey() const { return storeKey("-beacons"); }
+
+Value::Array Workspace::loadDataFrom(const std::string& storeKey) const {
+    if (!platform_ || !platform_->keyValueStore) return {};
+    return RecordArchive::unarchive(platform_->keyValueStore->get(storeKey)).value_or(Value::Array());
+}
+
+Workspace::MessageList Workspace::loadMessage() const {
+    MessageList list;
+    for (const auto& record : loadDataFrom(messagesStoreKey()))
+        list.push_back(Message::initWithCoder(*record.asDictionary()));
+    return list;
+}
+
+Workspace::GeofenceList Workspace::loadGeofence() const {
+    GeofenceList list;
+    for (const auto& record : loadDataFrom(geofencesStoreKey()))
+        list.push_back(Geofence::initWithCoder(*record.asDictionary()));
+    return list;
+}
+
+Workspace::BeaconList Workspace::loadBeacons() const {
+    BeaconList list;
+    for (const auto& record : loadDataFrom(beaconsStoreKey()))
+        list.push_back(Beacon::initWithCoder(*record.asDictionary()));
+    return list;
+}
+
+void Workspace::reloadLists() {
+    auto messages = loadMessage();
+    auto geofences = loadGeofence();
+    auto beacons = loadBeacons();
+    {
+        std::lock_guard lock(inboxMutex_);
+        messages_ = std::move(messages);
+    }
+    std::lock_guard lock(mutex_);
+    geofences_ = std::move(geofences);
+    beacons_ = std::move(beacons);
+}
+
+void Workspace::storeMessages(const MessageList& messages) const {
+    if (!platform_ || !platform_->keyValueStore) return;
+    platform_->keyValueStore->set(messagesStoreKey(), RecordArchive::archiveRecords(messages));
+}
+
+void Workspace::saveMessages() const {
+    std::lock_guard lock(inboxMutex_);
+    storeMessages(messages_);
+}
+
+void Workspace::saveGeofences() const {
+    if (!platform_ || !platform_->keyValueStore) return;
+    const auto key = geofencesStoreKey();
+    platform_->keyValueStore->set(key, RecordArchive::archiveRecords(getGeofences()));
+}
+
+void Workspace::saveBeacons() const {
+    if (!platform_ || !platform_->keyValueStore) return;
+    const auto key = beaconsStoreKey();
+    platform_->keyValueStore->set(key, RecordArchive::archiveRecords(getBeacons()));
+}
+
+Value::Dictionary Workspace::serialize() const {
+    Value::Dictionary dictionary;
+    {
+        std::lock_guard lock(mutex_);
+        RecordArchive::putText(dictionary, "name", fields_.name);
+        RecordArchive::putText(dictionary, "clientId", fields_.clientId);
+        RecordArchive::putText(dictionary, "publicKey", fields_.publicKey);
+        RecordArchive::putText(dictionary, "callbackURL", fields_.callbackUrl);
+        dictionary["subscribed"] = Value(fields_.subscribed ? "YES" : "NO");
+    }
+    dictionary["messages"] = Value(serializeAll(getMessages()));
+    dictionary["geofences"] = Value(serializeAll(getGeofences()));
+    dictionary["beacons"] = Value(serializeAll(getBeacons()));
+    return dictionary;
+}
+
+// --- inbox ------------------------------------------------------------------
+
+Workspace::MessageList Workspace::getMessages() const {
+    std::lock_guard lock(inboxMutex_);
+    return messages_;
+}
+
+void Workspace::setMessages(MessageList messages) {
+    std::lock_guard lock(inboxMutex_);
+    messages_ = std::move(messages);
+}
+
+std::int32_t Workspace::maxStoredMessages() const {
+    if (!platform_ || !platform_->keyValueStore) return 0;
+    // Taken as a 32-bit integer, as the setting always was.
+    return static_cast<std::int32_t>(platform_->keyValueStore->get(kMaxStoredMessagesKey).integerValue());
+}
+
+void Workspace::processMessage(const std::shared_ptr<Message>& message) {
+    if (!message) return;
+    const std::int32_t limit = maxStoredMessages();
+    const bool deleted = message->status() == "DELETED";
+    const auto blastID = message->blastID();
+    const auto id = message->id();
+    {
+        std::lock_guard lock(inboxMutex_);
+        auto match = messages_.end();
+        for (auto it = messages_.begin(); it != messages_.end(); ++it) {
+            if (*it && (*it)->blastID() == blastID && (*it)->id() == id) {
+                match = it;
+                break;
+            }
+        }
+        bool changed = false;
+        if (deleted) {
+            if (match != messages_.end()) {
+                messages_.erase(match);
+                changed = true;
+            }
+        } else {
+            if (match != messages_.end()) {
+                *match = message;
+            } else {
+                messages_.insert(messages_.begin(), message);
+            }
+            changed = true;
+            // Oldest messages go first; 0 or a negative limit means no limit.
+            if (limit >= 1 && messages_.size() > static_cast<std::size_t>(limit))
+                messages_.resize(static_cast<std::size_t>(limit));
+        }
+        // One write per call holds every change of it, trimming included.
+        if (changed) storeMessages(messages_);
+    }
+    if (auto listener = delegate()) listener->pushReceived(message, weak_from_this().lock());
+}
+
+void Workspace::addMessage(const std::shared_ptr<Message>& message, std::int32_t index) {
+    std::lock_guard lock(inboxMutex_);
+    if (index < 0 || static_cast<std::size_t>(index) > messages_.size()) return;
+    messages_.insert(messages_.begin() + index, message);
+    storeMessages(messages_);
+}
+
+void Workspace::updateMessage(const std::shared_ptr<Message>& message, std::int32_t index) {
+    std::lock_guard lock(inboxMutex_);
+    if (index < 0 || static_cast<std::size_t>(index) >= messages_.size()) return;
+    messages_[static_cast<std::size_t>(index)] = message;
+    storeMessages(messages_);
+}
+
+void Workspace::removeLastMessage(const std::shared_ptr<Message>& /*message*/) {
+    std::lock_guard lock(inboxMutex_);
+    if (messages_.empty()) return;
+    messages_.pop_back();
+    storeMessages(messages_);
+}
+
+void Workspace::removeMessage(const std::shared_ptr<Message>& /*message*/, std::int32_t index) {
+    std::lock_guard lock(inboxMutex_);
+    if (index < 0 || static_cast<std::size_t>(index) >= messages_.size()) return;
+    messages_.erase(messages_.begin() + index);
+    storeMessages(messages_);
+}
+
+// --- geofences and beacons --------------------------------------------------
+
+Workspace::GeofenceList Workspace::getGeofences() const {
+    std::lock_guard lock(mutex_);
+    return geofences_;
+}
+void Workspace::setGeofences(GeofenceList geofences) {
+    std::lock_guard lock(mutex_);
+    geofences_ = std::move(geofences);
+}
+Workspace::BeaconList Workspace::getBeacons() const {
+    std::lock_guard lock(mutex_);
+    return beacons_;
+}
+void Workspace::setBeacons(BeaconList beacons) {
+    std::lock_guard lock(mutex_);
+    beacons_ = std::move(beacons);
+}
+Workspace::BeaconList Workspace::getBluetoothBeacons() const { return beaconsOfType(getBeacons(), "BEACON"); }
+Workspace::BeaconList Workspace::getWifiBeacons() const { return beaconsOfType(getBeacons(), "WIFI_BEACON"); }
+
+}  // namespace quorvela

@@ -1,0 +1,99 @@
+#include "protocol/EventLogger.h"
+
+#include <fmt/format.h>
+
+#include "protocol/HttpRequest.h"
+#include "protocol/PercentEncoding.h"
+#include "protocol/ServiceEndpoints.h"
+#include "protocol/SignedUrl.h"
+#include "quorvela/Workspace.h"
+
+namespace quorvela {
+
+namespace {
+
+// A stored value as "%@" writes it; nothing when the key is absent.
+std::optional<std::string> storedText(const Platform& platform, const char* key) {
+    if (!platform.keyValueStore) return std::nullopt;
+    const Value value = platform.keyValueStore->get(key);
+    if (value.isNull()) return std::nullopt;
+    return value.describe();
+}
+
+std::string encoded(const std::optional<std::string>& value) {
+    return PercentEncoding::encodePath(SignedUrl::render(value));
+}
+
+}  // namespace
+
+EventLogger::EventLogger(std::shared_ptr<Platform> platform, ClientCredentials credentials,
+                         std::optional<Location> lastLocation)
+    : platform_(std::move(platform)), credentials_(std::move(credentials)), lastLocation_(lastLocation) {}
+
+void EventLogger::debugMessage(const Platform& platform, const std::string& message) {
+    if (platform.keyValueStore && platform.keyValueStore->get("LoggingDisabled").boolValue()) return;
+    if (platform.systemLog) platform.systemLog->write("QUORVELA-DEBUG: " + message);
+}
+
+std::string EventLogger::eventUrl(const std::optional<std::string>& eventType,
+                                  const std::optional<std::string>& extraInfo,
+                                  const std::optional<std::string>& campaignName,
+                                  const std::shared_ptr<Workspace>& workspace) const {
+    const auto client = workspace ? workspace->clientId() : credentials_.clientID;
+    std::string url = eventsUrl() + "deviceid=" + SignedUrl::render(storedText(*platform_, "deviceUniqueID")) +
+                      "&client=" + SignedUrl::render(client) + "&app=" + encoded(credentials_.appName) +
+                      "&platform=IOS&eventtype=" + encoded(eventType);
+    if (lastLocation_) {
+        url += fmt::format("&latitude={:f}&longitude={:f}", lastLocation_->latitude, lastLocation_->longitude);
+    }
+    if (auto mobile = storedText(*platform_, "clientUserID")) url += "&mobile=" + encoded(mobile);
+    if (extraInfo) url += "&extrainfo=" + encoded(extraInfo);
+    if (auto address = storedText(*platform_, "ipAddress")) url += "&address=" + encoded(address);
+    if (campaignName) url += "&campaign_name=" + encoded(campaignName);
+    url += "&version=";
+    url += kVersion;
+    return url;
+}
+
+void EventLogger::logEvent(const std::optional<std::string>& eventType, const std::optional<std::string>& extraInfo,
+                           const std::optional<std::string>& campaignName, const std::shared_ptr<Workspace>& workspace,
+                           Completion completion) {
+    setCompletion(std::move(completion));
+    const std::string url = eventUrl(eventType, extraInfo, campaignName, workspace);
+    debugMessage(*platform_, "Analytics: " + url);
+    auto request = HttpRequest::create(platform_);
+    request->setDelegate(shared_from_this());
+    request->makeGetRequestToUrl(url, "Analytics");
+}
+
+void EventLogger::logEvent(const std::optional<std::string>& eventType, const std::optional<std::string>& extraInfo,
+                           const std::optional<std::string>& campaignName,
+                           const std::shared_ptr<Workspace>& workspace) {
+    logEvent(eventType, extraInfo, campaignName, workspace, nullptr);
+}
+
+void EventLogger::logEvent(const std::optional<std::string>& eventType,
+                           const std::optional<std::string>& extraInfo) {
+    logEvent(eventType, extraInfo, std::nullopt, nullptr, nullptr);
+}
+
+EventLogger::Completion EventLogger::completion() const {
+    std::lock_guard lock(mutex_);
+    return completion_;
+}
+
+void EventLogger::setCompletion(Completion completion) {
+    std::lock_guard lock(mutex_);
+    completion_ = std::move(completion);
+}
+
+void EventLogger::response(const std::string& /*body*/) {
+    debugMessage(*platform_, "Analytics: completed successfully");
+    if (auto done = completion()) done(0);
+}
+
+void EventLogger::requestError(const RequestError& /*error*/) {
+    if (auto done = completion()) done(2);
+}
+
+}  // namespace quorvela

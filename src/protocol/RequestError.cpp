@@ -1,0 +1,7 @@
+#include "protocol/RequestError.h"
+
+namespace quorvela {
+
+std::string RequestError::text() const { return localizedDescription + " " + Value(userInfo).describe(); }
+
+}  // namespace quorvela

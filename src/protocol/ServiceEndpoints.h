@@ -1,0 +1,24 @@
+#pragma once
+// Where the service lives. The hosts are fixed at build time; hosts and tests
+// reach a local stand-in through the HTTP client's connect-to option instead.
+#include <string>
+
+#ifndef QUORVELA_SERVICE_HOST
+#define QUORVELA_SERVICE_HOST "service.quorvela.example"
+#endif
+#ifndef QUORVELA_IPECHO_HOST
+#define QUORVELA_IPECHO_HOST "ip.quorvela.example"
+#endif
+
+namespace quorvela {
+
+/// Base of every signed REST call, without a trailing slash.
+inline std::string serviceBaseUrl() { return "https://" QUORVELA_SERVICE_HOST "/quorvela-staging/rest/message"; }
+
+/// The analytics endpoint; its query keys follow the "?" directly.
+inline std::string eventsUrl() { return "https://" QUORVELA_SERVICE_HOST "/events/?"; }
+
+/// The public IP-echo service (answers with the caller's address as text).
+inline std::string ipEchoUrl() { return "https://" QUORVELA_IPECHO_HOST "/"; }
+
+}  // namespace quorvela

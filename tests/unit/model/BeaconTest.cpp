@@ -1,0 +1,148 @@
+#include <gtest/gtest.h>
+
+#include "model/RecordArchive.h"
+#include "quorvela/Beacon.h"
+#include "quorvela/CreatingBeaconException.h"
+#include "quorvela/platform/BeaconRegion.h"
+
+namespace quorvela {
+namespace {
+
+using Text = std::optional<std::string>;
+constexpr const char* kUuid = "E2C56DB5-DFFB-48D2-B060-D0F5A71096E0";
+
+const char* const kTextKeys[] = {"regionId", "name",   "type",   "eventType", "msgTitle",     "msgContent",
+                                 "appName",  "timezone", "update", "clientId", "uuid",         "major",
+                                 "minor",    "manufacturer", "distanceString"};
+
+TEST(Beacon, NewBeaconIsAllNull) {
+    Beacon b;
+    EXPECT_EQ(b.regionId(), std::nullopt);
+    EXPECT_EQ(b.type(), std::nullopt);
+    EXPECT_FALSE(b.activated());
+    const auto s = b.serialize();
+    EXPECT_EQ(s.size(), 16u);
+    for (const char* key : kTextKeys) EXPECT_EQ(s.at(key), Value("")) << key;
+    EXPECT_EQ(s.at("activated"), Value("false"));
+}
+
+TEST(Beacon, SetValueStoresTextsAndReadsTheFlagLeniently) {
+    Beacon b;
+    for (const char* key : kTextKeys) b.setValue(std::string("v-") + key, key);
+    b.setValue(std::string("x"), "geoFenceId");
+    b.setValue(std::string("x"), "Major");
+    const auto s = b.serialize();
+    for (const char* key : kTextKeys) EXPECT_EQ(s.at(key), Value(std::string("v-") + key)) << key;
+    EXPECT_EQ(s.count("geoFenceId"), 0u);
+
+    struct Row {
+        Text text;
+        bool flag;
+    };
+    const Row rows[] = {{"YES", true}, {"true", true}, {"1", true},     {"+0012", true}, {"T", true},
+                        {"no", false}, {"0", false},   {"-0", false},   {"", false},     {std::nullopt, false}};
+    for (const auto& row : rows) {
+        b.setActivated(!row.flag);
+        b.setValue(row.text, "activated");
+        EXPECT_EQ(b.activated(), row.flag) << row.text.value_or("(null)");
+        EXPECT_EQ(b.serialize().at("activated"), Value(row.flag ? "true" : "false"));
+    }
+    b.setValue(std::nullopt, "uuid");
+    EXPECT_EQ(b.uuid(), std::nullopt);
+}
+
+TEST(Beacon, ArchiveRoundTripKeepsSixteenValuesAndNulls) {
+    auto full = Beacon::create();
+    for (const char* key : kTextKeys) full->setValue(std::string("value of ") + key, key);
+    full->setActivated(true);
+    auto sparse = Beacon::create();
+    sparse->setRegionId(std::string("only"));
+    sparse->setMinor(std::string(""));
+
+    const auto restored =
+        RecordArchive::unarchiveRecords<Beacon>(RecordArchive::archiveRecords(std::vector{full, sparse}));
+    ASSERT_EQ(restored.size(), 2u);
+    EXPECT_EQ(restored[0]->encodeWithCoder(), full->encodeWithCoder());
+    EXPECT_EQ(restored[0]->encodeWithCoder().size(), 16u);
+    EXPECT_TRUE(restored[0]->activated());
+    EXPECT_EQ(restored[0]->distanceString(), "value of distanceString");
+    EXPECT_EQ(restored[1]->regionId(), "only");
+    EXPECT_EQ(restored[1]->minor(), std::optional<std::string>(""));
+    EXPECT_EQ(restored[1]->major(), std::nullopt);
+    EXPECT_FALSE(restored[1]->activated());
+}
+
+TEST(Beacon, MajorAndMinorWrapToSixteenBits) {
+    struct Row {
+        Text major, minor;
+        std::uint16_t expectedMajor, expectedMinor;
+    };
+    const Row rows[] = {
+        {"1", "2", 1, 2},           {"65535", "0", 65535, 0},   {"65536", "65537", 0, 1},
+        {"-1", "-2", 65535, 65534}, {" 7x", "abc", 7, 0},        {"", std::nullopt, 0, 0},
+        {"131073", "12.9", 1, 12},
+    };
+    for (const auto& row : rows) {
+        Beacon b;
+        b.setRegionId(std::string("B1"));
+        b.setUuid(std::string(kUuid));
+        b.setMajor(row.major);
+        b.setMinor(row.minor);
+        const auto region = b.toBeaconRegion();
+        ASSERT_TRUE(region);
+        EXPECT_EQ(region->major(), row.expectedMajor) << row.major.value_or("(null)");
+        EXPECT_EQ(region->minor(), row.expectedMinor) << row.minor.value_or("(null)");
+        EXPECT_EQ(region->identifier(), "B1");
+        EXPECT_EQ(region->proximityUUID(), kUuid);
+    }
+}
+
+TEST(Beacon, EventTypeChoosesTheNotifications) {
+    struct Row {
+        Text eventType;
+        bool entry, exit;
+    };
+    const Row rows[] = {{"ENTER", true, false}, {"EXIT", false, true}, {"exit", true, true},
+                        {"", true, true},       {std::nullopt, true, true}};
+    for (const auto& row : rows) {
+        Beacon b;
+        b.setRegionId(std::string("B"));
+        b.setUuid(std::string("e2c56db5-dffb-48d2-b060-d0f5a71096e0"));
+        b.setEventType(row.eventType);
+        const auto region = b.toBeaconRegion();
+        EXPECT_EQ(region->proximityUUID(), kUuid);  // canonical upper case
+        EXPECT_EQ(region->notifyOnEntry(), row.entry) << row.eventType.value_or("(null)");
+        EXPECT_EQ(region->notifyOnExit(), row.exit) << row.eventType.value_or("(null)");
+    }
+}
+
+TEST(Beacon, InvalidUuidRaisesCreatingBeaconException) {
+    const Text bad[] = {"MyHomeWifi",
+                        "",
+                        std::nullopt,
+                        "E2C56DB5DFFB48D2B060D0F5A71096E0",
+                        "E2C56DB5-DFFB-48D2-B060-D0F5A71096E",
+                        "E2C56DB5-DFFB-48D2-B060-D0F5A71096E0F",
+                        "G2C56DB5-DFFB-48D2-B060-D0F5A71096E0",
+                        "E2C56DB5-DFFB-48D2-B060_D0F5A71096E0",
+                        "{E2C56DB5-DFFB-48D2-B060-D0F5A71096E}"};
+    for (const auto& uuid : bad) {
+        Beacon b;
+        b.setRegionId(std::string("B"));
+        b.setName(std::string("Campaign"));
+        b.setUuid(uuid);
+        try {
+            b.toBeaconRegion();
+            ADD_FAILURE() << "no exception for " << uuid.value_or("(null)");
+        } catch (const CreatingBeaconException& e) {
+            EXPECT_EQ(e.name(), "CreatingBeaconException");
+            EXPECT_EQ(e.reason(), "Error in data of Beacon");
+            EXPECT_EQ(e.userInfo(), b.serialize());
+            EXPECT_EQ(e.userInfo().at("name"), Value("Campaign"));
+        }
+        EXPECT_EQ(b.uuid(), uuid);  // the beacon itself is unchanged
+    }
+}
+
+}  // namespace
+}  // namespace quorvela

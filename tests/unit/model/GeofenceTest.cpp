@@ -1,0 +1,229 @@
+#include <cmath>
+#include <limits>
+
+#include <gtest/gtest.h>
+
+#include "model/RecordArchive.h"
+#include "quorvela/CreatingGeofenceException.h"
+#include "quorvela/Geofence.h"
+#include "quorvela/platform/CircularRegion.h"
+#include "quorvela/platform/LocationManager.h"
+
+namespace quorvela {
+namespace {
+
+using Text = std::optional<std::string>;
+
+TEST(Geofence, Defaults) {
+    Geofence g;
+    EXPECT_EQ(g.type(), "GEOFENCE");
+    EXPECT_EQ(g.regionId(), "");
+    EXPECT_EQ(g.geoFenceId(), "");
+    EXPECT_FALSE(g.activated());
+    EXPECT_EQ(g.latitude(), std::nullopt);
+    EXPECT_EQ(g.radius(), std::nullopt);
+    EXPECT_EQ(g.creationTime(), std::nullopt);
+
+    const auto s = g.serialize();
+    EXPECT_EQ(s.size(), 15u);
+    EXPECT_EQ(s.at("latitude"), Value(0.0));  // null numbers serialise as 0
+    EXPECT_EQ(s.at("radius"), Value(0.0));
+    EXPECT_EQ(s.at("activated"), Value(false));
+    EXPECT_EQ(s.count("creationTime"), 0u);
+}
+
+TEST(Geofence, SetValueReadsNumbersAndFlagsLeniently) {
+    struct Row {
+        const char* key;
+        Text text;
+        std::optional<double> number;  // expected number (for numeric keys)
+        bool flag;                     // expected flag (for "activated")
+    };
+    const Row rows[] = {
+        {"radius", "150.7", 150.0, false},
+        {"radius", " 42abc", 42.0, false},
+        {"radius", "", 0.0, false},
+        {"radius", std::nullopt, 0.0, false},
+        {"radius", "-30", -30.0, false},
+        {"radius", "99999999999", 2147483647.0, false},
+        {"latitude", "150.7", 150.7, false},
+        {"latitude", " 42abc", 42.0, false},
+        {"latitude", "-12.5e1x", -125.0, false},
+        {"latitude", "", 0.0, false},
+        {"latitude", std::nullopt, 0.0, false},
+        {"longitude", "abc", 0.0, false},
+        {"longitude", "  -66.9036", -66.9036, false},
+        {"activated", "YES", std::nullopt, true},
+        {"activated", "true", std::nullopt, true},
+        {"activated", "1", std::nullopt, true},
+        {"activated", "+0012", std::nullopt, true},
+        {"activated", " y", std::nullopt, true},
+        {"activated", "no", std::nullopt, false},
+        {"activated", "false", std::nullopt, false},
+        {"activated", "0", std::nullopt, false},
+        {"activated", "", std::nullopt, false},
+        {"activated", std::nullopt, std::nullopt, false},
+    };
+    for (const auto& row : rows) {
+        Geofence g;
+        g.setActivated(!row.flag);  // make sure the row sets it
+        g.setValue(row.text, row.key);
+        const std::string k = row.key;
+        const std::string label = k + " <- " + row.text.value_or("(null)");
+        if (k == "activated") {
+            EXPECT_EQ(g.activated(), row.flag) << label;
+        } else {
+            const auto got = k == "radius" ? g.radius() : k == "latitude" ? g.latitude() : g.longitude();
+            ASSERT_TRUE(got.has_value()) << label;
+            EXPECT_DOUBLE_EQ(*got, *row.number) << label;
+        }
+    }
+}
+
+TEST(Geofence, SetValueStoresTextsAndIgnoresUnknownKeys) {
+    Geofence g;
+    g.setValue(std::string("R1"), "regionId");
+    g.setValue(std::string("G1"), "geoFenceId");
+    g.setValue(std::nullopt, "name");
+    g.setValue(std::string("5"), "creationTime");
+    g.setValue(std::string("x"), "unknown");
+    g.setValue(std::string("x"), "RegionId");
+    EXPECT_EQ(g.regionId(), "R1");
+    EXPECT_EQ(g.geoFenceId(), "G1");
+    EXPECT_EQ(g.name(), std::nullopt);
+    EXPECT_EQ(g.creationTime(), std::nullopt);
+    EXPECT_EQ(g.serialize().at("name"), Value(""));
+}
+
+TEST(Geofence, ArchiveRoundTripKeepsEighteenValuesAndNulls) {
+    auto full = Geofence::initWithID("R", 10.5, -66.25, 250.5f, "ENTER", "campaign");
+    full->setMsgTitle(std::string("t"));
+    full->setMsgContent(std::string("c"));
+    full->setAppName(std::string("app"));
+    full->setTimezone(std::string("tz"));
+    full->setUpdate(std::string("u"));
+    full->setClientId(std::string("client"));
+    full->setCreationTime(1.5);
+    full->setLastEnterTime(2.0);
+    full->setLastExitTime(-3.25);
+    full->setGeoFenceId(std::string("G"));
+
+    auto sparse = Geofence::create();
+    sparse->setName(std::nullopt);
+    sparse->setType(std::nullopt);
+
+    const Value stored = RecordArchive::archiveRecords(std::vector<std::shared_ptr<Geofence>>{full, sparse});
+    const auto restored = RecordArchive::unarchiveRecords<Geofence>(stored);
+    ASSERT_EQ(restored.size(), 2u);
+    EXPECT_EQ(restored[0]->encodeWithCoder(), full->encodeWithCoder());
+    EXPECT_EQ(restored[0]->encodeWithCoder().size(), 18u);
+    EXPECT_EQ(restored[0]->lastExitTime(), -3.25);
+    EXPECT_EQ(restored[0]->radius(), 250.5);
+    EXPECT_TRUE(restored[0]->activated());
+    EXPECT_EQ(restored[1]->encodeWithCoder(), sparse->encodeWithCoder());
+    EXPECT_EQ(restored[1]->name(), std::nullopt);
+    EXPECT_EQ(restored[1]->type(), std::nullopt);
+    EXPECT_EQ(restored[1]->latitude(), std::nullopt);
+    EXPECT_FALSE(restored[1]->activated());
+}
+
+TEST(Geofence, InitWithIdSerialisesFifteenEntries) {
+    const auto g = Geofence::initWithID("R7", 1.0, 2.0, 30.0f, "EXIT", "Shop");
+    const auto s = g->serialize();
+    EXPECT_EQ(s.size(), 15u);
+    EXPECT_EQ(s.at("type"), Value("GEOFENCE"));
+    EXPECT_EQ(s.at("activated"), Value(true));
+    EXPECT_EQ(s.at("regionId"), Value("R7"));
+    EXPECT_EQ(s.at("geoFenceId"), Value("R7"));
+    EXPECT_EQ(s.at("radius"), Value(30.0));
+    EXPECT_EQ(s.at("msgTitle"), Value(""));
+}
+
+TEST(Geofence, RadiusIsCutToTheMaximumMonitoringDistance) {
+    const double max = LocationManager::kMaximumRegionMonitoringDistance;
+    struct Row {
+        std::optional<double> radius;
+        double expected;
+    };
+    const Row rows[] = {
+        {0.0, 0.0}, {std::nullopt, 0.0}, {99999.0, 99999.0}, {max, max}, {100000.5, max}, {1e12, max},
+        {150.0, 150.0},
+    };
+    for (const auto& row : rows) {
+        Geofence g;
+        g.setRegionId(std::string("R"));
+        g.setLatitude(10.0);
+        g.setLongitude(20.0);
+        g.setRadius(row.radius);
+        const auto region = g.toCircularRegion();
+        ASSERT_TRUE(region);
+        EXPECT_EQ(region->radius(), row.expected) << row.radius.value_or(-1);
+    }
+    // A smaller maximum from another manager.
+    Geofence g;
+    g.setRadius(500.0);
+    EXPECT_EQ(g.toCircularRegion(200.0)->radius(), 200.0);
+}
+
+TEST(Geofence, EventTypeChoosesTheNotifications) {
+    struct Row {
+        Text eventType;
+        bool entry;
+        bool exit;
+    };
+    const Row rows[] = {{"ENTER", true, false}, {"EXIT", false, true}, {"enter", true, true},
+                        {"", true, true},       {std::nullopt, true, true}, {"BOTH", true, true}};
+    for (const auto& row : rows) {
+        Geofence g;
+        g.setRegionId(std::string("region-1"));
+        g.setGeoFenceId(std::string("other"));
+        g.setEventType(row.eventType);
+        const auto region = g.toCircularRegion();
+        EXPECT_EQ(region->identifier(), "region-1");
+        EXPECT_EQ(region->notifyOnEntry(), row.entry) << row.eventType.value_or("(null)");
+        EXPECT_EQ(region->notifyOnExit(), row.exit) << row.eventType.value_or("(null)");
+    }
+}
+
+TEST(Geofence, InvalidDataRaisesCreatingGeofenceException) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    struct Row {
+        double latitude, longitude, radius;
+        bool ok;
+    };
+    const Row rows[] = {
+        {90.0, 180.0, 10.0, true},   {-90.0, -180.0, 10.0, true}, {90.0001, 0.0, 10.0, false},
+        {0.0, -180.5, 10.0, false},  {nan, 0.0, 10.0, false},     {0.0, inf, 10.0, false},
+        {0.0, 0.0, -1.0, false},     {0.0, 0.0, nan, false},      {0.0, 0.0, inf, false},
+    };
+    for (const auto& row : rows) {
+        Geofence g;
+        g.setRegionId(std::string("R"));
+        g.setName(std::string("Campaign"));
+        g.setLatitude(row.latitude);
+        g.setLongitude(row.longitude);
+        g.setRadius(row.radius);
+        if (row.ok) {
+            EXPECT_NO_THROW(g.toCircularRegion()) << row.latitude << "," << row.longitude << " r" << row.radius;
+            continue;
+        }
+        try {
+            g.toCircularRegion();
+            ADD_FAILURE() << "no exception for " << row.latitude << "," << row.longitude << " r" << row.radius;
+        } catch (const CreatingGeofenceException& e) {
+            EXPECT_EQ(e.name(), "CreatingGeofenceException");
+            EXPECT_EQ(e.reason(), "Error in data of Geofence");
+            // (compared as text: a NaN never equals itself)
+            EXPECT_EQ(Value(e.userInfo()).describe(), Value(g.serialize()).describe());
+            EXPECT_EQ(e.userInfo().at("name"), Value("Campaign"));
+        }
+    }
+    // Without an identifier the region could not be traced back.
+    Geofence g;
+    g.setRegionId(std::nullopt);
+    EXPECT_THROW(g.toCircularRegion(), CreatingGeofenceException);
+}
+
+}  // namespace
+}  // namespace quorvela

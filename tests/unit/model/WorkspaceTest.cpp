@@ -1,0 +1,214 @@
+#include <unordered_set>
+
+#include <gtest/gtest.h>
+
+#include "model/RecordArchive.h"
+#include "quorvela/Beacon.h"
+#include "quorvela/Geofence.h"
+#include "quorvela/Message.h"
+#include "quorvela/Workspace.h"
+#include "unit/model/ModelTestSupport.h"
+
+namespace quorvela {
+namespace {
+
+using test::makeStorePlatform;
+
+std::shared_ptr<Message> message(const std::string& blastID, const std::string& id, const std::string& text = "") {
+    auto m = Message::create();
+    m->setBlastID(blastID);
+    m->setId(id);
+    m->setText(text);
+    return m;
+}
+
+std::shared_ptr<Beacon> beacon(const std::string& regionId, const std::optional<std::string>& type) {
+    auto b = Beacon::create();
+    b->setRegionId(regionId);
+    b->setType(type);
+    return b;
+}
+
+TEST(Workspace, InitDefaultsAndEmptyStores) {
+    auto ws = Workspace::create(makeStorePlatform());
+    EXPECT_EQ(ws->clientId(), std::optional<std::string>(""));
+    EXPECT_EQ(ws->name(), std::optional<std::string>(""));
+    EXPECT_EQ(ws->publicKey(), std::optional<std::string>(""));
+    EXPECT_EQ(ws->callbackUrl(), std::nullopt);
+    EXPECT_FALSE(ws->subscribed());
+    EXPECT_FALSE(ws->inProgress());
+    EXPECT_EQ(ws->lastPendingMessagesFetch(), 0.0);
+    EXPECT_TRUE(ws->getMessages().empty());
+    EXPECT_TRUE(ws->getGeofences().empty());
+    EXPECT_TRUE(ws->getBeacons().empty());
+    EXPECT_EQ(ws->messagesStoreKey(), "-messages");
+    ws->setClientId(std::string("abc"));
+    EXPECT_EQ(ws->geofencesStoreKey(), "abc-geofences");
+    ws->setClientId(std::nullopt);
+    EXPECT_EQ(ws->beaconsStoreKey(), "(null)-beacons");
+    EXPECT_EQ(Workspace::key(), "Workspace");
+}
+
+TEST(Workspace, InitLoadsTheStoresOfTheEmptyClientId) {
+    auto platform = makeStorePlatform();
+    platform->keyValueStore->set("-messages", RecordArchive::archiveRecords(std::vector{message("1", "a")}));
+    auto ws = Workspace::create(platform);
+    ASSERT_EQ(ws->getMessages().size(), 1u);
+    EXPECT_EQ(ws->getMessages()[0]->blastID(), "1");
+}
+
+TEST(Workspace, EqualityAndHashUseClientIdAndPublicKey) {
+    auto platform = makeStorePlatform();
+    auto a = Workspace::create(platform);
+    auto b = Workspace::create(platform);
+    a->setClientId(std::string("c1"));
+    a->setPublicKey(std::string("k1"));
+    a->setName(std::string("A"));
+    b->setClientId(std::string("c1"));
+    b->setPublicKey(std::string("k1"));
+    b->setName(std::string("B"));
+    b->setSubscribed(true);
+    EXPECT_TRUE(a->isEqual(*b));
+    EXPECT_EQ(a->hash(), b->hash());
+    b->setPublicKey(std::string("k2"));
+    EXPECT_FALSE(a->isEqual(*b));
+    b->setPublicKey(std::string("k1"));
+    b->setClientId(std::string("C1"));
+    EXPECT_FALSE(*a == *b);
+    b->setClientId(std::nullopt);
+    EXPECT_FALSE(a->isEqual(*b));
+    a->setClientId(std::nullopt);
+    EXPECT_TRUE(a->isEqual(*b));
+    EXPECT_EQ(a->hash(), b->hash());
+}
+
+TEST(Workspace, SetValueRecognisesParserKeysOnly) {
+    auto ws = Workspace::create(makeStorePlatform());
+    ws->setValue(std::string("c"), "clientId");
+    ws->setValue(std::string("n"), "name");
+    ws->setValue(std::string("k"), "publicKey");
+    ws->setValue(std::string("https://cb"), "callbackUrl");
+    ws->setValue(std::string("other"), "callbackURL");  // the archive key is no parser key
+    ws->setValue(std::string("x"), "messages");
+    ws->setValue(std::string("x"), "ClientId");
+    EXPECT_EQ(ws->clientId(), "c");
+    EXPECT_EQ(ws->name(), "n");
+    EXPECT_EQ(ws->publicKey(), "k");
+    EXPECT_EQ(ws->callbackUrl(), "https://cb");
+
+    struct Row {
+        std::optional<std::string> text;
+        bool subscribed;
+    };
+    const Row rows[] = {{"YES", true}, {"true", true},   {"1", true},  {"+0012", true}, {"no", false},
+                        {"false", false}, {"0", false}, {"", false}, {std::nullopt, false}};
+    for (const auto& row : rows) {
+        ws->setSubscribed(!row.subscribed);
+        ws->setValue(row.text, "subscribed");
+        EXPECT_EQ(ws->subscribed(), row.subscribed) << row.text.value_or("(null)");
+    }
+}
+
+TEST(Workspace, ArchivingRewritesTheStoresAndRestoringReloadsThem) {
+    auto platform = makeStorePlatform();
+    auto ws = Workspace::create(platform);
+    ws->setClientId(std::string("abc"));
+    ws->setName(std::string("Shop"));
+    ws->setPublicKey(std::string("key"));
+    ws->setCallbackUrl(std::string("https://callback"));
+    ws->setSubscribed(true);
+    ws->setMessages({message("2", "b", "newest"), message("1", "a", "oldest")});
+    ws->setGeofences({Geofence::initWithID("G1", 1.0, 2.0, 50.0f, "ENTER", "g")});
+    ws->setBeacons({beacon("B1", "BEACON"), beacon("W1", "WIFI_BEACON")});
+
+    const auto archive = ws->encodeWithCoder();
+    EXPECT_EQ(archive.size(), 5u);
+    EXPECT_EQ(archive.at("callbackURL"), Value("https://callback"));
+    EXPECT_EQ(archive.at("subscribed"), Value(true));
+    EXPECT_TRUE(platform->keyValueStore->contains("abc-messages"));
+    EXPECT_TRUE(platform->keyValueStore->contains("abc-geofences"));
+    EXPECT_TRUE(platform->keyValueStore->contains("abc-beacons"));
+
+    const auto restored = Workspace::initWithCoder(platform, archive);
+    EXPECT_TRUE(restored->isEqual(*ws));
+    EXPECT_EQ(restored->name(), "Shop");
+    EXPECT_EQ(restored->callbackUrl(), "https://callback");
+    EXPECT_TRUE(restored->subscribed());
+    EXPECT_FALSE(restored->inProgress());
+    EXPECT_EQ(restored->serialize(), ws->serialize());
+    ASSERT_EQ(restored->getMessages().size(), 2u);
+    EXPECT_EQ(restored->getMessages()[0]->text(), "newest");
+    ASSERT_EQ(restored->getGeofences().size(), 1u);
+    EXPECT_EQ(restored->getGeofences()[0]->regionId(), "G1");
+    EXPECT_EQ(restored->getBeacons().size(), 2u);
+
+    // A null field is an absent key and comes back null.
+    ws->setCallbackUrl(std::nullopt);
+    ws->setName(std::nullopt);
+    const auto again = Workspace::initWithCoder(platform, ws->encodeWithCoder());
+    EXPECT_EQ(again->callbackUrl(), std::nullopt);
+    EXPECT_EQ(again->name(), std::nullopt);
+}
+
+TEST(Workspace, ListArchiveRoundTripAndDamagedData) {
+    auto platform = makeStorePlatform();
+    auto a = Workspace::create(platform);
+    a->setClientId(std::string("a"));
+    a->setMessages({message("1", "x")});
+    auto b = Workspace::create(platform);
+    b->setClientId(std::string("b"));
+    const Value stored = Workspace::archiveList({a, b});
+    const auto list = Workspace::unarchiveList(platform, stored);
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0]->clientId(), "a");
+    EXPECT_EQ(list[0]->getMessages().size(), 1u);
+    EXPECT_EQ(list[1]->clientId(), "b");
+
+    EXPECT_TRUE(Workspace::unarchiveList(platform, Value("not an archive")).empty());
+    EXPECT_TRUE(Workspace::unarchiveList(platform, Value(Value::Data{'b', 'p', 'l', 'i', 's', 't'})).empty());
+
+    // A damaged store reads as an empty list, not a failure.
+    platform->keyValueStore->set("a-messages", Value(Value::Data{0x62, 0x70, 0x6c, 0x69, 0x73, 0x74, 0x30, 0x30, 1}));
+    platform->keyValueStore->set("a-beacons", Value(42));
+    const auto damaged = Workspace::initWithCoder(platform, {{"clientId", Value("a")}});
+    EXPECT_TRUE(damaged->getMessages().empty());
+    EXPECT_TRUE(damaged->getBeacons().empty());
+}
+
+TEST(Workspace, SerializeListsEverything) {
+    auto ws = Workspace::create(makeStorePlatform());
+    ws->setClientId(std::string("c"));
+    ws->setCallbackUrl(std::nullopt);
+    ws->setName(std::nullopt);
+    ws->setMessages({message("1", "a", "hello")});
+    ws->setGeofences({Geofence::create()});
+    ws->setBeacons({beacon("B", "BEACON")});
+    const auto s = ws->serialize();
+    EXPECT_EQ(s.count("callbackURL"), 0u);
+    EXPECT_EQ(s.count("name"), 0u);
+    EXPECT_EQ(s.at("clientId"), Value("c"));
+    EXPECT_EQ(s.at("publicKey"), Value(""));
+    EXPECT_EQ(s.at("subscribed"), Value("NO"));
+    ASSERT_EQ(s.at("messages").asArray()->size(), 1u);
+    EXPECT_EQ(*s.at("messages").asArray()->at(0).find("text"), Value("hello"));
+    EXPECT_EQ(s.at("geofences").asArray()->size(), 1u);
+    EXPECT_EQ(*s.at("beacons").asArray()->at(0).find("activated"), Value("false"));
+    ws->setSubscribed(true);
+    EXPECT_EQ(ws->serialize().at("subscribed"), Value("YES"));
+}
+
+TEST(Workspace, BeaconsSplitByType) {
+    auto ws = Workspace::create(makeStorePlatform());
+    ws->setBeacons({beacon("W1", "WIFI_BEACON"), beacon("B1", "BEACON"), beacon("X", "beacon"),
+                    beacon("N", std::nullopt), beacon("B2", "BEACON")});
+    const auto bluetooth = ws->getBluetoothBeacons();
+    const auto wifi = ws->getWifiBeacons();
+    ASSERT_EQ(bluetooth.size(), 2u);
+    EXPECT_EQ(bluetooth[0]->regionId(), "B1");
+    EXPECT_EQ(bluetooth[1]->regionId(), "B2");
+    ASSERT_EQ(wifi.size(), 1u);
+    EXPECT_EQ(wifi[0]->regionId(), "W1");
+}
+
+}  // namespace
+}  // namespace quorvela

@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "protocol/ReplyParser.h"
+
+namespace quorvela {
+namespace {
+
+// Writes down what the buffer held at each element end.
+class BufferProbe : public ReplyParser {
+public:
+    std::vector<std::pair<std::string, std::optional<std::string>>> ends;
+    std::string keepAt;
+    int endDocuments = 0;
+    int errors = 0;
+
+    void didEndDocument() override { ++endDocuments; }
+    void parseErrorOccurred(const RequestError&) override { ++errors; }
+
+    std::optional<std::string> at(const std::string& name) const {
+        for (const auto& [element, text] : ends)
+            if (element == name) return text;
+        ADD_FAILURE() << "no end of " << name;
+        return std::nullopt;
+    }
+
+protected:
+    AfterEnd elementEnded(const std::string& name) override {
+        ends.emplace_back(name, currentStringValue());
+        return name == keepAt ? AfterEnd::KeepBuffer : AfterEnd::ClearBuffer;
+    }
+};
+
+using Ends = std::vector<std::pair<std::string, std::optional<std::string>>>;
+
+TEST(ReplyParser, CompactReplyGivesEachElementItsText) {
+    BufferProbe probe;
+    EXPECT_TRUE(probe.parse("<r><successful>true</successful><message>Welcome &amp; hi</message></r>"));
+    EXPECT_EQ(probe.ends, (Ends{{"successful", "true"}, {"message", "Welcome & hi"}, {"r", std::nullopt}}));
+    EXPECT_EQ(probe.endDocuments, 1);
+}
+
+TEST(ReplyParser, WhiteSpaceBetweenElementsPrefixesTheNextText) {
+    BufferProbe probe;
+    EXPECT_TRUE(probe.parse("<r>\n  <successful>true</successful>\n  <message>m</message>\n</r>"));
+    EXPECT_EQ(probe.at("successful"), "\n  true");
+    EXPECT_EQ(probe.at("message"), "\n  m");
+    EXPECT_EQ(probe.at("r"), "\n");
+}
+
+TEST(ReplyParser, ElementWithoutTextLeavesTheBufferNull) {
+    BufferProbe probe;
+    EXPECT_TRUE(probe.parse("<r><a></a><b/><c>x</c><d/></r>"));
+    EXPECT_EQ(probe.ends, (Ends{{"a", std::nullopt}, {"b", std::nullopt}, {"c", "x"}, {"d", std::nullopt},
+                                {"r", std::nullopt}}));
+}
+
+TEST(ReplyParser, PiecesOfOneTextAreJoined) {
+    BufferProbe probe;
+    EXPECT_TRUE(probe.parse("<r><t>a &lt; b<![CDATA[ & c ]]>d&#10;e</t></r>"));
+    EXPECT_EQ(probe.at("t"), "a < b & c d\ne");
+}
+
+TEST(ReplyParser, ParentTextBeforeAChildIsKeptForTheChild) {
+    BufferProbe probe;
+    EXPECT_TRUE(probe.parse("<r><wrap>lead<child>x</child>tail</wrap></r>"));
+    EXPECT_EQ(probe.at("child"), "leadx");
+    EXPECT_EQ(probe.at("wrap"), "tail");
+}
+
+TEST(ReplyParser, SubclassMayKeepTheBufferPastAnEnd) {
+    BufferProbe probe;
+    probe.keepAt = "transactionResult";
+    EXPECT_TRUE(probe.parse("<x><transactionResult>a</transactionResult><next>b</next></x>"));
+    EXPECT_EQ(probe.at("next"), "ab");
+}
+
+TEST(ReplyParser, MalformedReplyReportsAnError) {
+    BufferProbe probe;
+    EXPECT_FALSE(probe.parse("<html><body>Bad Gateway</body>"));
+    ASSERT_TRUE(probe.parseError());
+    EXPECT_FALSE(probe.parseError()->text().empty());
+    EXPECT_EQ(probe.errors, 1);
+    EXPECT_EQ(probe.endDocuments, 0);
+}
+
+TEST(ReplyParser, EachParseStartsWithAnEmptyBuffer) {
+    BufferProbe probe;
+    EXPECT_FALSE(probe.parse("<r>left over"));
+    probe.ends.clear();
+    EXPECT_TRUE(probe.parse("<r><a/></r>"));
+    EXPECT_EQ(probe.at("a"), std::nullopt);
+    EXPECT_FALSE(probe.parseError());
+}
+
+}  // namespace
+}  // namespace quorvela

@@ -1,0 +1,204 @@
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "protocol/XmlReader.h"
+
+namespace quorvela {
+namespace {
+
+// Records every event as a line; adjacent character pieces are merged.
+class Recorder : public XmlReaderDelegate {
+public:
+    std::vector<std::string> events;
+    std::vector<RequestError> errors;
+    int endDocuments = 0;
+    std::string throwAt;
+    XmlReader* abortReader = nullptr;
+    std::string abortAt;
+
+    void didStartDocument() override { events.push_back("begin"); }
+    void didStartElement(const std::string& name, const Attributes& attributes) override {
+        std::string line = "<" + name;
+        for (const auto& [key, value] : attributes) line += " " + key + "=" + value;
+        events.push_back(line + ">");
+        if (name == throwAt) throw std::runtime_error("boom");
+        if (name == abortAt && abortReader) abortReader->abortParsing();
+    }
+    void didEndElement(const std::string& name) override { events.push_back("</" + name + ">"); }
+    void foundCharacters(const std::string& text) override {
+        if (!events.empty() && events.back().rfind("text:", 0) == 0) {
+            events.back() += text;
+        } else {
+            events.push_back("text:" + text);
+        }
+    }
+    void parseErrorOccurred(const RequestError& error) override { errors.push_back(error); }
+    void didEndDocument() override { ++endDocuments; }
+};
+
+struct Outcome {
+    bool ok;
+    Recorder recorder;
+    std::optional<RequestError> error;
+};
+
+Outcome read(const std::string& xml) {
+    Outcome outcome{false, {}, {}};
+    XmlReader reader(outcome.recorder);
+    outcome.ok = reader.parse(xml);
+    outcome.error = reader.error();
+    return outcome;
+}
+
+using Events = std::vector<std::string>;
+
+TEST(XmlReader, DeliversEventsInDocumentOrder) {
+    auto out = read(R"(<?xml version="1.0"?><root a="1" b="two"><x>hi</x><y/></root>)");
+    EXPECT_TRUE(out.ok);
+    EXPECT_EQ(out.recorder.events,
+              (Events{"begin", "<root a=1 b=two>", "<x>", "text:hi", "</x>", "<y>", "</y>", "</root>"}));
+    EXPECT_EQ(out.recorder.endDocuments, 1);
+    EXPECT_TRUE(out.recorder.errors.empty());
+    EXPECT_FALSE(out.error);
+}
+
+TEST(XmlReader, TextIsDecoded) {
+    struct Case {
+        std::string xml, text;
+    };
+    const Case cases[] = {
+        {"<a>&amp;&lt;&gt;&quot;&apos;</a>", "&<>\"'"},
+        {"<a>&#233;&#x41;</a>", "\xC3\xA9" "A"},
+        {"<a>p<![CDATA[<q> & ]]>r</a>", "p<q> & r"},
+        {"<a>one\r\ntwo</a>", "one\ntwo"},
+        // The reply is UTF-8 whatever its declaration claims.
+        {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a>caf\xC3\xA9</a>", "caf\xC3\xA9"},
+        {"\xEF\xBB\xBF<a>bom</a>", "bom"},
+    };
+    for (const auto& c : cases) {
+        auto out = read(c.xml);
+        EXPECT_TRUE(out.ok) << c.xml << ": " << (out.error ? out.error->text() : "");
+        ASSERT_GE(out.recorder.events.size(), 3u) << c.xml;
+        EXPECT_EQ(out.recorder.events[2], "text:" + c.text) << c.xml;
+    }
+}
+
+TEST(XmlReader, NamespacesAreNotProcessed) {
+    auto out = read(R"(<x:a xmlns:x="urn:q"><x:b/></x:a>)");
+    EXPECT_TRUE(out.ok);
+    EXPECT_EQ(out.recorder.events, (Events{"begin", "<x:a xmlns:x=urn:q>", "<x:b>", "</x:b>", "</x:a>"}));
+}
+
+TEST(XmlReader, MalformedInputIsAnErrorAndNeverEndsTheDocument) {
+    const std::string cases[] = {
+        "",                                 // empty body
+        "<a><b></a>",                       // mismatched tag
+        "<a><b>text",                       // a document that never ends
+        "<a>",                              //
+        "<html><body>502 Bad Gateway</body>",  // error page cut short
+        "<a>\xFF</a>",                      // invalid UTF-8
+        "<a>\xC0\xAF</a>",                  // overlong form
+        "<a>\xED\xA0\x80</a>",              // encoded surrogate
+        std::string("<a>\0</a>", 8),        // NUL byte
+        "<a/><b/>",                         // two roots
+        "<a>&undefined;</a>",               // unknown entity
+        "plain text",
+    };
+    for (const auto& xml : cases) {
+        auto out = read(xml);
+        EXPECT_FALSE(out.ok) << xml;
+        ASSERT_TRUE(out.error) << xml;
+        EXPECT_FALSE(out.error->localizedDescription.empty());
+        EXPECT_NE(out.error->code, 0);
+        EXPECT_TRUE(out.error->userInfo.count("line"));
+        ASSERT_EQ(out.recorder.errors.size(), 1u) << xml;
+        EXPECT_EQ(out.recorder.errors[0].localizedDescription, out.error->localizedDescription);
+        EXPECT_EQ(out.recorder.endDocuments, 0) << xml;
+    }
+}
+
+TEST(XmlReader, EntityExpansionBombIsRefused) {
+    std::string xml = "<?xml version=\"1.0\"?><!DOCTYPE lolz [<!ENTITY lol \"lol\">";
+    xml += "<!ENTITY lol1 \"&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;\">";
+    for (int i = 2; i <= 9; ++i) {
+        std::string prev = "&lol" + std::to_string(i - 1) + ";";
+        std::string body;
+        for (int k = 0; k < 10; ++k) body += prev;
+        xml += "<!ENTITY lol" + std::to_string(i) + " \"" + body + "\">";
+    }
+    xml += "]><lolz>&lol9;</lolz>";
+    auto out = read(xml);
+    EXPECT_FALSE(out.ok);
+    ASSERT_TRUE(out.error);
+    EXPECT_EQ(out.error->code, XmlReader::kEntityDeclarationRefused);
+    for (const auto& event : out.recorder.events) EXPECT_LT(event.size(), 100u);
+    EXPECT_EQ(out.recorder.errors.size(), 1u);
+}
+
+TEST(XmlReader, ExternalEntitiesAreNeverLoaded) {
+    auto declared = read(R"(<!DOCTYPE a [<!ENTITY x SYSTEM "file:///etc/passwd">]><a>&x;</a>)");
+    EXPECT_FALSE(declared.ok);
+    for (const auto& event : declared.recorder.events) EXPECT_EQ(event.find("root:"), std::string::npos);
+
+    // A document naming an external DTD is read without fetching it.
+    auto subset = read(R"(<!DOCTYPE a SYSTEM "file:///etc/passwd"><a>ok</a>)");
+    EXPECT_TRUE(subset.ok);
+    EXPECT_EQ(subset.recorder.events, (Events{"begin", "<a>", "text:ok", "</a>"}));
+}
+
+TEST(XmlReader, ElementDeclarationsWithoutEntitiesAreFine) {
+    auto out = read(R"(<!DOCTYPE a [<!ELEMENT a (#PCDATA)>]><a>ok</a>)");
+    EXPECT_TRUE(out.ok);
+}
+
+TEST(XmlReader, DelegateExceptionStopsTheParseAsAnError) {
+    Recorder recorder;
+    recorder.throwAt = "b";
+    XmlReader reader(recorder);
+    EXPECT_FALSE(reader.parse("<a><b>x</b><c/></a>"));
+    ASSERT_TRUE(reader.error());
+    EXPECT_EQ(reader.error()->code, XmlReader::kDelegateFailed);
+    EXPECT_EQ(recorder.events.back(), "<b>");  // nothing after the failure
+    EXPECT_EQ(recorder.errors.size(), 1u);
+    EXPECT_EQ(recorder.endDocuments, 0);
+}
+
+TEST(XmlReader, AbortStopsAtOnce) {
+    Recorder recorder;
+    XmlReader reader(recorder);
+    recorder.abortReader = &reader;
+    recorder.abortAt = "stop";
+    EXPECT_FALSE(reader.parse("<a><stop/><later>x</later></a>"));
+    EXPECT_EQ(recorder.events.back(), "<stop>");
+    EXPECT_EQ(reader.error()->code, XmlReader::kAborted);
+    EXPECT_EQ(recorder.endDocuments, 0);
+}
+
+TEST(XmlReader, OneDocumentPerReader) {
+    Recorder recorder;
+    XmlReader reader(recorder);
+    EXPECT_TRUE(reader.parse("<a/>"));
+    EXPECT_FALSE(reader.parse("<a/>"));
+}
+
+TEST(XmlReader, LargeDocumentsSpanSeveralPieces) {
+    std::string xml = "<list>";
+    const std::string item = "<item>" + std::string(1000, 'z') + "</item>";
+    for (int i = 0; i < 3000; ++i) xml += item;  // about 3 MB
+    xml += "</list>";
+    struct Counter : XmlReaderDelegate {
+        std::size_t items = 0, chars = 0;
+        void didEndElement(const std::string& name) override { items += name == "item"; }
+        void foundCharacters(const std::string& text) override { chars += text.size(); }
+    } counter;
+    XmlReader reader(counter);
+    EXPECT_TRUE(reader.parse(xml));
+    EXPECT_EQ(counter.items, 3000u);
+    EXPECT_EQ(counter.chars, 3000u * 1000u);
+}
+
+}  // namespace
+}  // namespace quorvela
