@@ -1,0 +1,303 @@
+#include "quorvela/Quorvela.h"
+
+#include <chrono>
+#include <cmath>
+
+#include "core/BackgroundTaskTable.h"
+#include "core/Configuration.h"
+#include "core/ConfigurationGuard.h"
+#include "core/PublicIPLookup.h"
+#include "core/Settings.h"
+#include "core/Startup.h"
+#include "core/WorkspaceList.h"
+#include "protocol/ClientCredentials.h"
+#include "protocol/EventLogger.h"
+#include "protocol/RequestSigner.h"
+
+namespace quorvela {
+
+namespace {
+
+// The platform chosen for the shared instance, and whether that instance was
+// made already (after which the choice is fixed).
+struct SharedInstanceSetup {
+    std::mutex mutex;
+    std::shared_ptr<Platform> platform;
+    bool made = false;
+};
+
+SharedInstanceSetup& sharedSetup() {
+    static SharedInstanceSetup setup;
+    return setup;
+}
+
+std::shared_ptr<Quorvela> makeSharedInstance() {
+    std::shared_ptr<Platform> platform;
+    {
+        auto& setup = sharedSetup();
+        std::lock_guard lock(setup.mutex);
+        setup.made = true;
+        platform = setup.platform;
+    }
+    return Quorvela::create(platform ? platform : Platform::makeDefault());
+}
+
+}  // namespace
+
+// ---- Making the facade ------------------------------------------------------
+
+std::shared_ptr<Quorvela> Quorvela::sharedInstance() {
+    // Made once even under concurrent first calls (static initialisation is
+    // serialised) and never destroyed: queue threads may still reach the
+    // facade while the process exits.
+    static const auto* instance = new std::shared_ptr<Quorvela>(makeSharedInstance());
+    return *instance;
+}
+
+bool Quorvela::installPlatform(std::shared_ptr<Platform> platform) {
+    if (!platform) return false;
+    auto& setup = sharedSetup();
+    std::lock_guard lock(setup.mutex);
+    if (setup.made) return false;
+    setup.platform = std::move(platform);
+    return true;
+}
+
+std::shared_ptr<Quorvela> Quorvela::create(std::shared_ptr<Platform> platform) {
+    return std::make_shared<Quorvela>(Passkey(), platform ? std::move(platform) : Platform::makeDefault());
+}
+
+Quorvela::Quorvela(Passkey, std::shared_ptr<Platform> platform)
+    : platform_(std::move(platform)),
+      workspaces_(WorkspaceList::create()),
+      workspacesSubscribed_(WorkspaceList::create()),
+      backgroundTasks_(BackgroundTaskTable::create(platform_->backgroundTasks)) {}
+
+Quorvela::~Quorvela() = default;
+
+// ---- Configuration and start-up ----------------------------------------------
+
+void Quorvela::configure() { sharedInstance()->configureInstance(); }
+
+void Quorvela::configureInstance() {
+    auto outcome = Configuration(*platform_).apply([this](const ClientCredentials& credentials) {
+        setAppName(credentials.appName);
+        setClientID(credentials.clientID);
+        setApiClientPrivateKey(credentials.apiClientPrivateKey);
+    });
+    if (outcome == Configuration::Outcome::FileMissing) return;
+    if (outcome == Configuration::Outcome::Configured) initQuorvela();
+    platform_->keyValueStore->synchronize();
+}
+
+void Quorvela::initQuorvela() {
+    Startup startup(*platform_);
+    startup.prepareIdentity();
+    if (startup.isReady()) {
+        // Location updates and the workspaces are started here, before the
+        // flag, as their flows are added to the facade.
+        setUseQuorvelaSDK(true);
+    }
+    logEvent("INIT", std::string(), std::nullopt);
+}
+
+void Quorvela::loadQuorvelaCredentials(const std::string& fileName) {
+    if (!ConfigurationGuard(*platform_).requireConfigured("loadQuorvelaCredentials")) return;
+    auto credentials = Configuration(*platform_).readCredentials(fileName);
+    if (!credentials) return;
+    std::lock_guard lock(credentialsMutex_);
+    appName_ = credentials->appName;
+    clientID_ = credentials->clientID;
+    apiClientPrivateKey_ = credentials->apiClientPrivateKey;
+}
+
+void Quorvela::loadEnvironmentFromFile(const std::string& fileName) {
+    Configuration(*platform_).loadEnvironment(fileName);
+}
+
+// ---- Credentials ---------------------------------------------------------------
+
+std::optional<std::string> Quorvela::appName() const {
+    std::lock_guard lock(credentialsMutex_);
+    return appName_;
+}
+
+void Quorvela::setAppName(std::optional<std::string> value) {
+    std::lock_guard lock(credentialsMutex_);
+    appName_ = std::move(value);
+}
+
+std::optional<std::string> Quorvela::clientID() const {
+    std::lock_guard lock(credentialsMutex_);
+    return clientID_;
+}
+
+void Quorvela::setClientID(std::optional<std::string> value) {
+    std::lock_guard lock(credentialsMutex_);
+    clientID_ = std::move(value);
+}
+
+std::optional<std::string> Quorvela::apiClientPrivateKey() const {
+    std::lock_guard lock(credentialsMutex_);
+    return apiClientPrivateKey_;
+}
+
+void Quorvela::setApiClientPrivateKey(std::optional<std::string> value) {
+    std::lock_guard lock(credentialsMutex_);
+    apiClientPrivateKey_ = std::move(value);
+}
+
+ClientCredentials Quorvela::credentials() const {
+    std::lock_guard lock(credentialsMutex_);
+    return ClientCredentials{appName_, clientID_, apiClientPrivateKey_};
+}
+
+// ---- Persisted settings ----------------------------------------------------------
+
+void Quorvela::setLogAllEventsDisabled(bool disabled) {
+    platform_->keyValueStore->set(Settings::kLoggingDisabled, Value(disabled));
+}
+
+bool Quorvela::isLogAllEventsDisabled() const {
+    return Settings(*platform_->keyValueStore).flag(Settings::kLoggingDisabled);
+}
+
+void Quorvela::setGetLocationDisabled(bool disabled) {
+    platform_->keyValueStore->set(Settings::kLocationDisabled, Value(disabled));
+}
+
+bool Quorvela::isGetLocationDisabled() const {
+    return Settings(*platform_->keyValueStore).flag(Settings::kLocationDisabled);
+}
+
+void Quorvela::setMaxStoredMessages(std::int32_t maxStoredMessages) {
+    platform_->keyValueStore->set(Settings::kMaxStoredMessages, Value(static_cast<long long>(maxStoredMessages)));
+}
+
+// ---- State -------------------------------------------------------------------------
+
+std::shared_ptr<QuorvelaProtocol> Quorvela::delegate() const {
+    std::lock_guard lock(stateMutex_);
+    return delegate_;
+}
+
+void Quorvela::setDelegate(std::shared_ptr<QuorvelaProtocol> delegate) {
+    std::lock_guard lock(stateMutex_);
+    delegate_ = std::move(delegate);
+}
+
+std::optional<Location> Quorvela::quorvelaLastLocation() const {
+    std::lock_guard lock(stateMutex_);
+    return quorvelaLastLocation_;
+}
+
+void Quorvela::setQuorvelaLastLocation(std::optional<Location> location) {
+    std::lock_guard lock(stateMutex_);
+    quorvelaLastLocation_ = std::move(location);
+}
+
+std::shared_ptr<WorkspaceList> Quorvela::workspaces() const {
+    std::lock_guard lock(stateMutex_);
+    return workspaces_;
+}
+
+void Quorvela::setWorkspaces(std::shared_ptr<WorkspaceList> list) {
+    if (!list) list = WorkspaceList::create();
+    std::lock_guard lock(stateMutex_);
+    workspaces_ = std::move(list);
+}
+
+std::shared_ptr<WorkspaceList> Quorvela::workspacesSubscribed() const {
+    std::lock_guard lock(stateMutex_);
+    return workspacesSubscribed_;
+}
+
+void Quorvela::setWorkspacesSubscribed(std::shared_ptr<WorkspaceList> list) {
+    if (!list) list = WorkspaceList::create();
+    std::lock_guard lock(stateMutex_);
+    workspacesSubscribed_ = std::move(list);
+}
+
+std::shared_ptr<Workspace> Quorvela::getWorkspaceWithClientID(const std::optional<std::string>& clientID) const {
+    if (!ConfigurationGuard(*platform_).requireConfigured("getWorkspaceWithClientID")) return nullptr;
+    return workspacesSubscribed()->findByClientId(clientID);
+}
+
+// ---- Background tasks ------------------------------------------------------------
+
+void Quorvela::beginBackgroundTaskWithIdentifier(const std::string& identifier) {
+    backgroundTasks_->begin(identifier);
+}
+
+void Quorvela::endBackgroundTaskWithIdentifier(const std::string& identifier) {
+    backgroundTasks_->end(identifier);
+}
+
+// ---- Analytics -----------------------------------------------------------------------
+
+namespace {
+
+bool analyticsDisabled(const Platform& platform) {
+    return Settings(*platform.keyValueStore).flag(Settings::kAnalyticsDisabled);
+}
+
+}  // namespace
+
+void Quorvela::logEvent(const std::optional<std::string>& eventType, const std::optional<std::string>& extraInfo,
+                        const std::optional<std::string>& campaignName) {
+    auto workspace = getWorkspaceWithClientID(clientID());
+    if (analyticsDisabled(*platform_)) return;
+    auto logger = std::make_shared<EventLogger>(platform_, credentials(), quorvelaLastLocation());
+    logger->logEvent(eventType, extraInfo, campaignName, workspace);
+}
+
+void Quorvela::logEvent(const std::optional<std::string>& eventType, const std::optional<std::string>& extraInfo) {
+    if (analyticsDisabled(*platform_)) return;
+    auto logger = std::make_shared<EventLogger>(platform_, credentials(), quorvelaLastLocation());
+    logger->logEvent(eventType, extraInfo);
+}
+
+void Quorvela::logEvent(const std::optional<std::string>& eventType, const std::optional<std::string>& extraInfo,
+                        const std::optional<std::string>& campaignName, std::shared_ptr<Workspace> workspace) {
+    if (analyticsDisabled(*platform_)) return;
+    auto logger = std::make_shared<EventLogger>(platform_, credentials(), quorvelaLastLocation());
+    logger->logEvent(eventType, extraInfo, campaignName, workspace);
+}
+
+std::optional<std::string> Quorvela::getPublicIP() { return sharedInstance()->publicIP(); }
+
+std::optional<std::string> Quorvela::publicIP() const {
+    return PublicIPLookup::fetch(*platform_->http, kPublicIPTimeout);
+}
+
+// ---- Helpers -------------------------------------------------------------------------
+
+void Quorvela::debugMessage(const std::string& message) const { EventLogger::debugMessage(*platform_, message); }
+
+std::int64_t Quorvela::timeStamp() {
+    using namespace std::chrono;
+    return timeStampFor(duration<double>(system_clock::now().time_since_epoch()).count());
+}
+
+std::int64_t Quorvela::currentTimeStamp() const { return timeStampFor(platform_->clock->now()); }
+
+std::int64_t Quorvela::timeStampFor(double seconds) {
+    // Outside this range the milliseconds do not fit 64 bits (and a cast
+    // would be undefined); a broken clock gives 0 rather than garbage.
+    if (!std::isfinite(seconds) || std::fabs(seconds) >= 9.2e15) return 0;
+    auto whole = static_cast<std::int64_t>(seconds);
+    auto millis = static_cast<std::int32_t>(std::fmod(seconds, 1.0) * 1000.0);
+    return whole * 1000 + millis;
+}
+
+std::string Quorvela::getSDKVersionString() { return "3.6.0"; }
+
+std::optional<std::string> Quorvela::encodeString(const std::string& text, const std::string& key) {
+    return RequestSigner::sign(text, key);
+}
+
+std::string Quorvela::NSDataToNSString(const std::vector<std::uint8_t>& bytes) {
+    return RequestSigner::hexString(bytes);
+}
+
+}  // namespace quorvela

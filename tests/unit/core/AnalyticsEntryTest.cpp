@@ -1,0 +1,117 @@
+#include <algorithm>
+
+#include "CoreFixture.h"
+#include "core/WorkspaceList.h"
+#include "quorvela/Workspace.h"
+
+namespace quorvela::test {
+namespace {
+
+const std::string kLookupLine =
+    "QUORVELA-DEBUG: getWorkspaceWithClientID: check in the configuration file (Quorvela-info.plist) some of the "
+    "following keys (appName/publicKey/privateKey)";
+
+class AnalyticsEntryTest : public CoreFixture {
+protected:
+    AnalyticsEntryTest() {
+        facade->setAppName("demo");
+        facade->setClientID("client-1");
+        store->set("deviceUniqueID", "DEV-1");
+    }
+    std::vector<std::string> events() {
+        EXPECT_TRUE(idle());
+        std::vector<std::string> urls;
+        for (const auto& url : http().requests())
+            if (url.rfind(eventsUrl(), 0) == 0) urls.push_back(url);
+        return urls;
+    }
+    void sendAllThree() {
+        facade->logEvent("A", std::string("x"), std::string("camp"));
+        facade->logEvent("B", std::string("y"));
+        facade->logEvent("C", std::string("z"), std::nullopt, nullptr);
+    }
+};
+
+TEST_F(AnalyticsEntryTest, AnalyticsSwitchGatesAllThreeForms) {
+    struct Case {
+        Value stored;
+        std::size_t expectedEvents;
+    };
+    const Case cases[] = {{Value(), 3}, {Value(false), 3}, {Value("NO"), 3}, {Value(true), 0}, {Value("YES"), 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stored.describe());
+        store->set("configureQuorvela", "YES");
+        store->set("analyticsDisabled", c.stored);
+        http().clearRequests();
+        log().clear();
+        sendAllThree();
+        EXPECT_EQ(events().size(), c.expectedEvents);
+        EXPECT_EQ(log().count("QUORVELA-DEBUG: Analytics: "), c.expectedEvents);
+    }
+}
+
+TEST_F(AnalyticsEntryTest, FormsCarryTheirValues) {
+    store->set("configureQuorvela", "YES");
+    auto other = Workspace::create(platform);
+    other->setClientId("ws-9");
+    facade->logEvent("A", std::string("x"), std::string("camp"));
+    facade->logEvent("B", std::string("y"));
+    facade->logEvent("C", std::nullopt, std::nullopt, other);
+    auto urls = events();
+    ASSERT_EQ(urls.size(), 3u);
+    std::sort(urls.begin(), urls.end(), [](const std::string& a, const std::string& b) {
+        return a.substr(a.find("eventtype=")) < b.substr(b.find("eventtype="));
+    });
+    EXPECT_NE(urls[0].find("client=client-1&app=demo&platform=IOS&eventtype=A"), std::string::npos) << urls[0];
+    EXPECT_NE(urls[0].find("&extrainfo=x&campaign_name=camp&version=3.6.0"), std::string::npos) << urls[0];
+    EXPECT_NE(urls[1].find("eventtype=B&extrainfo=y&version=3.6.0"), std::string::npos) << urls[1];
+    EXPECT_NE(urls[2].find("deviceid=DEV-1&client=ws-9&"), std::string::npos) << urls[2];
+    EXPECT_EQ(urls[2].find("extrainfo"), std::string::npos) << urls[2];
+}
+
+TEST_F(AnalyticsEntryTest, OnlyTheCampaignFormLooksUpTheWorkspaceEvenWhenDisabled) {
+    store->set("analyticsDisabled", true);  // and not configured
+    facade->logEvent("B", std::string("y"));
+    facade->logEvent("C", std::string("z"), std::nullopt, nullptr);
+    EXPECT_FALSE(log().contains("getWorkspaceWithClientID"));
+    facade->logEvent("A", std::string("x"), std::string("camp"));
+    EXPECT_EQ(log().lines(), std::vector<std::string>{kLookupLine});
+    EXPECT_TRUE(events().empty());
+}
+
+TEST_F(AnalyticsEntryTest, LastLocationTravelsWithEvent) {
+    store->set("configureQuorvela", "YES");
+    Location fix;
+    fix.latitude = 10.5;
+    fix.longitude = -66.9;
+    facade->setQuorvelaLastLocation(fix);
+    facade->logEvent("L", std::nullopt);
+    auto urls = events();
+    ASSERT_EQ(urls.size(), 1u);
+    EXPECT_NE(urls[0].find("eventtype=L&latitude=10.500000&longitude=-66.900000"), std::string::npos) << urls[0];
+}
+
+TEST_F(AnalyticsEntryTest, PublicIPReturnsWholeBodyOrNothing) {
+    struct Case {
+        const char* name;
+        HttpResult answer;
+        std::optional<std::string> expected;
+    };
+    const Case cases[] = {
+        {"address", FakeHttpClient::reply("203.0.113.7"), "203.0.113.7"},
+        {"body kept whole", FakeHttpClient::reply("2001:db8::1\n"), "2001:db8::1\n"},
+        {"empty body", FakeHttpClient::reply(""), ""},
+        {"server error", FakeHttpClient::reply("oops", 500), std::nullopt},
+        {"transport failure", FakeHttpClient::failure(), std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        http().answer(ipEchoUrl(), c.answer);
+        EXPECT_EQ(facade->publicIP(), c.expected);
+        EXPECT_EQ(http().requests().back(), ipEchoUrl());
+        EXPECT_EQ(http().lastTimeout(), Quorvela::kPublicIPTimeout);
+    }
+}
+
+}  // namespace
+}  // namespace quorvela::test

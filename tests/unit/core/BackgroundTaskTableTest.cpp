@@ -1,0 +1,128 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "core/BackgroundTaskTable.h"
+
+namespace quorvela::test {
+namespace {
+
+// Records begins and ends; keeps expiration handlers so a test can fire them.
+class RecordingTasks : public BackgroundTasks {
+public:
+    TaskId begin(std::function<void()> expiration) override {
+        std::lock_guard lock(mutex_);
+        TaskId id = next_++;
+        handlers_[id] = std::move(expiration);
+        return id;
+    }
+    void end(TaskId task) override {
+        std::lock_guard lock(mutex_);
+        ended_.push_back(task);
+    }
+    void expire(TaskId task) {
+        std::function<void()> handler;
+        {
+            std::lock_guard lock(mutex_);
+            handler = handlers_.at(task);
+        }
+        handler();
+    }
+    std::vector<TaskId> ended() const {
+        std::lock_guard lock(mutex_);
+        return ended_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    TaskId next_ = 1;
+    std::map<TaskId, std::function<void()>> handlers_;
+    std::vector<TaskId> ended_;
+};
+
+class BackgroundTaskTableTest : public ::testing::Test {
+protected:
+    std::shared_ptr<RecordingTasks> tasks = std::make_shared<RecordingTasks>();
+    std::shared_ptr<BackgroundTaskTable> table = BackgroundTaskTable::create(tasks);
+};
+
+TEST_F(BackgroundTaskTableTest, EndingUnknownIdentifierEndsTaskZeroAndMarksInvalid) {
+    table->end("never-begun");
+    EXPECT_EQ(tasks->ended(), std::vector<BackgroundTasks::TaskId>{0});
+    EXPECT_EQ(table->entry("never-begun"), BackgroundTasks::kInvalid);
+}
+
+TEST_F(BackgroundTaskTableTest, SecondBeginReplacesFirst) {
+    table->begin("msg-1");
+    table->begin("msg-1");
+    EXPECT_EQ(table->entry("msg-1"), 2u);
+    table->end("msg-1");
+    EXPECT_EQ(tasks->ended(), std::vector<BackgroundTasks::TaskId>{2});
+    EXPECT_EQ(table->entry("msg-1"), BackgroundTasks::kInvalid);
+    table->end("msg-1");
+    EXPECT_EQ(tasks->ended(), (std::vector<BackgroundTasks::TaskId>{2, 0})) << "an ended entry holds 0";
+}
+
+TEST_F(BackgroundTaskTableTest, ExpirationEndsTheTaskKeptUnderItsIdentifier) {
+    table->begin("a");
+    table->begin("b");
+    tasks->expire(1);
+    EXPECT_EQ(tasks->ended(), std::vector<BackgroundTasks::TaskId>{1});
+    EXPECT_EQ(table->entry("a"), BackgroundTasks::kInvalid);
+    EXPECT_EQ(table->entry("b"), 2u);
+}
+
+TEST_F(BackgroundTaskTableTest, ExpirationAfterTableIsGoneDoesNothing) {
+    table->begin("a");
+    table.reset();
+    tasks->expire(1);
+    EXPECT_TRUE(tasks->ended().empty());
+}
+
+TEST_F(BackgroundTaskTableTest, ConcurrentUseEndsEveryTaskExactlyOnce) {
+    constexpr int kThreads = 4;
+    constexpr int kRounds = 200;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < kRounds; ++i) {
+                std::string id = "task-" + std::to_string(t) + "-" + std::to_string(i % 5);
+                table->begin(id);
+                if (i % 7 == 0) tasks->expire(*table->entry(id));
+                table->end(id);
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    auto ended = tasks->ended();
+    std::map<BackgroundTasks::TaskId, int> counts;
+    for (auto id : ended)
+        if (id != 0) ++counts[id];
+    for (const auto& [id, count] : counts) EXPECT_EQ(count, 1) << "task " << id;
+    EXPECT_EQ(counts.size(), static_cast<std::size_t>(kThreads * kRounds));
+}
+
+TEST_F(BackgroundTaskTableTest, SharedIdentifiersNeverEndOneTaskTwice) {
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 300; ++i) {
+                std::string id = "shared-" + std::to_string(i % 3);
+                table->begin(id);
+                table->end(id);
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    std::map<BackgroundTasks::TaskId, int> counts;
+    for (auto id : tasks->ended())
+        if (id != 0) ++counts[id];
+    for (const auto& [id, count] : counts) EXPECT_EQ(count, 1) << "task " << id;
+    EXPECT_EQ(tasks->ended().size(), 1200u);
+}
+
+}  // namespace
+}  // namespace quorvela::test
