@@ -1,0 +1,120 @@
+// quorvela-host run as a subprocess against an in-process sandbox; its
+// standard output and standard error are compared line by line with the
+// expected files in tests/data/host, after masking what varies per run.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "sandbox/Sandbox.h"
+#include "support/TestPlatform.h"
+
+namespace quorvela::test {
+namespace {
+
+const std::string kHostProgram = QUORVELA_BINARY_DIR "/tools/host/quorvela-host";
+const std::string kHostData = QUORVELA_TEST_DATA "/host/";
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
+}
+
+// Device identifiers differ per run; the service host is a build setting.
+std::string mask(std::string text) {
+    static const std::regex uuid("[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}");
+    text = std::regex_replace(text, uuid, "<UUID>");
+    const std::string host = QUORVELA_SERVICE_HOST;
+    for (std::size_t at; (at = text.find(host)) != std::string::npos;) text.replace(at, host.size(), "<SERVICE>");
+    return text;
+}
+
+std::string quote(const std::string& s) { return "'" + s + "'"; }
+
+struct HostRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+class HostToolTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(std::filesystem::exists(kHostProgram)) << kHostProgram;
+        sandbox::SandboxOptions options;
+        options.dataDir = dir.path() / "sandbox";
+        options.adminApi = false;
+        sandbox.start(options);
+        sandbox.createApplication("demo", "client-1", "secret");
+        writePlist(dir, "bundle/Quorvela-Info.plist",
+                   {{"appName", "demo"}, {"publicKey", "client-1"}, {"privateKey", "secret"}});
+        writePlist(dir, "bundle/Env.plist", {{"analyticsDisabled", "YES"}, {"maxStoredMessages", 12}});
+        writePlist(dir, "bundle/Other.plist", {{"appName", "other"}, {"clientID", "client-2"}});
+    }
+
+    /// Runs the tool with the sandbox options plus `extra`, reading `script`.
+    HostRun run(const std::string& extra, const std::string& scriptName, bool fromStdin = false) {
+        std::string command = quote(kHostProgram) + " --bundle " + quote((dir.path() / "bundle").string()) +
+                              " --data-dir " + quote((dir.path() / "data").string()) + " --connect-to " +
+                              quote(sandbox.connectTo()) + " --cacert " + quote(sandbox.caFile().string()) + " " +
+                              extra + " " + (fromStdin ? "- < " : "") + quote(kHostData + scriptName) + " > " +
+                              quote((dir.path() / "out").string()) + " 2> " + quote((dir.path() / "err").string());
+        HostRun result;
+        int raw = std::system(command.c_str());
+        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        result.out = readFile(dir.path() / "out");
+        result.err = readFile(dir.path() / "err");
+        return result;
+    }
+
+    void expectTranscript(const HostRun& run, const std::string& name) {
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(lines(mask(run.out)), lines(readFile(kHostData + name + ".stdout"))) << "standard output";
+        EXPECT_EQ(lines(mask(run.err)), lines(readFile(kHostData + name + ".stderr"))) << "standard error";
+    }
+
+    TempDir dir;
+    sandbox::Sandbox sandbox;
+};
+
+TEST_F(HostToolTest, ConfigureAndEventReachTheSandbox) {
+    auto result = run("", "hello.script");
+    expectTranscript(result, "hello");
+
+    auto events = sandbox.analyticsEvents();
+    ASSERT_EQ(events.size(), 3u);
+    EXPECT_EQ(events[0].value("eventtype"), "INIT");
+    EXPECT_EQ(events[1].value("eventtype"), "HELLO");
+    EXPECT_EQ(events[1].value("extrainfo"), "x");
+    EXPECT_EQ(events[2].value("eventtype"), "SALE DAY");
+    EXPECT_EQ(events[2].value("extrainfo"), std::nullopt);
+    EXPECT_EQ(events[2].value("campaign_name"), "");
+}
+
+TEST_F(HostToolTest, SettingsLoadersAndErrors) {
+    auto result = run("--delegate none", "settings.script", true);
+    expectTranscript(result, "settings");
+    EXPECT_EQ(sandbox.analyticsEvents().size(), 1u) << "only INIT: the loaded environment disabled analytics";
+}
+
+TEST_F(HostToolTest, BadOptionsExitWithTwo) {
+    for (const char* options : {"--no-such-option", "--delegate sometimes", "--authorization x",
+                                "--connect-to nowhere"}) {
+        EXPECT_EQ(run(options, "hello.script").status, 2) << options;
+    }
+}
+
+}  // namespace
+}  // namespace quorvela::test

@@ -1,0 +1,60 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "HostDelegate.h"
+#include "JsonText.h"
+#include "quorvela/Message.h"
+
+namespace quorvela::host {
+namespace {
+
+using Op = QuorvelaProtocol::Operation;
+using Mode = HostOptions::DelegateMode;
+
+TEST(HostDelegateTest, ImplementedOperationsFollowTheMode) {
+    struct Case {
+        Mode mode;
+        bool fromWorkspace, message, ready;
+    };
+    const Case cases[] = {{Mode::All, true, true, true},
+                          {Mode::Workspace, true, false, true},
+                          {Mode::Message, false, true, true},
+                          {Mode::None, false, false, false}};
+    for (const auto& c : cases) {
+        HostDelegate delegate(std::make_shared<Output>(stdout), c.mode);
+        EXPECT_EQ(delegate.implements(Op::PushReceivedFromWorkspace), c.fromWorkspace);
+        EXPECT_EQ(delegate.implements(Op::PushReceived), c.message);
+        EXPECT_EQ(delegate.implements(Op::QuorvelaReady), c.ready);
+    }
+}
+
+TEST(HostDelegateTest, PrintsOneLinePerCall) {
+    std::FILE* file = std::tmpfile();
+    ASSERT_NE(file, nullptr);
+    HostDelegate delegate(std::make_shared<Output>(file), Mode::All);
+    auto message = Message::create();
+    message->setId("m1");
+    message->setSubject("hi \"there\"");
+    delegate.pushReceived(message, nullptr);
+    delegate.pushReceived(message);
+    delegate.QuorvelaReady();
+
+    std::rewind(file);
+    std::string text;
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
+    std::fclose(file);
+
+    auto json = JsonText::messageText(message);
+    EXPECT_EQ(text, "delegate pushReceived:fromWorkspace: " + json + " (null)\n" +
+                        "delegate pushReceived: " + json + "\n" + "delegate QuorvelaReady\n");
+    EXPECT_NE(json.find("\"subject\":\"hi \\\"there\\\"\""), std::string::npos) << json;
+    EXPECT_EQ(json.find('\n'), std::string::npos);
+}
+
+}  // namespace
+}  // namespace quorvela::host

@@ -1,0 +1,115 @@
+#include "AdminApi.h"
+
+#include <httplib.h>
+
+#include <nlohmann/json.hpp>
+#include <stdexcept>
+
+#include "SandboxState.h"
+
+namespace quorvela::sandbox {
+
+namespace {
+
+using nlohmann::json;
+
+constexpr std::size_t kMaxBody = 4 * 1024 * 1024;
+
+void sendJson(httplib::Response& response, int status, const json& body) {
+    response.status = status;
+    response.set_content(body.dump(-1, ' ', false, json::error_handler_t::replace), "application/json");
+}
+
+void sendError(httplib::Response& response, int status, const std::string& text) {
+    sendJson(response, status, json{{"error", text}});
+}
+
+json optionalJson(const std::optional<std::string>& text) { return text ? json(*text) : json(nullptr); }
+
+std::string requiredText(const json& body, const char* key) {
+    auto found = body.find(key);
+    if (found == body.end() || !found->is_string() || found->get<std::string>().empty()) {
+        throw std::invalid_argument(std::string("\"") + key + "\" must be a non-empty text");
+    }
+    return found->get<std::string>();
+}
+
+std::optional<std::string> optionalText(const json& body, const char* key) {
+    auto found = body.find(key);
+    if (found == body.end() || found->is_null()) return std::nullopt;
+    if (!found->is_string()) throw std::invalid_argument(std::string("\"") + key + "\" must be a text or null");
+    return found->get<std::string>();
+}
+
+json toJson(const Application& application) {
+    return json{{"appName", application.appName},
+                {"publicId", application.publicId},
+                {"privateKey", application.privateKey},
+                {"defaultWorkspace", optionalJson(application.defaultWorkspace)}};
+}
+
+}  // namespace
+
+AdminApi::AdminApi(SandboxState& state) : state_(state), server_(std::make_unique<httplib::Server>()) { routes(); }
+
+AdminApi::~AdminApi() { stop(); }
+
+int AdminApi::start(const std::string& host, int port) { return thread_.start(*server_, host, port); }
+
+void AdminApi::stop() { thread_.stop(); }
+
+void AdminApi::routes() {
+    server_->set_payload_max_length(kMaxBody);
+    server_->set_exception_handler([](const httplib::Request&, httplib::Response& response, std::exception_ptr error) {
+        try {
+            std::rethrow_exception(error);
+        } catch (const json::exception& e) {
+            sendError(response, 400, std::string("Bad JSON: ") + e.what());
+        } catch (const std::invalid_argument& e) {
+            sendError(response, 400, e.what());
+        } catch (const std::exception& e) {
+            sendError(response, 500, e.what());
+        } catch (...) {
+            sendError(response, 500, "unknown error");
+        }
+    });
+    server_->Get("/applications", [this](const httplib::Request&, httplib::Response& response) {
+        json out = json::array();
+        for (const Application& application : state_.applications()) out.push_back(toJson(application));
+        sendJson(response, 200, out);
+    });
+    server_->Post("/applications", [this](const httplib::Request& request, httplib::Response& response) {
+        const json body = json::parse(request.body);
+        if (!body.is_object()) throw std::invalid_argument("The body must be a JSON object");
+        Application application{requiredText(body, "appName"), requiredText(body, "publicId"),
+                                requiredText(body, "privateKey"), optionalText(body, "defaultWorkspace")};
+        state_.putApplication(application);
+        sendJson(response, 201, toJson(application));
+    });
+    server_->Get("/events", [this](const httplib::Request&, httplib::Response& response) {
+        json out = json::array();
+        for (const AnalyticsEvent& event : state_.analyticsEvents()) {
+            json query = json::array();
+            for (const auto& [key, value] : event.query) query.push_back({key, value});
+            out.push_back({{"time", event.time}, {"query", query}});
+        }
+        sendJson(response, 200, out);
+    });
+    server_->Get("/requests", [this](const httplib::Request&, httplib::Response& response) {
+        json out = json::array();
+        for (const RequestRecord& record : state_.requests()) {
+            out.push_back({{"time", record.time},
+                           {"path", record.path},
+                           {"operation", record.operation},
+                           {"signatureOk", record.signatureOk ? json(*record.signatureOk) : json(nullptr)},
+                           {"status", record.status}});
+        }
+        sendJson(response, 200, out);
+    });
+    server_->Delete("/records", [this](const httplib::Request&, httplib::Response& response) {
+        state_.clearRecords();
+        sendJson(response, 200, json::object());
+    });
+}
+
+}  // namespace quorvela::sandbox

@@ -1,0 +1,27 @@
+#pragma once
+#include <string>
+#include <thread>
+
+namespace httplib {
+class Server;
+}
+
+namespace quorvela::sandbox {
+
+/// Runs one httplib server on a thread of its own. start() returns only once
+/// the server is accepting, so an early stop() cannot be missed.
+class ServerThread {
+public:
+    ~ServerThread();
+
+    /// Binds `host`:`port` (0: any free port) and returns the bound port;
+    /// throws std::runtime_error when it cannot.
+    int start(httplib::Server& server, const std::string& host, int port);
+    void stop();
+
+private:
+    httplib::Server* server_ = nullptr;
+    std::thread thread_;
+};
+
+}  // namespace quorvela::sandbox
