@@ -56,6 +56,6 @@ echo "---- analytics events the sandbox received ----"
 curl -sf "http://127.0.0.1:$admin/events" | python3 -c '
 import json, sys
 for event in json.load(sys.stdin):
-    pairs = dict(event["query"])
-    print(f"{pairs.get(\"eventtype\", \"?\"):>10}  " + "&".join(f"{k}={v}" for k, v in event["query"]))
+    kind = dict(event["query"]).get("eventtype", "?")
+    print(kind.rjust(10) + "  " + "&".join(k + "=" + v for k, v in event["query"]))
 '
