@@ -10,6 +10,7 @@ find_package(fmt REQUIRED)
 list(APPEND CMAKE_MODULE_PATH /usr/share/cmake/geographiclib)
 find_package(GeographicLib REQUIRED)
 pkg_check_modules(PLIST REQUIRED IMPORTED_TARGET libplist-2.0)
+pkg_check_modules(NLGENL REQUIRED IMPORTED_TARGET libnl-genl-3.0)
 
 # Header-only libraries that Debian ships without a CMake package of their own.
 find_path(HOWARD_DATE_INCLUDE date/date.h REQUIRED)

@@ -7,9 +7,9 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   libcurl4-openssl-dev libssl-dev libexpat1-dev libsqlite3-dev libplist-dev
   nlohmann-json3-dev libfmt-dev libhowardhinnant-date-dev libgeographiclib-dev
-  libcpp-httplib-dev libcli11-dev libnl-genl-3-dev
+  libcpp-httplib-dev libcli11-dev libnl-genl-3-dev iproute2
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev openssl curl python3
+  clang libclang-rt-14-dev openssl curl python3 doxygen
 )
 
 missing=()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the dev build with all
-# tests, the unit tests under AddressSanitizer+UBSan, the stress tests under
+# tests, a host built against the installed package, the API reference, the
+# unit tests under AddressSanitizer+UBSan, the stress tests under
 # ThreadSanitizer, and a short smoke run of every fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -15,6 +16,17 @@ step "dev build and all tests"
 cmake --preset dev >/dev/null
 cmake --build --preset dev -j "$jobs"
 ctest --preset dev -j "$jobs" || status=1
+
+step "installed package: examples/minimal-host via CMake and pkg-config"
+./scripts/check-package.sh build/dev || status=1
+
+step "API reference (doxygen, warnings fail)"
+if doxygen docs/Doxyfile; then
+  echo "API reference: PASS (build/docs/html)"
+else
+  echo "API reference: FAIL (doxygen warnings above)"
+  status=1
+fi
 
 step "unit tests under AddressSanitizer and UBSan"
 cmake --preset asan >/dev/null

@@ -21,6 +21,7 @@ namespace quorvela {
 class Workspace;
 class WorkspaceList;
 class BackgroundTaskTable;
+class WifiBeaconDetector;
 struct ClientCredentials;
 
 class Quorvela : public std::enable_shared_from_this<Quorvela> {
@@ -109,6 +110,34 @@ public:
     /// nothing); null when there is none or the library is not configured.
     std::shared_ptr<Workspace> getWorkspaceWithClientID(const std::optional<std::string>& clientID) const;
 
+    // ---- Registration -------------------------------------------------------
+    // Each returns at once; outcomes show in the persisted keys. The reply
+    // callbacks below are called by the loaders (through a small adapter
+    // object per request), off the main thread.
+
+    /// Registers the host's user (null or "" is refused with a debug line).
+    void registerWithUserID(const std::optional<std::string>& userID);
+    void unRegisterUser();
+    /// Stores the push token's hexadecimal text and sends the device
+    /// subscription when it changed; null is refused with a debug line.
+    void registerDeviceToken(const std::optional<std::vector<std::uint8_t>>& token);
+    void deviceSubscriberWithUniqueID();
+    void registerDialog();
+    /// Hooks for asking the user; they present nothing.
+    void showPhoneNumberEntryAlert() {}
+    void showValidationCodeEntryAlert() {}
+
+    void RegistrationStatus(bool successful, bool requireValidation, const std::optional<std::string>& message);
+    /// Treats whatever "clientUserID" holds now as the unregistered user.
+    void UnRegisterUserSucceeded(bool successful);
+    void ActivatePhoneSucceeded(bool successful, const std::optional<std::string>& message);
+    void RegistrationThrowsError(const std::string& error);
+    void UnRegisterUserError(const std::string& error);
+    /// Accepted and ignored.
+    void ActivatePhoneReturnedError(const std::string& error);
+    void deviceSubscriberSucceeded(bool successful, const std::optional<std::string>& message);
+    void deviceSubscriberError(const std::string& error);
+
     // ---- Background tasks ---------------------------------------------------
 
     /// Opens a platform background task kept under `identifier` (replacing an
@@ -138,6 +167,27 @@ public:
     static std::optional<std::string> getPublicIP();
     std::optional<std::string> publicIP() const;
     static constexpr std::chrono::seconds kPublicIPTimeout{60};
+
+    // ---- Wi-Fi beacons and network changes -----------------------------------
+
+    /// The current Wi-Fi network's name, or "unknown" (no Wi-Fi interface, no
+    /// connection, no name). For the host; the library does not use it. The
+    /// static forms use the shared instance.
+    static std::string findSSID();
+    std::string currentSSID() const;
+    /// The first Wi-Fi interface's information record ("SSID", "BSSID"), or
+    /// nothing without an interface or a connection.
+    static std::optional<Value::Dictionary> findConnectionData();
+    std::optional<Value::Dictionary> currentConnectionData() const;
+    /// A posted system notification: for the network-change name the Wi-Fi
+    /// connection is checked (and Wi-Fi beacons reported) in a job on the
+    /// global queue, one change at a time. Returns at once.
+    void onNetworkChangeCallback(const std::string& name);
+    /// Observes the platform's network-change notification. Only the first
+    /// call of a facade registers (once per process for the shared instance);
+    /// the location updates' start calls it, as `initQuorvela` does for a
+    /// ready user.
+    void startNetworkChangeWatch();
 
     // ---- Helpers ------------------------------------------------------------
 
@@ -178,6 +228,12 @@ private:
     std::shared_ptr<BackgroundTaskTable> backgroundTasks_;
     std::atomic<bool> useQuorvelaSDK_{false};
     std::atomic<double> lastPendingMessagesFetch_{0.0};
+    std::shared_ptr<WifiBeaconDetector> wifiBeaconDetector_;
+    std::once_flag networkWatchOnce_;
 };
+
+/// The network-change callback for the shared instance (what the platform's
+/// notification centre calls): `Quorvela::onNetworkChangeCallback`.
+void onNetworkChangeCallback(const std::string& name);
 
 }  // namespace quorvela

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -29,6 +30,10 @@ public:
     using MessageList = std::vector<std::shared_ptr<Message>>;
     using GeofenceList = std::vector<std::shared_ptr<Geofence>>;
     using BeaconList = std::vector<std::shared_ptr<Beacon>>;
+    /// A background-fetch result handler: 0 new data, 2 failed.
+    using Completion = std::function<void(unsigned long)>;
+    /// Gives the facade's application name at the moment a request is made.
+    using AppNameSource = std::function<std::optional<std::string>()>;
 
     /// Defaults (empty client id, name and public key; not subscribed; no
     /// callback address), then the three lists loaded from the stores of the
@@ -137,8 +142,46 @@ public:
     BeaconList getBluetoothBeacons() const;
     BeaconList getWifiBeacons() const;
 
-    // Synchronisation with the service (synchronize, fetches, sendMessage and
-    // the loader callbacks) is added with the workspace synchronisation.
+    // Synchronisation with the service.
+    //
+    // A full synchronisation fetches the geofences and the beacons at the same
+    // time and ends once both fetches have ended (successfully or not): the
+    // inbox is reloaded from its store and the delegate hears
+    // `synchronicedWorkspace`. A fetch outside a full synchronisation ends
+    // with `synchronicedGeofences` / `synchronicedBeacons` instead. The end of
+    // a pass runs exactly once even when both results arrive at the same
+    // moment; a result that arrives while the end runs counts for the state
+    // after it. The callbacks below arrive on the loaders' reply threads.
+
+    /// Where requests read the facade's application name (the facade sets it
+    /// when it takes the workspace into its lists). Unset: no name.
+    void setAppNameSource(AppNameSource source);
+    std::optional<std::string> appName() const;
+
+    /// Sends `text` as the stored user's response in this workspace; without
+    /// a stored user it only writes "sendMessage: User can't be null or empty"
+    /// to the system log.
+    void sendMessage(const std::optional<std::string>& text);
+    /// Downloads one message into the inbox (through processMessage).
+    void fetchMessageWithID(const std::optional<std::string>& messageId, Completion completion);
+    void fetchGeofences();
+    void fetchGeofencesWithCompletionHandler(Completion completion);
+    void fetchBeacons();
+    void fetchBeaconsWithCompletionHandler(Completion completion);
+    /// Starts a full synchronisation unless one is running.
+    void synchronize();
+    /// True when no full synchronisation is running.
+    bool isSynchronized() const;
+    /// Ends the running synchronisation when both fetches of the pass ended.
+    void checkSynchronizeEnd();
+
+    // Loader callbacks.
+    void SingleMessageRetrieved(const std::shared_ptr<Message>& message);
+    void SingleMessageRetrievedError(const std::string& error);
+    void checkGeoFencesSuccess(const GeofenceList& geofences);
+    void checkGeoFencesReturnedError(const std::string& error);
+    void loadBeaconsSuccess(const BeaconList& beacons);
+    void loadBeaconsReturnedError(const std::string& error);
 
     const std::shared_ptr<Platform>& platform() const { return platform_; }
 
@@ -154,6 +197,7 @@ private:
         bool syncBeacons = false;
         double lastPendingMessagesFetch = 0.0;
         std::shared_ptr<WorkspaceProtocol> delegate;
+        AppNameSource appNameSource;
     };
 
     struct NoLoad {};
@@ -163,6 +207,11 @@ private:
     void reloadLists();
     void storeMessages(const MessageList& messages) const;
     std::int32_t maxStoredMessages() const;
+    /// Sets one fetch's flag and says whether a full synchronisation runs,
+    /// in one step, so the end of a pass cannot be missed or run twice.
+    bool markFetchEnded(bool Fields::*flag);
+    void fetchEnded(bool Fields::*flag, void (WorkspaceProtocol::*single)(const std::shared_ptr<Workspace>&));
+    void logLocalized(const std::string& key) const;
 
     std::shared_ptr<Platform> platform_;
     mutable std::mutex mutex_;        // the fields and the geofence / beacon lists

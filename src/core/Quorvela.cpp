@@ -7,9 +7,11 @@
 #include "core/Configuration.h"
 #include "core/ConfigurationGuard.h"
 #include "core/PublicIPLookup.h"
+#include "core/RegistrationFlow.h"
 #include "core/Settings.h"
 #include "core/Startup.h"
 #include "core/WorkspaceList.h"
+#include "location/WifiBeaconDetector.h"
 #include "protocol/ClientCredentials.h"
 #include "protocol/EventLogger.h"
 #include "protocol/RequestSigner.h"
@@ -71,7 +73,8 @@ Quorvela::Quorvela(Passkey, std::shared_ptr<Platform> platform)
     : platform_(std::move(platform)),
       workspaces_(WorkspaceList::create()),
       workspacesSubscribed_(WorkspaceList::create()),
-      backgroundTasks_(BackgroundTaskTable::create(platform_->backgroundTasks)) {}
+      backgroundTasks_(BackgroundTaskTable::create(platform_->backgroundTasks)),
+      wifiBeaconDetector_(std::make_shared<WifiBeaconDetector>()) {}
 
 Quorvela::~Quorvela() = default;
 
@@ -96,6 +99,7 @@ void Quorvela::initQuorvela() {
     if (startup.isReady()) {
         // Location updates and the workspaces are started here, before the
         // flag, as their flows are added to the facade.
+        startNetworkChangeWatch();
         setUseQuorvelaSDK(true);
     }
     logEvent("INIT", std::string(), std::nullopt);
@@ -223,6 +227,46 @@ std::shared_ptr<Workspace> Quorvela::getWorkspaceWithClientID(const std::optiona
     return workspacesSubscribed()->findByClientId(clientID);
 }
 
+// ---- Registration (the flows live in RegistrationFlow) ------------------------------
+
+void Quorvela::registerWithUserID(const std::optional<std::string>& userID) {
+    RegistrationFlow(*this).registerWithUserID(userID);
+}
+
+void Quorvela::unRegisterUser() { RegistrationFlow(*this).unRegisterUser(); }
+
+void Quorvela::registerDeviceToken(const std::optional<std::vector<std::uint8_t>>& token) {
+    RegistrationFlow(*this).registerDeviceToken(token);
+}
+
+void Quorvela::deviceSubscriberWithUniqueID() { RegistrationFlow(*this).deviceSubscriberWithUniqueID(); }
+
+void Quorvela::registerDialog() { RegistrationFlow(*this).registerDialog(); }
+
+void Quorvela::RegistrationStatus(bool successful, bool requireValidation, const std::optional<std::string>&) {
+    RegistrationFlow(*this).registrationStatus(successful, requireValidation);
+}
+
+void Quorvela::UnRegisterUserSucceeded(bool successful) {
+    RegistrationFlow(*this).unRegisterUserSucceeded(successful, std::nullopt);
+}
+
+void Quorvela::ActivatePhoneSucceeded(bool successful, const std::optional<std::string>&) {
+    RegistrationFlow(*this).activatePhoneSucceeded(successful);
+}
+
+void Quorvela::RegistrationThrowsError(const std::string& error) { RegistrationFlow(*this).logError(error); }
+
+void Quorvela::UnRegisterUserError(const std::string& error) { RegistrationFlow(*this).logError(error); }
+
+void Quorvela::ActivatePhoneReturnedError(const std::string&) {}
+
+void Quorvela::deviceSubscriberSucceeded(bool, const std::optional<std::string>&) {
+    RegistrationFlow(*this).deviceSubscriberSucceeded();
+}
+
+void Quorvela::deviceSubscriberError(const std::string&) { RegistrationFlow(*this).deviceSubscriberError(); }
+
 // ---- Background tasks ------------------------------------------------------------
 
 void Quorvela::beginBackgroundTaskWithIdentifier(const std::string& identifier) {
@@ -269,6 +313,35 @@ std::optional<std::string> Quorvela::getPublicIP() { return sharedInstance()->pu
 std::optional<std::string> Quorvela::publicIP() const {
     return PublicIPLookup::fetch(*platform_->http, kPublicIPTimeout);
 }
+
+// ---- Wi-Fi beacons and network changes (the flow lives in WifiBeaconDetector) ----
+
+std::string Quorvela::findSSID() { return sharedInstance()->currentSSID(); }
+
+std::string Quorvela::currentSSID() const { return WifiBeaconDetector::findSSID(platform_->wifiInfo.get()); }
+
+std::optional<Value::Dictionary> Quorvela::findConnectionData() { return sharedInstance()->currentConnectionData(); }
+
+std::optional<Value::Dictionary> Quorvela::currentConnectionData() const {
+    return WifiBeaconDetector::findConnectionData(platform_->wifiInfo.get());
+}
+
+void Quorvela::onNetworkChangeCallback(const std::string& name) {
+    wifiBeaconDetector_->onNetworkChangeCallback(shared_from_this(), name);
+}
+
+void Quorvela::startNetworkChangeWatch() {
+    std::call_once(networkWatchOnce_, [this] {
+        if (!platform_->networkMonitor) return;
+        // Weak: the platform (and its monitor) belongs to the facade.
+        std::weak_ptr<Quorvela> weak = weak_from_this();
+        platform_->networkMonitor->addObserver(NetworkMonitor::kNetworkChange, [weak](const std::string& name) {
+            if (auto facade = weak.lock()) facade->onNetworkChangeCallback(name);
+        });
+    });
+}
+
+void onNetworkChangeCallback(const std::string& name) { Quorvela::sharedInstance()->onNetworkChangeCallback(name); }
 
 // ---- Helpers -------------------------------------------------------------------------
 

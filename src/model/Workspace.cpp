@@ -3,6 +3,12 @@
 #include <functional>
 
 #include "model/RecordArchive.h"
+#include "model/WorkspaceLoaderDelegate.h"
+#include "protocol/CheckGeoFences.h"
+#include "protocol/EventLogger.h"
+#include "protocol/LoadBeacons.h"
+#include "protocol/SendMessage.h"
+#include "protocol/SingleMessageLoader.h"
 #include "quorvela/Beacon.h"
 #include "quorvela/Geofence.h"
 #include "quorvela/Message.h"
@@ -392,5 +398,129 @@ void Workspace::setBeacons(BeaconList beacons) {
 }
 Workspace::BeaconList Workspace::getBluetoothBeacons() const { return beaconsOfType(getBeacons(), "BEACON"); }
 Workspace::BeaconList Workspace::getWifiBeacons() const { return beaconsOfType(getBeacons(), "WIFI_BEACON"); }
+
+// --- synchronisation with the service ----------------------------------------
+
+void Workspace::setAppNameSource(AppNameSource source) {
+    std::lock_guard lock(mutex_);
+    fields_.appNameSource = std::move(source);
+}
+
+std::optional<std::string> Workspace::appName() const {
+    AppNameSource source;
+    {
+        std::lock_guard lock(mutex_);
+        source = fields_.appNameSource;
+    }
+    return source ? source() : std::nullopt;
+}
+
+void Workspace::sendMessage(const std::optional<std::string>& text) {
+    if (!platform_) return;
+    const Value user = platform_->keyValueStore ? platform_->keyValueStore->get("clientUserID") : Value();
+    if (user.isNull() || user.describe().empty()) {
+        if (platform_->systemLog) platform_->systemLog->write("sendMessage: User can't be null or empty");
+        return;
+    }
+    SendMessage::sendMessage(platform_, ClientCredentials{appName(), std::nullopt, std::nullopt}, text,
+                             shared_from_this());
+}
+
+void Workspace::fetchMessageWithID(const std::optional<std::string>& messageId, Completion completion) {
+    auto loader = SingleMessageLoader::create(platform_);
+    loader->setDelegate(std::make_shared<WorkspaceLoaderDelegate>(shared_from_this()));
+    loader->startLoadingDataForMessageWithID(messageId, shared_from_this(), std::move(completion));
+}
+
+void Workspace::fetchGeofences() { fetchGeofencesWithCompletionHandler(nullptr); }
+
+void Workspace::fetchGeofencesWithCompletionHandler(Completion completion) {
+    setSyncGeofence(false);
+    auto loader = CheckGeoFences::create(platform_, ClientCredentials{appName(), std::nullopt, std::nullopt});
+    loader->setDelegate(std::make_shared<WorkspaceLoaderDelegate>(shared_from_this()));
+    loader->getUpdatedGeoFencesFromWorkspace(shared_from_this(), std::move(completion));
+}
+
+void Workspace::fetchBeacons() { fetchBeaconsWithCompletionHandler(nullptr); }
+
+void Workspace::fetchBeaconsWithCompletionHandler(Completion completion) {
+    setSyncBeacons(false);
+    auto loader = LoadBeacons::create(platform_, ClientCredentials{appName(), std::nullopt, std::nullopt});
+    loader->setDelegate(std::make_shared<WorkspaceLoaderDelegate>(shared_from_this()));
+    loader->getUpdatedBeaconsFromWorkspace(shared_from_this(), std::move(completion));
+}
+
+void Workspace::synchronize() {
+    {
+        // Checked and claimed in one step: two calls at once start one pair.
+        std::lock_guard lock(mutex_);
+        if (fields_.inProgress) return;
+        fields_.inProgress = true;
+        fields_.syncGeofence = false;
+        fields_.syncBeacons = false;
+    }
+    fetchGeofences();
+    fetchBeacons();
+}
+
+bool Workspace::isSynchronized() const { return !inProgress(); }
+
+void Workspace::checkSynchronizeEnd() {
+    {
+        // Only the caller that finds the pass complete ends it; clearing
+        // inProgress here is the claim, so the end runs once per pass.
+        std::lock_guard lock(mutex_);
+        if (!fields_.inProgress || !fields_.syncGeofence || !fields_.syncBeacons) return;
+        fields_.inProgress = false;
+    }
+    setMessages(loadMessage());
+    if (auto listener = delegate()) listener->synchronicedWorkspace(shared_from_this());
+}
+
+bool Workspace::markFetchEnded(bool Fields::*flag) {
+    std::lock_guard lock(mutex_);
+    fields_.*flag = true;
+    return fields_.inProgress;
+}
+
+void Workspace::fetchEnded(bool Fields::*flag,
+                           void (WorkspaceProtocol::*single)(const std::shared_ptr<Workspace>&)) {
+    if (markFetchEnded(flag)) {
+        checkSynchronizeEnd();
+    } else if (auto listener = delegate()) {
+        ((*listener).*single)(shared_from_this());
+    }
+}
+
+void Workspace::logLocalized(const std::string& key) const {
+    if (!platform_) return;
+    EventLogger::debugMessage(*platform_, platform_->bundle ? platform_->bundle->localizedString(key) : key);
+}
+
+void Workspace::SingleMessageRetrieved(const std::shared_ptr<Message>& message) { processMessage(message); }
+
+void Workspace::SingleMessageRetrievedError(const std::string& /*error*/) {}
+
+void Workspace::checkGeoFencesSuccess(const GeofenceList& geofences) {
+    setGeofences(geofences);
+    saveGeofences();
+    fetchEnded(&Fields::syncGeofence, &WorkspaceProtocol::synchronicedGeofences);
+}
+
+void Workspace::checkGeoFencesReturnedError(const std::string& /*error*/) {
+    logLocalized("GeoFences");
+    fetchEnded(&Fields::syncGeofence, &WorkspaceProtocol::synchronicedGeofences);
+}
+
+void Workspace::loadBeaconsSuccess(const BeaconList& beacons) {
+    setBeacons(beacons);
+    saveBeacons();
+    fetchEnded(&Fields::syncBeacons, &WorkspaceProtocol::synchronicedBeacons);
+}
+
+void Workspace::loadBeaconsReturnedError(const std::string& /*error*/) {
+    logLocalized("Beacons");
+    fetchEnded(&Fields::syncBeacons, &WorkspaceProtocol::synchronicedBeacons);
+}
 
 }  // namespace quorvela

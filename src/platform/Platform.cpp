@@ -15,11 +15,16 @@
 #include "platform/LinuxDeviceInfo.h"
 #include "platform/MemoryKeyValueStore.h"
 #include "platform/MemorySecureStore.h"
+#include "platform/NetlinkNetworkMonitor.h"
+#include "platform/Nl80211WifiInfo.h"
 #include "platform/ProcessBackgroundTasks.h"
 #include "platform/SqliteKeyValueStore.h"
 #include "platform/StderrSystemLog.h"
 #include "platform/SystemClock.h"
 #include "platform/ThreadDispatcher.h"
+#include "quorvela/platform/ManualBeaconSource.h"
+#include "quorvela/platform/ManualLocationSource.h"
+#include "quorvela/platform/SoftwareLocationManager.h"
 
 namespace quorvela {
 
@@ -71,6 +76,11 @@ std::shared_ptr<Platform> Platform::makeDefault(const PlatformOptions& options) 
     platform->backgroundTasks = std::make_shared<ProcessBackgroundTasks>();
     platform->clock = std::make_shared<SystemClock>();
     platform->deviceInfo = std::make_shared<LinuxDeviceInfo>();
+    platform->locationManager =
+        SoftwareLocationManager::create(dispatcher, std::make_shared<ManualLocationSource>(platform->clock),
+                                        std::make_shared<ManualBeaconSource>());
+    platform->networkMonitor = std::make_shared<NetlinkNetworkMonitor>(log);
+    platform->wifiInfo = std::make_shared<Nl80211WifiInfo>();
     return platform;
 }
 

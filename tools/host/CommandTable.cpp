@@ -4,6 +4,9 @@
 #include <thread>
 
 #include "JsonText.h"
+#include "MessageCommands.h"
+#include "RegistrationCommands.h"
+#include "WifiCommands.h"
 
 namespace quorvela::host {
 
@@ -58,6 +61,10 @@ CommandTable::Flow CommandTable::run(const CommandLine& line) {
 }
 
 void CommandTable::addCommands() {
+    for (auto& [name, handler] : RegistrationCommands::make(facade_)) add(name, std::move(handler));
+    for (auto& [name, handler] : MessageCommands::make(facade_)) add(name, std::move(handler));
+    for (auto& [name, handler] : WifiCommands::make(facade_)) add(name, std::move(handler));
+
     add("configure", [](const Arguments& arguments) {
         expectCount(arguments, 0, 0, "configure");
         Quorvela::configure();
@@ -130,6 +137,7 @@ void CommandTable::addCommands() {
 }
 
 void CommandTable::addShowTargets() {
+    for (auto& [what, handler] : MessageCommands::showTargets(facade_, output_)) addShow(what, std::move(handler));
     addShow("store", [this](const Arguments& arguments) {
         expectCount(arguments, 1, 1, "show store <key>");
         std::string key = arguments[0].text();

@@ -7,6 +7,8 @@
 #include "HostDelegate.h"
 #include "Output.h"
 #include "platform/StderrSystemLog.h"
+#include "quorvela/platform/ManualNetworkMonitor.h"
+#include "quorvela/platform/ManualWifiInfo.h"
 #include "quorvela/Quorvela.h"
 
 namespace quorvela::host {
@@ -34,6 +36,10 @@ int HostApplication::runScript(std::istream& input) {
     auto platform = Platform::makeDefault(platformOptions);
     // Standard error carries the platform log, one whole line at a time.
     platform->systemLog = std::make_shared<StderrSystemLog>();
+    // Scripts decide the Wi-Fi network (`wifi`) and when the network changes
+    // (`network-change`); the machine's own network stays out of them.
+    platform->wifiInfo = std::make_shared<ManualWifiInfo>();
+    platform->networkMonitor = std::make_shared<ManualNetworkMonitor>();
     Quorvela::installPlatform(platform);
 
     auto output = std::make_shared<Output>(stdout);

@@ -5,6 +5,10 @@
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 
+#include "ListEndpoints.h"
+#include "LocationAdminRoutes.h"
+#include "MessageEndpoints.h"
+#include "RegistrationAdminRoutes.h"
 #include "SandboxState.h"
 
 namespace quorvela::sandbox {
@@ -110,6 +114,10 @@ void AdminApi::routes() {
         state_.clearRecords();
         sendJson(response, 200, json::object());
     });
+    RegistrationAdminRoutes::add(*server_, state_);
+    LocationAdminRoutes::add(*server_, state_);
+    MessageEndpoints::addAdminRoutes(*server_, state_);
+    ListEndpoints::addAdminRoutes(*server_, state_);
 }
 
 }  // namespace quorvela::sandbox

@@ -5,6 +5,10 @@
 
 #include "AdminApi.h"
 #include "CertificateAuthority.h"
+#include "ListEndpoints.h"
+#include "LocationEndpoints.h"
+#include "MessageEndpoints.h"
+#include "RegistrationEndpoints.h"
 #include "RestRouter.h"
 #include "SandboxServer.h"
 #include "SandboxState.h"
@@ -28,7 +32,12 @@ struct Sandbox::Impl {
     }
 };
 
-Sandbox::Sandbox() : impl_(std::make_unique<Impl>()) {}
+Sandbox::Sandbox() : impl_(std::make_unique<Impl>()) {
+    RegistrationEndpoints::addTo(impl_->router);
+    LocationEndpoints::addTo(impl_->router);
+    MessageEndpoints::addTo(impl_->router);
+    ListEndpoints::addTo(impl_->router);
+}
 
 Sandbox::~Sandbox() { stop(); }
 

@@ -10,8 +10,11 @@
 #include "quorvela/platform/Dispatcher.h"
 #include "quorvela/platform/HttpClient.h"
 #include "quorvela/platform/KeyValueStore.h"
+#include "quorvela/platform/LocationManager.h"
+#include "quorvela/platform/NetworkMonitor.h"
 #include "quorvela/platform/SecureStore.h"
 #include "quorvela/platform/SystemLog.h"
+#include "quorvela/platform/WifiInfo.h"
 
 namespace quorvela {
 
@@ -37,6 +40,15 @@ struct Platform {
     std::shared_ptr<SystemLog> systemLog;
     std::shared_ptr<Clock> clock;
     std::shared_ptr<DeviceInfo> deviceInfo;
+    /// Default: a SoftwareLocationManager fed by a ManualLocationSource and a
+    /// ManualBeaconSource.
+    std::shared_ptr<LocationManager> locationManager;
+    /// Named system notifications (the network-change notification). Default:
+    /// a netlink route-socket watch. May be null: nothing is observed.
+    std::shared_ptr<NetworkMonitor> networkMonitor;
+    /// The Wi-Fi interfaces and the current network. Default: nl80211. May be
+    /// null: no interface.
+    std::shared_ptr<WifiInfo> wifiInfo;
 
     /// The default implementations of every port.
     static std::shared_ptr<Platform> makeDefault(const PlatformOptions& options = {});

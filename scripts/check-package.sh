@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Installs a build tree into a temporary prefix and builds examples/minimal-host
+# against it: through the CMake package (static and shared library) and
+# through pkg-config with the static library; runs each program once.
+# Prints one PASS or FAIL line; the exit status says the same.
+#   scripts/check-package.sh [BUILD_DIR]     (default build/dev)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build/dev}
+work=$(mktemp -d /tmp/quorvela-package.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+prefix=$work/prefix
+log=$work/log
+
+fail() {
+  echo "---- last output ----"
+  tail -n 40 "$log" 2>/dev/null || true
+  echo "package check: FAIL ($*)"
+  exit 1
+}
+
+# The example talks to no service: every connection goes to a closed port and
+# fails at once; the program still configures, logs and flushes.
+run_example() {
+  local program=$1 data=$work/data-$(basename "$1")
+  "$program" examples/minimal-host/bundle "$data" --connect-to 127.0.0.1:9 >"$work/run.out" 2>>"$log" ||
+    fail "$(basename "$program") exited with $?"
+  grep -q '^version 3\.[0-9.]*, idle$' "$work/run.out" || fail "$(basename "$program") printed: $(cat "$work/run.out")"
+  [[ -s "$data/settings.sqlite3" ]] || fail "$(basename "$program") wrote no settings store"
+}
+
+cmake --install "$build" --prefix "$prefix" >"$log" 2>&1 || fail "cmake --install $build"
+
+cmake -S examples/minimal-host -B "$work/example" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_PREFIX_PATH="$prefix" >>"$log" 2>&1 || fail "configuring the example with find_package(Quorvela)"
+cmake --build "$work/example" >>"$log" 2>&1 || fail "building the example against the CMake package"
+run_example "$work/example/minimal-host"
+run_example "$work/example/minimal-host-shared"
+ldd "$work/example/minimal-host-shared" | grep -q 'libquorvela\.so\.3 => '"$prefix" ||
+  fail "minimal-host-shared does not use the installed shared library"
+! ldd "$work/example/minimal-host" | grep -q libquorvela || fail "minimal-host is not linked statically"
+
+# Only the archive stays, so that -lquorvela can only mean the static library
+# and Libs.private / Requires.private must be complete.
+pc=$(find "$prefix" -name quorvela.pc -print -quit)
+[[ -n "$pc" ]] || fail "no quorvela.pc installed"
+rm -f "$(dirname "$(dirname "$pc")")"/libquorvela.so*
+export PKG_CONFIG_PATH=$(dirname "$pc")
+pkg-config --exists --print-errors quorvela >>"$log" 2>&1 || fail "pkg-config cannot resolve quorvela"
+c++ -std=c++20 examples/minimal-host/main.cpp -o "$work/minimal-host-pc" \
+  $(pkg-config --cflags --libs --static quorvela) >>"$log" 2>&1 || fail "linking through pkg-config --static"
+run_example "$work/minimal-host-pc"
+
+echo "package check: PASS (CMake package static and shared, pkg-config static)"

@@ -1,0 +1,175 @@
+#include "core/RegistrationFlow.h"
+
+#include <mutex>
+
+#include "core/ConfigurationGuard.h"
+#include "core/RegistrationCallbacks.h"
+#include "core/Settings.h"
+#include "core/WorkspaceList.h"
+#include "model/DeviceUID.h"
+#include "protocol/DeviceSubscriber.h"
+#include "protocol/RegisterPhoneDataloader.h"
+#include "protocol/RequestSigner.h"
+#include "quorvela/Quorvela.h"
+
+namespace quorvela {
+
+namespace {
+
+constexpr const char* kWorkspaceAvailable = "Workspace-Available";
+constexpr const char* kWorkspaceSubscribed = "Workspace-Subscribed";
+
+// Serialises the writes of "clientUserID" by a new registration against the
+// removal by an unregistration reply, so the reply's compare-and-remove sees
+// either the old user (and removes it) or the new one (and keeps it).
+std::mutex& userMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+bool isEmptyText(const Value& value) {
+    const std::string* text = value.asText();
+    return text != nullptr && text->empty();
+}
+
+}  // namespace
+
+void RegistrationFlow::registerWithUserID(const std::optional<std::string>& userID) {
+    Platform& platform = *facade_.platform();
+    if (!ConfigurationGuard(platform).requireConfigured("registerWithUserID")) return;
+    KeyValueStore& store = *platform.keyValueStore;
+    const bool emptyID = !userID || userID->empty();
+    if (emptyID) {
+        facade_.debugMessage(ConfigurationGuard::noUserLine("registerWithUserID"));
+        return;
+    }
+
+    Value storedUser;
+    bool replacing = false;
+    {
+        std::lock_guard lock(userMutex());
+        storedUser = store.get(Settings::kClientUserID);
+        const bool validated = store.contains(Settings::kValidated);
+        const bool same = !storedUser.isNull() && storedUser == Value(*userID);
+        if (same && validated) return;
+        replacing = !storedUser.isNull() && validated && !isEmptyText(storedUser);
+        store.set(Settings::kClientUserID, Value(*userID));
+        store.synchronize();
+    }
+
+    // The registration below does not wait for the unregistration's reply.
+    if (replacing) sendUnregistration(storedUser);
+    auto loader = std::make_shared<RegisterPhoneDataloader>(facade_.platform(), facade_.credentials());
+    loader->setDelegate(RegistrationCallbacks::create(facade_.shared_from_this()));
+    loader->registerUserWithID(userID, false);
+}
+
+void RegistrationFlow::unRegisterUser() {
+    Platform& platform = *facade_.platform();
+    if (!ConfigurationGuard(platform).requireConfigured("unRegisterUser")) return;
+    Value storedUser;
+    {
+        std::lock_guard lock(userMutex());
+        storedUser = platform.keyValueStore->get(Settings::kClientUserID);
+    }
+    sendUnregistration(storedUser);
+}
+
+void RegistrationFlow::sendUnregistration(const Value& storedUser) {
+    auto loader = std::make_shared<RegisterPhoneDataloader>(facade_.platform(), facade_.credentials());
+    loader->setDelegate(RegistrationCallbacks::create(facade_.shared_from_this(), storedUser));
+    loader->unRegisterUser();
+}
+
+void RegistrationFlow::registrationStatus(bool successful, bool requireValidation) {
+    if (!successful) return;
+    if (requireValidation) {
+        facade_.showValidationCodeEntryAlert();
+        return;
+    }
+    markValidated();
+}
+
+void RegistrationFlow::activatePhoneSucceeded(bool successful) {
+    if (!successful) {
+        facade_.showPhoneNumberEntryAlert();
+        return;
+    }
+    facade_.debugMessage("ActivatePhoneSucceeded");
+    markValidated();
+}
+
+void RegistrationFlow::markValidated() {
+    KeyValueStore& store = *facade_.platform()->keyValueStore;
+    store.set(Settings::kIsFirstTime, Value(false));
+    store.set(Settings::kValidated, Value("YES"));
+    store.synchronize();
+    facade_.initQuorvela();
+}
+
+void RegistrationFlow::unRegisterUserSucceeded(bool successful, const std::optional<Value>& unregisteredUser) {
+    if (!successful) return;
+    KeyValueStore& store = *facade_.platform()->keyValueStore;
+    facade_.debugMessage("UnRegisterUserSucceeded");
+    store.set(Settings::kDeviceUniqueID, Value(std::string()));
+    {
+        std::lock_guard lock(userMutex());
+        if (!unregisteredUser || store.get(Settings::kClientUserID) == *unregisteredUser) {
+            store.remove(Settings::kClientUserID);
+        }
+    }
+    store.remove(kWorkspaceAvailable);
+    store.remove(kWorkspaceSubscribed);
+    store.synchronize();
+    facade_.setWorkspaces(WorkspaceList::create());
+    facade_.setWorkspacesSubscribed(WorkspaceList::create());
+    facade_.initQuorvela();
+    deviceSubscriberWithUniqueID();
+}
+
+void RegistrationFlow::logError(const std::string& error) { facade_.debugMessage(error); }
+
+void RegistrationFlow::registerDeviceToken(const std::optional<std::vector<std::uint8_t>>& token) {
+    Platform& platform = *facade_.platform();
+    if (!ConfigurationGuard(platform).requireConfigured("RegisterDeviceToken")) return;
+    if (!token) {
+        facade_.debugMessage("RegisterDeviceToken: Token can't be null");
+        return;
+    }
+    KeyValueStore& store = *platform.keyValueStore;
+    const std::string text = tokenText(*token);
+    if (store.get(Settings::kDevicePushID) == Value(text)) return;
+
+    store.set(Settings::kDevicePushID, Value(text));
+    const Value device = store.get(Settings::kDeviceUniqueID);
+    if (device.isNull() || isEmptyText(device)) {
+        const std::string uid = DeviceUID::uid(platform);
+        facade_.debugMessage("deviceUniqueID: " + uid);
+        store.set(Settings::kDeviceUniqueID, Value(uid));
+    }
+    store.synchronize();
+    deviceSubscriberWithUniqueID();
+}
+
+std::string RegistrationFlow::tokenText(const std::vector<std::uint8_t>& token) {
+    return RequestSigner::hexString(token);
+}
+
+void RegistrationFlow::deviceSubscriberWithUniqueID() {
+    if (!ConfigurationGuard(*facade_.platform()).requireConfigured("deviceSubscriberWithUniqueID")) return;
+    auto subscriber = std::make_shared<DeviceSubscriber>(facade_.platform(), facade_.credentials());
+    subscriber->setDelegate(RegistrationCallbacks::create(facade_.shared_from_this()));
+    subscriber->registerDeviceWithUniqueID();
+}
+
+void RegistrationFlow::deviceSubscriberSucceeded() { facade_.debugMessage("Device: Subscriber Succeeded"); }
+
+void RegistrationFlow::deviceSubscriberError() { facade_.debugMessage("Device: Subscriber Error"); }
+
+void RegistrationFlow::registerDialog() {
+    Settings settings(*facade_.platform()->keyValueStore);
+    if (settings.isPresent(Settings::kClientUserID) && settings.isPresent(Settings::kValidated)) return;
+    facade_.showPhoneNumberEntryAlert();
+}
+
+}  // namespace quorvela

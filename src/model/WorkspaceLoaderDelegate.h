@@ -1,0 +1,33 @@
+#pragma once
+// Passes the loaders' callbacks on to the workspace that started them. The
+// workspace's public header cannot name the loaders' interfaces, so this
+// adapter stands in as their delegate; like every delegate it holds the
+// workspace strongly until the loader has reported.
+#include <memory>
+
+#include "protocol/CheckGeoFencesDelegate.h"
+#include "protocol/LoadBeaconsDelegate.h"
+#include "protocol/SingleMessageLoaderDelegate.h"
+
+namespace quorvela {
+
+class Workspace;
+
+class WorkspaceLoaderDelegate : public SingleMessageLoaderDelegate,
+                                public CheckGeoFencesDelegate,
+                                public LoadBeaconsDelegate {
+public:
+    explicit WorkspaceLoaderDelegate(std::shared_ptr<Workspace> workspace);
+
+    void SingleMessageRetrieved(const std::shared_ptr<Message>& message) override;
+    void SingleMessageRetrievedError(const std::string& error) override;
+    void checkGeoFencesSuccess(const std::vector<std::shared_ptr<Geofence>>& geofences) override;
+    void checkGeoFencesReturnedError(const std::string& error) override;
+    void loadBeaconsSuccess(const std::vector<std::shared_ptr<Beacon>>& beacons) override;
+    void loadBeaconsReturnedError(const std::string& error) override;
+
+private:
+    const std::shared_ptr<Workspace> workspace_;
+};
+
+}  // namespace quorvela

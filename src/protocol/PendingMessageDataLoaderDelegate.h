@@ -1,0 +1,25 @@
+#pragma once
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace quorvela {
+
+class Message;
+
+/// The outcome of a PendingMessageDataLoader call: one of the first two,
+/// once, then the completion handler. Calls run on the thread that handles
+/// the reply (a global-queue job, never the main thread); calls of different
+/// loaders may overlap.
+class PendingMessageDataLoaderDelegate {
+public:
+    virtual ~PendingMessageDataLoaderDelegate() = default;
+    /// The messages of a well-formed reply, in document order (possibly none).
+    virtual void pendingMessagesRetrieved(const std::vector<std::shared_ptr<Message>>& messages) = 0;
+    /// The request or the parse failed.
+    virtual void pendingMessagesRetrievedError(const std::string& error) = 0;
+    /// Part of the interface for the receiver's own use; the loader never calls it.
+    virtual void pushReceived(const std::shared_ptr<Message>& /*message*/) {}
+};
+
+}  // namespace quorvela

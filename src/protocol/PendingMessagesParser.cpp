@@ -1,0 +1,23 @@
+#include "protocol/PendingMessagesParser.h"
+
+#include "protocol/MessageFields.h"
+#include "quorvela/Message.h"
+
+namespace quorvela {
+
+void PendingMessagesParser::didStartDocument() { messages_.clear(); }
+
+void PendingMessagesParser::didStartElement(const std::string& name, const Attributes& /*attributes*/) {
+    if (name == "message") message_ = Message::create();
+}
+
+PendingMessagesParser::AfterEnd PendingMessagesParser::elementEnded(const std::string& name) {
+    if (message_ && MessageFields::isFieldName(name)) {
+        message_->setValue(currentStringValue(), name);
+    } else if (name == "message" && message_) {
+        messages_.push_back(message_);
+    }
+    return AfterEnd::ClearBuffer;
+}
+
+}  // namespace quorvela

@@ -1,0 +1,34 @@
+#pragma once
+// The pending-messages reply: one "message" element per message, its
+// children named after the message fields. The current message is not
+// dropped when its element ends, so a field element between two messages
+// changes the one just appended.
+#include <memory>
+#include <vector>
+
+#include "protocol/ReplyParser.h"
+
+namespace quorvela {
+
+class Message;
+
+class PendingMessagesParser : public ReplyParser {
+public:
+    using MessageList = std::vector<std::shared_ptr<Message>>;
+
+    void didStartDocument() override;
+    void didStartElement(const std::string& name, const Attributes& attributes) override;
+
+    const MessageList& messages() const { return messages_; }
+    /// The message being read, and after its end the one read last.
+    const std::shared_ptr<Message>& message() const { return message_; }
+
+protected:
+    AfterEnd elementEnded(const std::string& name) override;
+
+private:
+    MessageList messages_;
+    std::shared_ptr<Message> message_;
+};
+
+}  // namespace quorvela

@@ -1,0 +1,80 @@
+#pragma once
+// The geofence and beacon list replies: one list element per record, each
+// element ending inside a record handed to the record's setValue (which
+// decides what it takes). Rule data is skipped whole: "rulesString" up to
+// its own end, a "rules" block from its first "rule" up to the end of
+// "rules". The end of a list element is honoured even inside rule data.
+// Text between elements prefixes the next element's text, untrimmed.
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "protocol/RequestError.h"
+#include "protocol/XmlReader.h"
+#include "protocol/XmlReaderDelegate.h"
+
+namespace quorvela {
+
+template <class Record>
+class RegionListParser : public XmlReaderDelegate {
+public:
+    using RecordList = std::vector<std::shared_ptr<Record>>;
+
+    /// `listElement`: "geoFence" or "beacon".
+    explicit RegionListParser(std::string listElement) : listElement_(std::move(listElement)) {}
+
+    /// Reads one reply synchronously; true when it was well-formed,
+    /// otherwise parseError() tells why.
+    bool parse(std::string_view bytes) {
+        currentStringValue_.reset();
+        XmlReader reader(*this);
+        const bool wellFormed = reader.parse(bytes);
+        parseError_ = reader.error();
+        return wellFormed;
+    }
+    const std::optional<RequestError>& parseError() const { return parseError_; }
+    const RecordList& records() const { return records_; }
+    bool ignoreTag() const { return ignoreTag_; }
+
+    void didStartDocument() override {
+        records_.clear();
+        ignoreTag_ = false;
+    }
+
+    void didStartElement(const std::string& name, const Attributes& /*attributes*/) override {
+        if (name == listElement_) {
+            current_ = std::make_shared<Record>();
+        } else if (name == "rulesString" || name == "rule") {
+            ignoreTag_ = true;
+        }
+    }
+
+    void foundCharacters(const std::string& text) override {
+        if (!currentStringValue_) currentStringValue_.emplace();
+        if (!ignoreTag_) currentStringValue_->append(text);
+    }
+
+    void didEndElement(const std::string& name) override {
+        if (!ignoreTag_ && current_) current_->setValue(currentStringValue_, name);
+        if (name == "rulesString" || name == "rules") {
+            ignoreTag_ = false;
+        } else if (name == listElement_) {
+            if (current_) records_.push_back(std::move(current_));
+            current_.reset();
+        }
+        currentStringValue_.reset();
+    }
+
+private:
+    const std::string listElement_;
+    RecordList records_;
+    std::shared_ptr<Record> current_;
+    std::optional<std::string> currentStringValue_;
+    std::optional<RequestError> parseError_;
+    bool ignoreTag_ = false;
+};
+
+}  // namespace quorvela

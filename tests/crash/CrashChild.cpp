@@ -1,0 +1,67 @@
+// The writer the crash test kills: stores messages into a workspace inbox and
+// writes other settings through the real SQLite store, printing each item on
+// stdout only after the call that stored it has returned.
+//
+//   crash_child DATA_DIR RUN
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "CrashRecords.h"
+#include "platform/SqliteKeyValueStore.h"
+#include "quorvela/Workspace.h"
+#include "quorvela/platform/Platform.h"
+
+namespace {
+
+// One write() per line: the line is on the pipe as a whole before the next
+// store operation starts.
+void emit(const std::string& line) {
+    const std::string text = line + "\n";
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const auto n = ::write(STDOUT_FILENO, text.data() + done, text.size() - done);
+        if (n <= 0) std::_Exit(3);
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+// Any store failure is reported to the test, which fails on it.
+class ReportingLog : public quorvela::SystemLog {
+public:
+    void write(const std::string& line) override { emit("L " + line); }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace quorvela;
+    if (argc != 3) return 2;
+    const std::filesystem::path dir = argv[1];
+    const int run = std::atoi(argv[2]);
+
+    auto log = std::make_shared<ReportingLog>();
+    auto platform = std::make_shared<Platform>();
+    platform->systemLog = log;
+    platform->keyValueStore = std::make_shared<SqliteKeyValueStore>(dir / crash::kStoreFile, log);
+
+    auto workspace = Workspace::create(platform);
+    workspace->setClientId(crash::workspaceId(run));
+    workspace->setMessages(workspace->loadMessage());
+    emit("S");
+
+    for (int step = 1;; ++step) {
+        workspace->processMessage(crash::makeMessage(run, step));
+        emit("M " + crash::messageId(run, step));
+        for (const auto& setting : crash::kSettings) {
+            if (step % setting.cadence != 0) continue;
+            const auto at = crash::stamp(run, step);
+            platform->keyValueStore->set(setting.key, crash::settingValue(setting.key, at));
+            emit(std::string(1, setting.tag) + " " + std::to_string(at));
+        }
+        if (step % crash::kSyncCadence == 0) emit(platform->keyValueStore->synchronize() ? "Y" : "L synchronize failed");
+    }
+}

@@ -1,0 +1,391 @@
+// The facade's registration flows against the fake HTTP client: the decision
+// table of registerWithUserID, the reply bookkeeping, the unregistration race,
+// the push token and the device subscription.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "CoreFixture.h"
+#include "core/WorkspaceList.h"
+#include <fmt/format.h>
+
+namespace quorvela::test {
+namespace {
+
+const std::string kSuccess = "<transactionResult><successful>true</successful><message>ok</message></transactionResult>";
+const std::string kFailure = "<transactionResult><successful>false</successful><message>no</message></transactionResult>";
+
+// Remembers every value written under "deviceUniqueID", in order.
+class DeviceIdRecordingStore : public CountingStore {
+public:
+    void set(const std::string& key, const Value& value) override {
+        if (key == "deviceUniqueID") {
+            std::lock_guard lock(mutex);
+            deviceIds.push_back(value);
+        }
+        CountingStore::set(key, value);
+    }
+    std::vector<Value> history() {
+        std::lock_guard lock(mutex);
+        return deviceIds;
+    }
+    std::mutex mutex;
+    std::vector<Value> deviceIds;
+};
+
+class RegistrationFlowTest : public CoreFixture {
+protected:
+    RegistrationFlowTest() {
+        platform->keyValueStore = recording;
+        store = recording;
+        facade = Quorvela::create(platform);
+        facade->setAppName(std::string("demo app"));
+        facade->setClientID(std::string("client-1"));
+        facade->setApiClientPrivateKey(std::string("secret"));
+        store->set("configureQuorvela", Value("YES"));
+        store->set("deviceUniqueID", Value("DEV-1"));
+    }
+    static std::string url(const std::string& operation) { return serviceBaseUrl() + "/" + operation + "/"; }
+    std::size_t sent(const std::string& operation) { return http().requestCount(url(operation)); }
+    void answer(const std::string& operation, const std::string& body) {
+        http().answer(url(operation), FakeHttpClient::reply(body));
+    }
+    void seedUser(const std::optional<std::string>& user, bool validated) {
+        if (user) store->set("clientUserID", Value(*user));
+        if (validated) store->set("validated", Value("YES"));
+    }
+
+    std::shared_ptr<DeviceIdRecordingStore> recording = std::make_shared<DeviceIdRecordingStore>();
+};
+
+TEST_F(RegistrationFlowTest, RegisterWithUserIDDecisionTable) {
+    struct Row {
+        const char* name;
+        std::optional<std::string> stored;
+        bool validated;
+        std::optional<std::string> userID;
+        bool unregisters;
+        bool registers;
+        std::optional<std::string> storedAfter;
+        std::optional<std::string> logLine;
+    };
+    const std::string empty = "registerWithUserID: User can't be null or empty";
+    const std::vector<Row> rows{
+        {"no user, not validated", std::nullopt, false, "alice", false, true, "alice", std::nullopt},
+        {"no user, validated", std::nullopt, true, "alice", false, true, "alice", std::nullopt},
+        {"same user, not validated", "alice", false, "alice", false, true, "alice", std::nullopt},
+        {"same user, validated", "alice", true, "alice", false, false, "alice", std::nullopt},
+        {"different user, validated", "alice", true, "bob", true, true, "bob", std::nullopt},
+        {"different user, not validated", "alice", false, "bob", false, true, "bob", std::nullopt},
+        {"empty stored user, validated", "", true, "bob", false, true, "bob", std::nullopt},
+        {"empty stored user, not validated", "", false, "bob", false, true, "bob", std::nullopt},
+        {"case differs", "Alice", true, "alice", true, true, "alice", std::nullopt},
+        {"empty id", "alice", true, "", false, false, "alice", empty},
+        {"null id", "alice", true, std::nullopt, false, false, "alice", empty},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        store->remove("clientUserID");
+        store->remove("validated");
+        seedUser(row.stored, row.validated);
+        http().clearRequests();
+        log().clear();
+
+        facade->registerWithUserID(row.userID);
+        // The new id is stored before any reply can arrive.
+        EXPECT_EQ(stored("clientUserID").optionalText(), row.storedAfter);
+        ASSERT_TRUE(idle());
+
+        EXPECT_EQ(sent("removeAppUser"), row.unregisters ? 1u : 0u);
+        EXPECT_EQ(sent("registerUser"), row.registers ? 1u : 0u);
+        if (row.unregisters && row.registers) {
+            EXPECT_EQ(http().requests().at(0).rfind(url("removeAppUser"), 0), 0u);
+        }
+        if (row.registers) {
+            EXPECT_NE(http().requests().back().find("/" + *row.userID + "/false/client-1/"), std::string::npos);
+        }
+        if (row.logLine) EXPECT_TRUE(log().contains("QUORVELA-DEBUG: " + *row.logLine));
+        if (!row.registers && !row.logLine) EXPECT_TRUE(log().lines().empty());
+    }
+}
+
+TEST_F(RegistrationFlowTest, OperationsRefuseWhenNotConfigured) {
+    store->remove("configureQuorvela");
+    facade->registerWithUserID(std::string("alice"));
+    facade->unRegisterUser();
+    facade->registerDeviceToken(std::vector<std::uint8_t>(32, 1));
+    facade->deviceSubscriberWithUniqueID();
+    ASSERT_TRUE(idle());
+    EXPECT_TRUE(http().requests().empty());
+    EXPECT_FALSE(store->contains("clientUserID"));
+    EXPECT_FALSE(store->contains("devicePushID"));
+    for (const char* operation :
+         {"registerWithUserID", "unRegisterUser", "RegisterDeviceToken", "deviceSubscriberWithUniqueID"}) {
+        EXPECT_TRUE(log().contains(std::string("QUORVELA-DEBUG: ") + operation +
+                                   ": check in the configuration file (Quorvela-info.plist) some of the following "
+                                   "keys (appName/publicKey/privateKey)"))
+            << operation;
+    }
+}
+
+TEST_F(RegistrationFlowTest, RegistrationRepliesDecideValidation) {
+    struct Case {
+        const char* name;
+        std::string body;
+        bool validates;
+    };
+    const std::vector<Case> cases{
+        {"successful", kSuccess, true},
+        {"unsuccessful", kFailure, false},
+        {"malformed", "<html><body>error</body>", false},
+        {"no result element", "<reply/>", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        store->remove("validated");
+        store->remove("isFirstTime");
+        store->remove("clientUserID");
+        http().clearRequests();
+        log().clear();
+        answer("registerUser", c.body);
+
+        facade->registerWithUserID(std::string("alice"));
+        ASSERT_TRUE(idle());
+
+        EXPECT_EQ(stored("clientUserID"), Value("alice"));
+        EXPECT_EQ(store->contains("validated"), c.validates);
+        if (c.validates) {
+            EXPECT_EQ(stored("validated"), Value("YES"));
+            EXPECT_EQ(stored("isFirstTime"), Value(false));
+            EXPECT_TRUE(facade->useQuorvelaSDK());
+        }
+        // initQuorvela runs again only after a successful reply (its "INIT" event).
+        EXPECT_EQ(eventRequests(), c.validates ? 1u : 0u);
+    }
+}
+
+TEST_F(RegistrationFlowTest, ErrorRepliesAreLoggedAndChangeNothing) {
+    answer("registerUser", "<transactionResult>");
+    answer("removeAppUser", "<transactionResult>");
+    seedUser("alice", false);
+    facade->registerWithUserID(std::string("alice"));
+    facade->unRegisterUser();
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(log().count("QUORVELA-DEBUG: System Error"), 2u);
+    EXPECT_EQ(stored("clientUserID"), Value("alice"));
+    EXPECT_FALSE(store->contains("validated"));
+    EXPECT_EQ(eventRequests(), 0u);
+}
+
+TEST_F(RegistrationFlowTest, ValidationRequiredOrActivationReplies) {
+    // A successful reply that asks for validation stores nothing.
+    facade->RegistrationStatus(true, true, std::string("code sent"));
+    EXPECT_FALSE(store->contains("validated"));
+
+    facade->ActivatePhoneSucceeded(false, std::string("wrong code"));
+    facade->ActivatePhoneReturnedError("System Error");
+    ASSERT_TRUE(idle());
+    EXPECT_FALSE(store->contains("validated"));
+    EXPECT_EQ(eventRequests(), 0u);
+    EXPECT_FALSE(log().contains("ActivatePhoneSucceeded"));
+
+    facade->ActivatePhoneSucceeded(true, std::nullopt);
+    ASSERT_TRUE(idle());
+    EXPECT_TRUE(log().contains("QUORVELA-DEBUG: ActivatePhoneSucceeded"));
+    EXPECT_EQ(stored("validated"), Value("YES"));
+    EXPECT_EQ(stored("isFirstTime"), Value(false));
+    EXPECT_EQ(eventRequests(), 1u);
+}
+
+TEST_F(RegistrationFlowTest, SuccessfulUnregistrationClearsTheStoresAndSubscribesAgain) {
+    seedUser("alice", true);
+    store->set("isFirstTime", Value(false));
+    store->set("devicePushID", Value("ab"));
+    store->set("Workspace-Available", Value("archive"));
+    store->set("Workspace-Subscribed", Value("archive"));
+    const auto available = facade->workspaces();
+    const auto subscribed = facade->workspacesSubscribed();
+    answer("removeAppUser", kSuccess);
+
+    facade->unRegisterUser();
+    ASSERT_TRUE(idle());
+
+    EXPECT_TRUE(log().contains("QUORVELA-DEBUG: UnRegisterUserSucceeded"));
+    EXPECT_FALSE(store->contains("clientUserID"));
+    EXPECT_FALSE(store->contains("Workspace-Available"));
+    EXPECT_FALSE(store->contains("Workspace-Subscribed"));
+    EXPECT_EQ(stored("validated"), Value("YES"));
+    EXPECT_EQ(stored("isFirstTime"), Value(false));
+    EXPECT_EQ(stored("devicePushID"), Value("ab"));
+    EXPECT_NE(facade->workspaces(), available);
+    EXPECT_NE(facade->workspacesSubscribed(), subscribed);
+    EXPECT_EQ(facade->workspaces()->size(), 0u);
+
+    // Emptied first, then filled again by initQuorvela.
+    auto history = recording->history();
+    ASSERT_GE(history.size(), 3u);
+    EXPECT_EQ(history[history.size() - 2], Value(std::string()));
+    const auto device = stored("deviceUniqueID").optionalText();
+    ASSERT_TRUE(device && !device->empty());
+    EXPECT_EQ(history.back(), Value(*device));
+
+    EXPECT_EQ(eventRequests(), 1u);  // INIT
+    ASSERT_EQ(sent("iOSReg"), 1u);
+    const auto requests = http().requests();
+    EXPECT_TRUE(std::any_of(requests.begin(), requests.end(), [&](const std::string& request) {
+        return request.rfind(url("iOSReg") + *device + "/demo%20app/ab/client-1/", 0) == 0;
+    }));
+}
+
+TEST_F(RegistrationFlowTest, UnsuccessfulUnregistrationChangesNothing) {
+    seedUser("alice", true);
+    answer("removeAppUser", kFailure);
+    facade->unRegisterUser();
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(stored("clientUserID"), Value("alice"));
+    EXPECT_EQ(stored("deviceUniqueID"), Value("DEV-1"));
+    EXPECT_EQ(sent("iOSReg"), 0u);
+    EXPECT_FALSE(log().contains("UnRegisterUserSucceeded"));
+}
+
+TEST_F(RegistrationFlowTest, ReplacingAUserKeepsTheNewIdWhateverTheReplyOrder) {
+    // The unregistration reply always comes after the new id was stored; the
+    // two replies race each other. Repeat to meet both orders.
+    answer("removeAppUser", kSuccess);
+    answer("registerUser", kSuccess);
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE(round);
+        store->set("clientUserID", Value("alice"));
+        store->set("validated", Value("YES"));
+        facade->registerWithUserID(std::string("bob"));
+        ASSERT_TRUE(idle());
+        EXPECT_EQ(stored("clientUserID"), Value("bob"));
+        EXPECT_EQ(stored("validated"), Value("YES"));
+    }
+    EXPECT_EQ(sent("removeAppUser"), 20u);
+    EXPECT_EQ(sent("registerUser"), 20u);
+}
+
+TEST_F(RegistrationFlowTest, UnregistrationReplyBeforeTheNewRegistration) {
+    seedUser("alice", true);
+    answer("removeAppUser", kSuccess);
+    facade->unRegisterUser();
+    ASSERT_TRUE(idle());
+    EXPECT_FALSE(store->contains("clientUserID"));
+
+    http().clearRequests();
+    facade->registerWithUserID(std::string("bob"));
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(stored("clientUserID"), Value("bob"));
+    EXPECT_EQ(sent("removeAppUser"), 0u);  // no stored user left to unregister
+    EXPECT_EQ(sent("registerUser"), 1u);
+}
+
+TEST_F(RegistrationFlowTest, UnregistrationReplyForTheStillStoredUserRemovesIt) {
+    // The reply of a plain unregistration removes the user even when the host
+    // registered the same id again meanwhile: the key still holds that user.
+    seedUser("alice", false);
+    answer("removeAppUser", kSuccess);
+    facade->unRegisterUser();
+    ASSERT_TRUE(idle());
+    EXPECT_FALSE(store->contains("clientUserID"));
+
+    // The facade's own operation (no request behind it) removes whatever is stored.
+    store->set("clientUserID", Value("carol"));
+    facade->UnRegisterUserSucceeded(true);
+    ASSERT_TRUE(idle());
+    EXPECT_FALSE(store->contains("clientUserID"));
+}
+
+TEST_F(RegistrationFlowTest, PushTokenConversion) {
+    std::vector<std::uint8_t> bytes32(32);
+    for (std::size_t i = 0; i < bytes32.size(); ++i) bytes32[i] = static_cast<std::uint8_t>(i * 7 + 1);
+    std::string hex32;
+    for (auto b : bytes32) hex32 += fmt::format("{:02x}", b);
+    std::vector<std::uint8_t> longer = bytes32;
+    longer.insert(longer.end(), {0xff, 0xee, 0xdd});
+
+    struct Case {
+        const char* name;
+        std::optional<std::vector<std::uint8_t>> token;
+        std::optional<std::string> text;
+    };
+    const std::vector<Case> cases{
+        {"32 bytes", bytes32, hex32},
+        {"longer: first 32 bytes", longer, hex32},
+        {"shorter: the bytes there are", std::vector<std::uint8_t>{0xde, 0xad, 0xBE, 0x0f}, "deadbe0f"},
+        {"null", std::nullopt, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        store->remove("devicePushID");
+        http().clearRequests();
+        log().clear();
+        facade->registerDeviceToken(c.token);
+        ASSERT_TRUE(idle());
+        EXPECT_EQ(stored("devicePushID").optionalText(), c.text);
+        EXPECT_EQ(sent("iOSReg"), c.text ? 1u : 0u);
+        if (c.text) {
+            EXPECT_NE(http().requests().back().find("/iOSReg/DEV-1/demo%20app/" + *c.text + "/client-1/"),
+                      std::string::npos);
+        } else {
+            EXPECT_TRUE(log().contains("QUORVELA-DEBUG: RegisterDeviceToken: Token can't be null"));
+        }
+    }
+}
+
+TEST_F(RegistrationFlowTest, SameTokenTwiceSubscribesOnce) {
+    const std::vector<std::uint8_t> first(32, 0xab);
+    const std::vector<std::uint8_t> second(32, 0xcd);
+    facade->registerDeviceToken(first);
+    facade->registerDeviceToken(first);
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(sent("iOSReg"), 1u);
+    facade->registerDeviceToken(second);
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(sent("iOSReg"), 2u);
+    std::string expected;
+    for (int i = 0; i < 32; ++i) expected += "cd";
+    EXPECT_EQ(stored("devicePushID"), Value(expected));
+}
+
+TEST_F(RegistrationFlowTest, TokenFillsAnEmptyDeviceIdentifierFirst) {
+    store->set("deviceUniqueID", Value(std::string()));
+    facade->registerDeviceToken(std::vector<std::uint8_t>(32, 0x01));
+    ASSERT_TRUE(idle());
+    const auto device = stored("deviceUniqueID").optionalText();
+    ASSERT_TRUE(device && !device->empty());
+    EXPECT_TRUE(log().contains("QUORVELA-DEBUG: deviceUniqueID: " + *device));
+    ASSERT_EQ(sent("iOSReg"), 1u);
+    EXPECT_NE(http().requests().back().find("/iOSReg/" + *device + "/"), std::string::npos);
+}
+
+TEST_F(RegistrationFlowTest, DeviceSubscriptionRepliesAreOnlyLogged) {
+    struct Case {
+        HttpResult result;
+        const char* line;
+    };
+    const std::vector<Case> cases{
+        {FakeHttpClient::reply(kSuccess), "QUORVELA-DEBUG: Device: Subscriber Succeeded"},
+        {FakeHttpClient::reply(kFailure), "QUORVELA-DEBUG: Device: Subscriber Succeeded"},
+        {FakeHttpClient::reply("<html>"), "QUORVELA-DEBUG: Device: Subscriber Error"},
+        {FakeHttpClient::failure("refused"), "QUORVELA-DEBUG: Device: Subscriber Error"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        log().clear();
+        http().answer(url("iOSReg"), c.result);
+        const int writes = store->writes.load();
+        facade->deviceSubscriberWithUniqueID();
+        ASSERT_TRUE(idle());
+        EXPECT_TRUE(log().contains(c.line));
+        EXPECT_EQ(store->writes.load(), writes);
+    }
+}
+
+}  // namespace
+}  // namespace quorvela::test

@@ -1,0 +1,243 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "model/RecordArchive.h"
+#include "protocol/ServiceEndpoints.h"
+#include "quorvela/Beacon.h"
+#include "quorvela/Geofence.h"
+#include "quorvela/Message.h"
+#include "quorvela/Workspace.h"
+#include "quorvela/WorkspaceProtocol.h"
+#include "support/TestPlatform.h"
+
+namespace quorvela {
+namespace {
+
+using namespace std::chrono_literals;
+using test::FakeHttpClient;
+
+class SyncRecorder : public WorkspaceProtocol {
+public:
+    void synchronicedWorkspace(const std::shared_ptr<Workspace>&) override { add("workspace"); }
+    void synchronicedGeofences(const std::shared_ptr<Workspace>&) override { add("geofences"); }
+    void synchronicedBeacons(const std::shared_ptr<Workspace>&) override { add("beacons"); }
+    void pushReceived(const std::shared_ptr<Message>& m, const std::shared_ptr<Workspace>&) override {
+        add("push " + m->id().value_or("(null)"));
+    }
+    std::vector<std::string> events() {
+        std::lock_guard lock(mutex);
+        return events_;
+    }
+    void add(const std::string& e) {
+        std::lock_guard lock(mutex);
+        events_.push_back(e);
+    }
+
+private:
+    std::mutex mutex;
+    std::vector<std::string> events_;
+};
+
+const std::string kGeofences = serviceBaseUrl() + "/getGeoFences/";
+const std::string kBeacons = serviceBaseUrl() + "/getBeacons/";
+const std::string kGeofenceReply = "<l><geoFence><regionId>g1</regionId></geoFence><geoFence><regionId>g2</regionId></geoFence></l>";
+const std::string kBeaconReply = "<l><beacon><regionId>b1</regionId><type>BEACON</type></beacon></l>";
+
+class SynchronizationTest : public ::testing::Test {
+protected:
+    SynchronizationTest() : platform(test::makeTestPlatform(dir)), recorder(std::make_shared<SyncRecorder>()) {
+        ws = makeWorkspace();
+    }
+    std::shared_ptr<Workspace> makeWorkspace() {
+        auto w = Workspace::create(platform);
+        w->setClientId("abc");
+        w->setPublicKey("ws-key");
+        w->setAppNameSource([] { return std::optional<std::string>("Demo"); });
+        w->setDelegate(recorder);
+        return w;
+    }
+    void idle() { ASSERT_TRUE(platform->dispatcher->waitIdle(10s)); }
+    FakeHttpClient& http() { return test::fakeHttp(*platform); }
+
+    test::TempDir dir;
+    std::shared_ptr<Platform> platform;
+    std::shared_ptr<SyncRecorder> recorder;
+    std::shared_ptr<Workspace> ws;
+};
+
+TEST_F(SynchronizationTest, SynchronizeTwiceStartsOnePair) {
+    std::promise<void> gate;
+    auto released = gate.get_future().share();
+    auto held = [released](const std::string& body) {
+        return FakeHttpClient::Handler([released, body](const std::string&) {
+            released.wait();
+            return FakeHttpClient::reply(body);
+        });
+    };
+    http().answer(kGeofences, held(kGeofenceReply));
+    http().answer(kBeacons, held(kBeaconReply));
+    ws->synchronize();
+    EXPECT_FALSE(ws->isSynchronized());
+    ws->synchronize();
+    gate.set_value();
+    idle();
+    EXPECT_EQ(http().requestCount(kGeofences), 1u);
+    EXPECT_EQ(http().requestCount(kBeacons), 1u);
+    EXPECT_EQ(recorder->events(), std::vector<std::string>{"workspace"});
+    EXPECT_TRUE(ws->isSynchronized());
+    EXPECT_EQ(ws->getGeofences().size(), 2u);
+    EXPECT_EQ(ws->getBeacons().size(), 1u);
+    // The request carries the facade's application name from the source.
+    EXPECT_NE(http().requests()[0].find("/Demo/abc/"), std::string::npos);
+}
+
+TEST_F(SynchronizationTest, FailedFetchStillEndsThePassOnce) {
+    auto old = Geofence::create();
+    old->setRegionId("old");
+    ws->setGeofences({old});
+    ws->saveGeofences();
+    http().answer(kGeofences, FakeHttpClient::failure("Connection refused"));
+    http().answer(kBeacons, FakeHttpClient::reply(kBeaconReply));
+    ws->synchronize();
+    idle();
+    EXPECT_EQ(recorder->events(), std::vector<std::string>{"workspace"});
+    EXPECT_TRUE(ws->isSynchronized());
+    ASSERT_EQ(ws->getGeofences().size(), 1u);
+    EXPECT_EQ(ws->getGeofences()[0]->regionId(), "old");
+    EXPECT_EQ(ws->loadGeofence().size(), 1u);
+    EXPECT_EQ(ws->loadBeacons().size(), 1u);
+    // No localisation in the bundle: the key itself is logged.
+    EXPECT_TRUE(test::capturingLog(*platform).contains("QUORVELA-DEBUG: GeoFences"));
+
+    // The next pass can start: a failing endpoint never keeps it running.
+    http().answer(kBeacons, FakeHttpClient::reply("<malformed"));
+    ws->synchronize();
+    idle();
+    EXPECT_EQ(recorder->events(), (std::vector<std::string>{"workspace", "workspace"}));
+    EXPECT_EQ(ws->getBeacons().size(), 1u);
+    EXPECT_TRUE(test::capturingLog(*platform).contains("QUORVELA-DEBUG: Beacons"));
+}
+
+TEST_F(SynchronizationTest, SingleFetchWhileIdleReportsItsOwnList) {
+    http().answer(kBeacons, FakeHttpClient::reply(kBeaconReply));
+    http().answer(kGeofences, FakeHttpClient::failure());
+    std::vector<unsigned long> results;
+    std::mutex mutex;
+    auto completion = [&](unsigned long r) {
+        std::lock_guard lock(mutex);
+        results.push_back(r);
+    };
+    ws->fetchBeaconsWithCompletionHandler(completion);
+    idle();
+    EXPECT_EQ(recorder->events(), std::vector<std::string>{"beacons"});
+    ws->fetchGeofencesWithCompletionHandler(completion);
+    idle();
+    EXPECT_EQ(recorder->events(), (std::vector<std::string>{"beacons", "geofences"}));
+    EXPECT_EQ(results, (std::vector<unsigned long>{0, 2}));
+    EXPECT_TRUE(ws->isSynchronized());
+}
+
+TEST_F(SynchronizationTest, StateMachineThroughTheCallbacks) {
+    // A pass runs; a single geofence fetch during it clears its flag again,
+    // so the pass waits for that fetch too.
+    ws->setInProgress(true);
+    ws->setSyncGeofence(false);
+    ws->setSyncBeacons(false);
+    ws->checkGeoFencesSuccess({});
+    ws->setSyncGeofence(false);  // what a single fetch started now does
+    ws->loadBeaconsSuccess({});
+    EXPECT_FALSE(ws->isSynchronized());
+    EXPECT_TRUE(recorder->events().empty());
+    ws->checkGeoFencesReturnedError("Geofence Error: x");
+    EXPECT_TRUE(ws->isSynchronized());
+    EXPECT_EQ(recorder->events(), std::vector<std::string>{"workspace"});
+    ws->checkSynchronizeEnd();  // nothing runs
+    ws->loadBeaconsReturnedError("Beacons Error: x");
+    EXPECT_EQ(recorder->events(), (std::vector<std::string>{"workspace", "beacons"}));
+}
+
+TEST_F(SynchronizationTest, ResultDuringTheEndStepBelongsToTheNextState) {
+    class Reentrant : public SyncRecorder {
+    public:
+        void synchronicedWorkspace(const std::shared_ptr<Workspace>& w) override {
+            SyncRecorder::synchronicedWorkspace(w);
+            w->checkGeoFencesSuccess({});  // arrives while the end step runs
+        }
+    };
+    auto reentrant = std::make_shared<Reentrant>();
+    ws->setDelegate(reentrant);
+    ws->setInProgress(true);
+    ws->checkGeoFencesSuccess({});
+    ws->loadBeaconsSuccess({});
+    EXPECT_EQ(reentrant->events(), (std::vector<std::string>{"workspace", "geofences"}));
+}
+
+TEST_F(SynchronizationTest, EndOfPassReloadsTheInboxFromItsStore) {
+    auto stored = Message::create();
+    stored->setId("stored");
+    ws->setMessages({stored});
+    ws->saveMessages();
+    auto unsaved = Message::create();
+    unsaved->setId("unsaved");
+    ws->setMessages({unsaved});
+    ws->setInProgress(true);
+    ws->checkGeoFencesSuccess({});
+    ws->loadBeaconsSuccess({});
+    ASSERT_EQ(ws->getMessages().size(), 1u);
+    EXPECT_EQ(ws->getMessages()[0]->id(), "stored");
+}
+
+TEST_F(SynchronizationTest, ListsSurviveARestart) {
+    http().answer(kGeofences, FakeHttpClient::reply(kGeofenceReply));
+    http().answer(kBeacons, FakeHttpClient::reply(kBeaconReply));
+    ws->synchronize();
+    idle();
+    const auto archive = ws->encodeWithCoder();
+    auto restored = Workspace::initWithCoder(platform, archive);
+    ASSERT_EQ(restored->getGeofences().size(), 2u);
+    EXPECT_EQ(restored->getGeofences()[1]->regionId(), "g2");
+    ASSERT_EQ(restored->getBeacons().size(), 1u);
+    EXPECT_EQ(restored->getBeacons()[0]->type(), "BEACON");
+}
+
+TEST_F(SynchronizationTest, FetchMessageGoesIntoTheInbox) {
+    const std::string prefix = serviceBaseUrl() + "/getMessage/";
+    http().answer(prefix, FakeHttpClient::reply("<message><id>m1</id><blastID>b</blastID></message>"));
+    unsigned long result = 99;
+    ws->fetchMessageWithID(std::string("m1"), [&](unsigned long r) { result = r; });
+    idle();
+    EXPECT_EQ(result, 0u);
+    EXPECT_EQ(recorder->events(), std::vector<std::string>{"push m1"});
+    ASSERT_EQ(ws->getMessages().size(), 1u);
+
+    http().answer(prefix, FakeHttpClient::reply("<broken"));
+    ws->fetchMessageWithID(std::string("m2"), [&](unsigned long r) { result = r; });
+    idle();
+    EXPECT_EQ(result, 2u);
+    EXPECT_EQ(ws->getMessages().size(), 1u);
+    EXPECT_EQ(recorder->events().size(), 1u);
+}
+
+TEST_F(SynchronizationTest, SendMessageNeedsAStoredUser) {
+    for (const Value& user : {Value(), Value("")}) {
+        if (user.isNull()) platform->keyValueStore->remove("clientUserID");
+        else platform->keyValueStore->set("clientUserID", user);
+        ws->sendMessage(std::string("hello"));
+        idle();
+    }
+    EXPECT_EQ(http().requests().size(), 0u);
+    EXPECT_EQ(test::capturingLog(*platform).count("sendMessage: User can't be null or empty"), 2u);
+    platform->keyValueStore->set("clientUserID", Value("user-7"));
+    ws->sendMessage(std::string("hello"));
+    idle();
+    ASSERT_EQ(http().requests().size(), 1u);
+    EXPECT_NE(http().requests()[0].find("/sendResponse/aGVsbG8=/user-7/Demo/IOS/abc/"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace quorvela

@@ -1,0 +1,170 @@
+// sendLocation and notifyRegionEvent in the sandbox: signature with the
+// workspace's key, validation, storage, the admin API's view of the reports,
+// and the library's LocationDataLoader talking to it over HTTPS.
+#include <httplib.h>
+
+#include <mutex>
+#include <nlohmann/json.hpp>
+
+#include "SandboxFixture.h"
+#include "platform/MemoryKeyValueStore.h"
+#include "platform/ProcessBackgroundTasks.h"
+#include "platform/SystemClock.h"
+#include "protocol/LocationDataLoader.h"
+#include "protocol/PercentEncoding.h"
+#include "quorvela/Workspace.h"
+#include "sandbox/LocationStore.h"
+#include "sandbox/SandboxState.h"
+#include "support/CapturingLog.h"
+
+namespace quorvela::sandbox::test {
+namespace {
+
+using nlohmann::json;
+using namespace std::chrono_literals;
+
+class LocationEndpointsTest : public SandboxFixture {
+protected:
+    HttpResult call(const std::string& operation, const std::string& rawPath, const std::string& key = kPrivateKey) {
+        return get(restUrl(operation, PercentEncoding::encodePath(rawPath), rawPath, key));
+    }
+    std::vector<LocationReport> reports() { return LocationStore(sandbox.state().database()).reports(); }
+};
+
+TEST_F(LocationEndpointsTest, StoresValidReports) {
+    auto sent = call("sendLocation", "req 1/dev-1/1700000000500/10.480600/-66.903603/APP/pub-1/1700000000500.000000");
+    ASSERT_TRUE(sent.ok);
+    EXPECT_EQ(sent.status, 200);
+    EXPECT_EQ(sent.body,
+              "<locationResult><successful>true</successful><message>Location received</message></locationResult>");
+    auto event = call("notifyRegionEvent",
+                      "gf 7/dev-1/EXIT/42/-33.500000/151.250000/GEOFENCE/Demo App/IOS/pub-1/42.000000");
+    ASSERT_TRUE(event.ok);
+    EXPECT_EQ(event.status, 200);
+
+    auto stored = reports();
+    ASSERT_EQ(stored.size(), 2u);
+    EXPECT_EQ(stored[0].operation, "sendLocation");
+    EXPECT_EQ(stored[0].requestId, std::optional<std::string>("req 1"));
+    EXPECT_EQ(stored[0].latitude, "10.480600");
+    EXPECT_EQ(stored[0].longitude, "-66.903603");
+    EXPECT_EQ(stored[0].clientId, "pub-1");
+    EXPECT_FALSE(stored[0].region);
+    EXPECT_EQ(stored[1].operation, "notifyRegionEvent");
+    EXPECT_EQ(stored[1].region, std::optional<std::string>("gf 7"));
+    EXPECT_EQ(stored[1].status, std::optional<std::string>("EXIT"));
+    EXPECT_EQ(stored[1].regionType, std::optional<std::string>("GEOFENCE"));
+    EXPECT_EQ(stored[1].appName, std::optional<std::string>("Demo App"));
+    EXPECT_EQ(stored[1].platform, std::optional<std::string>("IOS"));
+    EXPECT_EQ(stored[1].timeStamp, "42");
+
+    httplib::Client admin("127.0.0.1", sandbox.adminPort());
+    auto listed = admin.Get("/locations");
+    ASSERT_TRUE(listed);
+    const json body = json::parse(listed->body);
+    ASSERT_EQ(body.size(), 2u);
+    EXPECT_EQ(body[0]["requestId"], "req 1");
+    EXPECT_TRUE(body[0]["region"].is_null());
+    EXPECT_EQ(body[1]["status"], "EXIT");
+    ASSERT_TRUE(admin.Delete("/locations"));
+    EXPECT_TRUE(reports().empty());
+}
+
+TEST_F(LocationEndpointsTest, RefusesBadReports) {
+    struct Case {
+        const char* operation;
+        const char* path;
+        int status;
+    } cases[] = {
+        {"sendLocation", "r/dev/1/10.0/APP/pub-1/1.000000", 400},                  // 7 values
+        {"sendLocation", "r/dev/1/10.0/20.0/IOS/pub-1/1.000000", 400},             // not APP
+        {"sendLocation", "r/dev/x1/10.0/20.0/APP/pub-1/1.000000", 400},            // time stamp
+        {"sendLocation", "r/dev/1/91.0/20.0/APP/pub-1/1.000000", 400},             // latitude
+        {"sendLocation", "r/dev/1/10.0/nan/APP/pub-1/1.000000", 400},              // longitude
+        {"notifyRegionEvent", "g/dev/INSIDE/1/1.0/1.0/GEOFENCE/a/IOS/pub-1/1.000000", 400},
+        {"notifyRegionEvent", "g/h/dev/ENTER/1/1.0/1.0/GEOFENCE/a/IOS/pub-1/1.000000", 400},  // a "/" in the region
+        {"sendLocation", "r/dev/1/10.0/20.0/APP/nobody/1.000000", 403},            // unknown client
+    };
+    for (const auto& c : cases) {
+        auto result = call(c.operation, c.path);
+        ASSERT_TRUE(result.ok) << c.path;
+        EXPECT_EQ(result.status, c.status) << c.path;
+    }
+    auto forged = call("sendLocation", "r/dev/1/10.0/20.0/APP/pub-1/1.000000", "other-key");
+    EXPECT_EQ(forged.status, 403);
+    EXPECT_TRUE(reports().empty());
+}
+
+TEST_F(LocationEndpointsTest, BehaviourModes) {
+    httplib::Client admin("127.0.0.1", sandbox.adminPort());
+    const std::string path = "r/dev/1/10.0/20.0/APP/pub-1/1.000000";
+    ASSERT_EQ(admin.Put("/locations/behaviour", R"({"mode":"reject"})", "application/json")->status, 200);
+    auto refused = call("sendLocation", path);
+    EXPECT_NE(refused.body.find("<successful>false</successful>"), std::string::npos);
+    ASSERT_EQ(admin.Put("/locations/behaviour", R"({"mode":"malformed"})", "application/json")->status, 200);
+    EXPECT_EQ(call("sendLocation", path).status, 500);
+    EXPECT_EQ(admin.Put("/locations/behaviour", R"({"mode":"sometimes"})", "application/json")->status, 400);
+    EXPECT_EQ(json::parse(admin.Get("/locations/behaviour")->body)["mode"], "malformed");
+    EXPECT_EQ(reports().size(), 1u);  // the refused one is kept, the malformed answer stored nothing
+}
+
+class Outcomes : public LocationDelegate {
+public:
+    void LocationCallSuccess(bool, const std::optional<std::string>& message) override {
+        std::lock_guard lock(mutex);
+        lines.push_back("success " + message.value_or("<none>"));
+    }
+    void LocationCallReturnedError(const std::optional<std::string>& message) override {
+        std::lock_guard lock(mutex);
+        lines.push_back("error " + message.value_or("<none>"));
+    }
+    std::mutex mutex;
+    std::vector<std::string> lines;
+};
+
+TEST_F(LocationEndpointsTest, LoaderReportsToTheSandbox) {
+    auto libraryDispatcher = std::make_shared<ThreadDispatcher>(2);
+    auto platform = std::make_shared<Platform>();
+    platform->dispatcher = libraryDispatcher;
+    platform->http = std::make_shared<CurlHttpClient>(sandbox.httpOptions(), libraryDispatcher);
+    platform->keyValueStore = std::make_shared<MemoryKeyValueStore>();
+    platform->keyValueStore->set("deviceUniqueID", Value(std::string("dev-9")));
+    platform->backgroundTasks = std::make_shared<ProcessBackgroundTasks>();
+    platform->systemLog = std::make_shared<quorvela::test::CapturingLog>();
+    platform->clock = std::make_shared<SystemClock>();
+    auto workspace = Workspace::create(platform);
+    workspace->setClientId(std::string(kPublicId));
+    workspace->setPublicKey(std::string(kPrivateKey));
+    ClientCredentials credentials;
+    credentials.appName = std::string(kAppName);
+
+    auto outcomes = std::make_shared<Outcomes>();
+    std::vector<unsigned long> results;
+    std::mutex m;
+    auto done = [&](unsigned long r) {
+        std::lock_guard lock(m);
+        results.push_back(r);
+    };
+    auto first = LocationDataLoader::create(platform, credentials);
+    first->setDelegate(outcomes);
+    first->sendLocation(std::string("msg-1"), 10.4806f, -66.9036f, workspace, done);
+    ASSERT_TRUE(libraryDispatcher->waitIdle(20s));
+    auto second = LocationDataLoader::create(platform, credentials);
+    second->setDelegate(outcomes);
+    second->fireEventInRegion(std::string("beacon 1"), std::string("BEACON"), std::string("ENTER"), -1.25f, 2.5f,
+                              workspace, done);
+    ASSERT_TRUE(libraryDispatcher->waitIdle(20s));
+
+    EXPECT_EQ(results, (std::vector<unsigned long>{0, 0}));
+    EXPECT_EQ(outcomes->lines, (std::vector<std::string>{"success Location received", "success Region event received"}));
+    auto stored = reports();
+    ASSERT_EQ(stored.size(), 2u);
+    EXPECT_EQ(stored[0].deviceId, "dev-9");
+    EXPECT_EQ(stored[0].latitude, "10.480600");
+    EXPECT_EQ(stored[1].region, std::optional<std::string>("beacon 1"));
+    EXPECT_EQ(stored[1].latitude, "-1.250000");
+    EXPECT_EQ(stored[1].appName, std::optional<std::string>("Demo App"));
+}
+
+}  // namespace
+}  // namespace quorvela::sandbox::test
