@@ -46,6 +46,8 @@ std::vector<std::string> numbered(int count) {
     return out;
 }
 
+// Keeps the workspace weakly: the workspace holds its delegate strongly, so a
+// strong reference back would keep both alive after the test.
 class RecordingDelegate : public WorkspaceProtocol {
 public:
     void pushReceived(const std::shared_ptr<Message>& message, const std::shared_ptr<Workspace>& workspace) override {
@@ -53,7 +55,7 @@ public:
         calls.emplace_back(message, workspace);
     }
     std::mutex mutex;
-    std::vector<std::pair<std::shared_ptr<Message>, std::shared_ptr<Workspace>>> calls;
+    std::vector<std::pair<std::shared_ptr<Message>, std::weak_ptr<Workspace>>> calls;
 };
 
 TEST(Inbox, ProcessMessageRules) {
@@ -116,7 +118,7 @@ TEST(Inbox, ProcessMessageRules) {
         // The delegate hears about every message, whatever the inbox did.
         ASSERT_EQ(delegate->calls.size(), 1u);
         EXPECT_EQ(delegate->calls[0].first, incoming);
-        EXPECT_EQ(delegate->calls[0].second, ws);
+        EXPECT_EQ(delegate->calls[0].second.lock(), ws);
     }
 }
 
