@@ -1,30 +1,23 @@
 #pragma once
 // getGeoFences: the current geofences of one workspace (HttpRequest
 // "Geofence", signed with the workspace's key).
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <vector>
 
 #include "protocol/CheckGeoFencesDelegate.h"
-#include "protocol/ClientCredentials.h"
-#include "protocol/RequestDelegate.h"
-#include "quorvela/platform/Platform.h"
+#include "protocol/RegionListLoader.h"
+#include "quorvela/Geofence.h"
 
 namespace quorvela {
-
-class Geofence;
-class Workspace;
 
 /// Serves one call; always held by std::shared_ptr. The request in flight
 /// keeps it alive until the delegate and then the completion handler (0 after
 /// a well-formed reply, 2 after any failure) have been called. Set the
 /// delegate before starting.
-class CheckGeoFences : public RequestDelegate, public std::enable_shared_from_this<CheckGeoFences> {
+class CheckGeoFences : public RegionListLoader<Geofence> {
 public:
-    using Completion = std::function<void(unsigned long)>;
-    using GeofenceList = std::vector<std::shared_ptr<Geofence>>;
+    using GeofenceList = RecordList;
 
     /// `credentials` are the facade's (only its application name is used).
     CheckGeoFences(std::shared_ptr<Platform> platform, ClientCredentials credentials);
@@ -36,23 +29,15 @@ public:
 
     std::shared_ptr<CheckGeoFencesDelegate> delegate() const;
     void setDelegate(std::shared_ptr<CheckGeoFencesDelegate> delegate);
-    Completion completion() const;
-    void setCompletion(Completion completion);
     /// The geofences of the last well-formed reply, in document order.
-    GeofenceList geofences() const;
-
-    void response(const std::string& body) override;
-    void requestError(const RequestError& error) override;
+    GeofenceList geofences() const { return records(); }
 
 private:
-    void fail(const RequestError& error);
+    void deliver(const RecordList& records) override;
+    void deliverError(const std::string& error) override;
 
-    const std::shared_ptr<Platform> platform_;
-    const ClientCredentials credentials_;
-    mutable std::mutex mutex_;
+    mutable std::mutex delegateMutex_;
     std::shared_ptr<CheckGeoFencesDelegate> delegate_;
-    Completion completion_;
-    GeofenceList geofences_;
 };
 
 }  // namespace quorvela

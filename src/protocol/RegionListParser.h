@@ -6,36 +6,22 @@
 // "rules". The end of a list element is honoured even inside rule data.
 // Text between elements prefixes the next element's text, untrimmed.
 #include <memory>
-#include <optional>
 #include <string>
-#include <string_view>
 #include <utility>
 #include <vector>
 
-#include "protocol/RequestError.h"
-#include "protocol/XmlReader.h"
-#include "protocol/XmlReaderDelegate.h"
+#include "protocol/ReplyParser.h"
 
 namespace quorvela {
 
 template <class Record>
-class RegionListParser : public XmlReaderDelegate {
+class RegionListParser : public ReplyParser {
 public:
     using RecordList = std::vector<std::shared_ptr<Record>>;
 
     /// `listElement`: "geoFence" or "beacon".
     explicit RegionListParser(std::string listElement) : listElement_(std::move(listElement)) {}
 
-    /// Reads one reply synchronously; true when it was well-formed,
-    /// otherwise parseError() tells why.
-    bool parse(std::string_view bytes) {
-        currentStringValue_.reset();
-        XmlReader reader(*this);
-        const bool wellFormed = reader.parse(bytes);
-        parseError_ = reader.error();
-        return wellFormed;
-    }
-    const std::optional<RequestError>& parseError() const { return parseError_; }
     const RecordList& records() const { return records_; }
     bool ignoreTag() const { return ignoreTag_; }
 
@@ -52,28 +38,24 @@ public:
         }
     }
 
-    void foundCharacters(const std::string& text) override {
-        if (!currentStringValue_) currentStringValue_.emplace();
-        if (!ignoreTag_) currentStringValue_->append(text);
-    }
+protected:
+    bool collectsCharacters() const override { return !ignoreTag_; }
 
-    void didEndElement(const std::string& name) override {
-        if (!ignoreTag_ && current_) current_->setValue(currentStringValue_, name);
+    AfterEnd elementEnded(const std::string& name) override {
+        if (!ignoreTag_ && current_) current_->setValue(currentStringValue(), name);
         if (name == "rulesString" || name == "rules") {
             ignoreTag_ = false;
         } else if (name == listElement_) {
             if (current_) records_.push_back(std::move(current_));
             current_.reset();
         }
-        currentStringValue_.reset();
+        return AfterEnd::ClearBuffer;
     }
 
 private:
     const std::string listElement_;
     RecordList records_;
     std::shared_ptr<Record> current_;
-    std::optional<std::string> currentStringValue_;
-    std::optional<RequestError> parseError_;
     bool ignoreTag_ = false;
 };
 

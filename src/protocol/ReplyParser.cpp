@@ -15,7 +15,7 @@ bool ReplyParser::parse(std::string_view bytes) {
 
 void ReplyParser::foundCharacters(const std::string& text) {
     if (!currentStringValue_) currentStringValue_.emplace();
-    currentStringValue_->append(text);
+    if (collectsCharacters()) currentStringValue_->append(text);
 }
 
 void ReplyParser::didEndElement(const std::string& name) {

@@ -33,6 +33,11 @@ protected:
     /// unless it asks to keep it.
     virtual AfterEnd elementEnded(const std::string& /*name*/) { return AfterEnd::ClearBuffer; }
 
+    /// False while the subclass skips a part of the reply: the buffer is still
+    /// made (an element there ends with empty text, not null) but nothing is
+    /// added to it.
+    virtual bool collectsCharacters() const { return true; }
+
     const std::optional<std::string>& currentStringValue() const { return currentStringValue_; }
     void clearCurrentStringValue() { currentStringValue_.reset(); }
     /// Stops the parse in progress (it then fails).
