@@ -6,19 +6,12 @@
 #include "protocol/PercentEncoding.h"
 #include "protocol/ServiceEndpoints.h"
 #include "protocol/SignedUrl.h"
+#include "protocol/StoredText.h"
 #include "quorvela/Workspace.h"
 
 namespace quorvela {
 
 namespace {
-
-// A stored value as "%@" writes it; nothing when the key is absent.
-std::optional<std::string> storedText(const Platform& platform, const char* key) {
-    if (!platform.keyValueStore) return std::nullopt;
-    const Value value = platform.keyValueStore->get(key);
-    if (value.isNull()) return std::nullopt;
-    return value.describe();
-}
 
 std::string encoded(const std::optional<std::string>& value) {
     return PercentEncoding::encodePath(SignedUrl::render(value));
@@ -40,15 +33,15 @@ std::string EventLogger::eventUrl(const std::optional<std::string>& eventType,
                                   const std::optional<std::string>& campaignName,
                                   const std::shared_ptr<Workspace>& workspace) const {
     const auto client = workspace ? workspace->clientId() : credentials_.clientID;
-    std::string url = eventsUrl() + "deviceid=" + SignedUrl::render(storedText(*platform_, "deviceUniqueID")) +
-                      "&client=" + SignedUrl::render(client) + "&app=" + encoded(credentials_.appName) +
-                      "&platform=IOS&eventtype=" + encoded(eventType);
+    const auto deviceId = StoredText::read(*platform_, "deviceUniqueID");
+    std::string url = eventsUrl() + "deviceid=" + SignedUrl::render(deviceId) + "&client=" + SignedUrl::render(client) +
+                      "&app=" + encoded(credentials_.appName) + "&platform=IOS&eventtype=" + encoded(eventType);
     if (lastLocation_) {
         url += fmt::format("&latitude={:f}&longitude={:f}", lastLocation_->latitude, lastLocation_->longitude);
     }
-    if (auto mobile = storedText(*platform_, "clientUserID")) url += "&mobile=" + encoded(mobile);
+    if (auto mobile = StoredText::read(*platform_, "clientUserID")) url += "&mobile=" + encoded(mobile);
     if (extraInfo) url += "&extrainfo=" + encoded(extraInfo);
-    if (auto address = storedText(*platform_, "ipAddress")) url += "&address=" + encoded(address);
+    if (auto address = StoredText::read(*platform_, "ipAddress")) url += "&address=" + encoded(address);
     if (campaignName) url += "&campaign_name=" + encoded(campaignName);
     url += "&version=";
     url += kVersion;

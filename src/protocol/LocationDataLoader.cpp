@@ -7,19 +7,12 @@
 #include "protocol/EventLogger.h"
 #include "protocol/HttpRequest.h"
 #include "protocol/SignedUrl.h"
+#include "protocol/StoredText.h"
 #include "quorvela/Workspace.h"
 
 namespace quorvela {
 
 namespace {
-
-// The stored value as "%@" writes it; nothing when the key is absent.
-std::optional<std::string> storedText(const Platform& platform, const char* key) {
-    if (!platform.keyValueStore) return std::nullopt;
-    const Value value = platform.keyValueStore->get(key);
-    if (value.isNull()) return std::nullopt;
-    return value.describe();
-}
 
 // "%F": six decimals, upper-case names for the non-finite values.
 std::string fixed(double value) { return fmt::format("{:.6F}", value); }
@@ -48,7 +41,7 @@ std::int64_t LocationDataLoader::timeStamp() const {
 std::string LocationDataLoader::sendLocationPath(const std::optional<std::string>& requestID, float latitude,
                                                  float longitude, const std::shared_ptr<Workspace>& workspace,
                                                  std::int64_t timeStamp) const {
-    return SignedUrl::joinPath({requestID, storedText(*platform_, "deviceUniqueID"), std::to_string(timeStamp),
+    return SignedUrl::joinPath({requestID, StoredText::read(*platform_, "deviceUniqueID"), std::to_string(timeStamp),
                                 coordinate(latitude), coordinate(longitude), std::string("APP"),
                                 workspace ? workspace->clientId() : std::nullopt,
                                 fixed(static_cast<double>(timeStamp))});
@@ -59,8 +52,9 @@ std::string LocationDataLoader::regionEventPath(const std::optional<std::string>
                                                 const std::optional<std::string>& status, float latitude,
                                                 float longitude, const std::shared_ptr<Workspace>& workspace,
                                                 std::int64_t timeStamp) const {
-    return SignedUrl::joinPath({region, storedText(*platform_, "deviceUniqueID"), status, std::to_string(timeStamp),
-                                coordinate(latitude), coordinate(longitude), regionType, credentials_.appName,
+    return SignedUrl::joinPath({region, StoredText::read(*platform_, "deviceUniqueID"), status,
+                                std::to_string(timeStamp), coordinate(latitude), coordinate(longitude), regionType,
+                                credentials_.appName,
                                 std::string("IOS"), workspace ? workspace->clientId() : std::nullopt,
                                 fixed(static_cast<double>(timeStamp))});
 }
