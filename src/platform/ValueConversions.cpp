@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <stdexcept>
 
 #include <nlohmann/json.hpp>
 #include <openssl/evp.h>
@@ -282,7 +283,12 @@ nlohmann::json toJson(const Value& value) {
     return nullptr;
 }
 
-Value fromJson(const nlohmann::json& json) {
+namespace {
+
+// Recursion is bounded like the plist readers' nesting: a hostile payload must
+// not run the stack out.
+Value fromJsonAt(const nlohmann::json& json, std::size_t depth) {
+    if (depth > kMaxPlistNesting) throw std::length_error("JSON nested too deeply");
     switch (json.type()) {
     case nlohmann::json::value_t::boolean: return Value(json.get<bool>());
     case nlohmann::json::value_t::number_integer: return Value(static_cast<long long>(json.get<std::int64_t>()));
@@ -297,12 +303,12 @@ Value fromJson(const nlohmann::json& json) {
     case nlohmann::json::value_t::array: {
         Value::Array array;
         array.reserve(json.size());
-        for (const auto& item : json) array.push_back(fromJson(item));
+        for (const auto& item : json) array.push_back(fromJsonAt(item, depth + 1));
         return Value(std::move(array));
     }
     case nlohmann::json::value_t::object: {
         Value::Dictionary dict;
-        for (const auto& [key, item] : json.items()) dict.emplace(key, fromJson(item));
+        for (const auto& [key, item] : json.items()) dict.emplace(key, fromJsonAt(item, depth + 1));
         return Value(std::move(dict));
     }
     case nlohmann::json::value_t::binary: {
@@ -313,10 +319,18 @@ Value fromJson(const nlohmann::json& json) {
     }
 }
 
+}  // namespace
+
+Value fromJson(const nlohmann::json& json) { return fromJsonAt(json, 0); }
+
 std::optional<Value> valueFromJsonText(std::string_view text) {
     auto json = nlohmann::json::parse(text.begin(), text.end(), nullptr, false);
     if (json.is_discarded()) return std::nullopt;
-    return fromJson(json);
+    try {
+        return fromJson(json);
+    } catch (const std::length_error&) {
+        return std::nullopt;
+    }
 }
 
 std::string base64Encode(const Value::Data& data) {

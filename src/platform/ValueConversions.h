@@ -56,6 +56,8 @@ std::optional<std::string> binaryPlistFromValue(const Value& value);
 std::optional<std::string> xmlPlistFromValue(const Value& value);
 
 nlohmann::json toJson(const Value& value);
+/// Throws std::length_error for arrays and objects nested deeper than
+/// kMaxPlistNesting.
 Value fromJson(const nlohmann::json& json);
 /// Parses JSON text; nothing when it is not valid JSON.
 std::optional<Value> valueFromJsonText(std::string_view text);

@@ -1,5 +1,7 @@
 #include "WifiCommands.h"
 
+#include <stdexcept>
+
 #include <nlohmann/json.hpp>
 
 #include "platform/ValueConversions.h"
@@ -28,7 +30,12 @@ std::vector<std::pair<std::string, CommandTable::Handler>> WifiCommands::make(st
             return Flow::Continue;
         }
         if (!network.isJson || !network.json.is_object()) throw CommandError{kWifiUsage};
-        Value record = fromJson(network.json);
+        Value record;
+        try {
+            record = fromJson(network.json);
+        } catch (const std::length_error&) {
+            throw CommandError{kWifiUsage};
+        }
         const Value::Dictionary* dictionary = record.asDictionary();
         if (!dictionary) throw CommandError{kWifiUsage};
         wifi->setCurrentNetwork(*dictionary);

@@ -244,5 +244,14 @@ TEST(ValueConversions, NestingIsLimitedBeforeLibplistRecursesIntoIt) {
     EXPECT_FALSE(valueFromPlistBytes(nestedBinary(3, true)));
 }
 
+TEST(ValueConversions, JsonNestingIsLimitedToo) {
+    auto nested = [](std::size_t depth) { return std::string(depth, '[') + std::string(depth, ']'); };
+    EXPECT_TRUE(valueFromJsonText(nested(100)));
+    EXPECT_FALSE(valueFromJsonText(nested(600)));
+    // Deep enough to overflow the stack if the conversion recursed unbounded.
+    EXPECT_FALSE(valueFromJsonText(nested(300000)));
+    EXPECT_THROW(fromJson(nlohmann::json::parse(nested(600))), std::length_error);
+}
+
 }  // namespace
 }  // namespace quorvela
