@@ -102,7 +102,6 @@ TEST(ValueConversions, MalformedPlistBytesGiveNothing) {
 
 TEST(ValueConversions, ReadsHandWrittenXml) {
     const char* xml = R"(<?xml version="1.0" encoding="UTF-8"?>
-<!DOCTYPE plist PUBLIC "-//Apple//DTD PLIST 1.0//EN" "http://www.apple.com/DTDs/PropertyList-1.0.dtd">
 <plist version="1.0"><dict>
   <key>appName</key><string>Demo &amp; Co</string>
   <key>count</key><integer>-12</integer>
