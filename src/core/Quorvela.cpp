@@ -7,11 +7,21 @@
 #include "core/Configuration.h"
 #include "core/ConfigurationGuard.h"
 #include "core/PublicIPLookup.h"
+#include "core/PushProcessing.h"
 #include "core/RegistrationFlow.h"
 #include "core/Settings.h"
 #include "core/Startup.h"
 #include "core/WorkspaceList.h"
+#include "core/WorkspaceManagement.h"
+#include "location/FacadeLocationDelegate.h"
+#include "location/LocationUpdates.h"
+#include "location/RegionConsistency.h"
+#include "location/RegionEntrySet.h"
+#include "location/RegionEvents.h"
+#include "location/RegionSelection.h"
 #include "location/WifiBeaconDetector.h"
+#include "protocol/SignedUrl.h"
+#include "quorvela/RegionEntry.h"
 #include "protocol/ClientCredentials.h"
 #include "protocol/EventLogger.h"
 #include "protocol/RequestSigner.h"
@@ -97,9 +107,8 @@ void Quorvela::initQuorvela() {
     Startup startup(*platform_);
     startup.prepareIdentity();
     if (startup.isReady()) {
-        // Location updates and the workspaces are started here, before the
-        // flag, as their flows are added to the facade.
-        startNetworkChangeWatch();
+        startStandardUpdates();
+        initWorkspaces();
         setUseQuorvelaSDK(true);
     }
     logEvent("INIT", std::string(), std::nullopt);
@@ -342,6 +351,271 @@ void Quorvela::startNetworkChangeWatch() {
 }
 
 void onNetworkChangeCallback(const std::string& name) { Quorvela::sharedInstance()->onNetworkChangeCallback(name); }
+
+// ---- Workspaces (section: workspace management) ---------------------------------------
+
+void Quorvela::initWorkspaces() { WorkspaceManagement(*this).initWorkspaces(); }
+
+void Quorvela::synchronicedWorkspace(const std::shared_ptr<Workspace>& workspace) {
+    WorkspaceManagement(*this).synchronicedWorkspace(workspace);
+}
+
+std::shared_ptr<Workspace> Quorvela::getDefaultWorkspace() const {
+    return WorkspaceManagement(const_cast<Quorvela&>(*this)).getDefaultWorkspace();
+}
+
+void Quorvela::fetchAvailableWorkspacesWithCompletionHandler(Completion handler) {
+    WorkspaceManagement(*this).fetchAvailableWorkspaces(std::move(handler));
+}
+
+void Quorvela::fetchSubscribedWorkspacesWithCompletionHandler(Completion handler) {
+    WorkspaceManagement(*this).fetchSubscribedWorkspaces(std::move(handler));
+}
+
+void Quorvela::getAvailableWorkspaceswithFilter(const std::optional<std::string>& filter, Completion handler) {
+    WorkspaceManagement(*this).getAvailableWorkspaceswithFilter(filter, std::move(handler));
+}
+
+std::vector<std::shared_ptr<Workspace>> Quorvela::getAvailableWorkspaces() const {
+    return WorkspaceManagement(const_cast<Quorvela&>(*this)).getAvailableWorkspaces();
+}
+
+std::vector<std::shared_ptr<Workspace>> Quorvela::getSubscribedWorkspaces() const {
+    return WorkspaceManagement(const_cast<Quorvela&>(*this)).getSubscribedWorkspaces();
+}
+
+void Quorvela::joinWorkspace(const std::shared_ptr<Workspace>& workspace, Completion handler) {
+    WorkspaceManagement(*this).joinWorkspace(workspace, std::move(handler));
+}
+
+void Quorvela::leaveWorkspace(const std::shared_ptr<Workspace>& workspace, Completion handler) {
+    WorkspaceManagement(*this).leaveWorkspace(workspace, std::move(handler));
+}
+
+void Quorvela::loadWorkspaces() { WorkspaceManagement(*this).loadWorkspaces(); }
+
+void Quorvela::storeWorkspaces() { WorkspaceManagement(*this).storeWorkspaces(); }
+
+void Quorvela::storeSubscribedWorkspaces() { WorkspaceManagement(*this).storeSubscribedWorkspaces(); }
+
+bool Quorvela::findObject(const std::shared_ptr<Workspace>& object,
+                          const std::vector<std::shared_ptr<Workspace>>& list) const {
+    return WorkspaceManagement::findObject(object, list);
+}
+
+void Quorvela::availableWorkspacesLoadedSuccessfully(const std::vector<std::shared_ptr<Workspace>>& workspaces) {
+    WorkspaceManagement(*this).availableWorkspacesLoadedSuccessfully(workspaces);
+}
+
+void Quorvela::availableWorkspacesLoadedWithErrors(const std::string&) {
+    WorkspaceManagement(*this).logLocalized("Workspace");
+}
+
+void Quorvela::subscribedWorkspacesLoadedSuccessfully(const std::vector<std::shared_ptr<Workspace>>& workspaces) {
+    WorkspaceManagement(*this).subscribedWorkspacesLoadedSuccessfully(workspaces);
+}
+
+void Quorvela::subscribedWorkspacesLoadedWithErrors(const std::string&) {
+    WorkspaceManagement(*this).logLocalized("Workspace");
+}
+
+void Quorvela::workspaceSubscribedSuccessfully(const std::shared_ptr<Workspace>& workspace) {
+    WorkspaceManagement(*this).workspaceSubscribedSuccessfully(workspace);
+}
+
+void Quorvela::failedToSubscribeWorkspace(const std::shared_ptr<Workspace>&, const std::optional<std::string>&) {
+    WorkspaceManagement(*this).logLocalized("WorkspaceSubscription");
+}
+
+void Quorvela::workspaceUnsubscribedSuccessfully(const std::shared_ptr<Workspace>& workspace) {
+    WorkspaceManagement(*this).workspaceUnsubscribedSuccessfully(workspace);
+}
+
+void Quorvela::failedToUnsubscribeWorkspace(const std::shared_ptr<Workspace>& workspace,
+                                            const std::optional<std::string>&) {
+    WorkspaceManagement(*this).failedToUnsubscribeWorkspace(workspace);
+}
+
+// (end of section: workspace management)
+
+// ---- Push notifications (section: push processing) -------------------------------------
+
+void Quorvela::processRemoteNotification(const Value::Dictionary& payload, Completion handler) {
+    PushProcessing(*this).processRemoteNotification(payload, std::move(handler));
+}
+
+void Quorvela::processRemoteNotification(const std::string& payloadJson, Completion handler) {
+    PushProcessing(*this).processRemoteNotification(std::string_view(payloadJson), std::move(handler));
+}
+
+void Quorvela::getUnreadMessagesWithHandler(Completion handler) {
+    PushProcessing(*this).getUnreadMessagesWithHandler(std::move(handler));
+}
+
+void Quorvela::processPushNotificationForMsgID(const std::optional<std::string>& msgID, Completion handler) {
+    PushProcessing(*this).processPushNotificationForMsgID(msgID, std::move(handler));
+}
+
+void Quorvela::processPushNotificationForMsgID(const std::optional<std::string>& msgID,
+                                               const std::shared_ptr<Workspace>& workspace, Completion handler) {
+    PushProcessing(*this).processPushNotificationForMsgID(msgID, workspace, std::move(handler));
+}
+
+void Quorvela::pushReceived(const std::shared_ptr<Message>& message, const std::shared_ptr<Workspace>& workspace) {
+    PushProcessing(*this).pushReceived(message, workspace);
+}
+
+void Quorvela::pendingMessagesRetrieved(const std::vector<std::shared_ptr<Message>>& messages) {
+    PushProcessing(*this).pendingMessagesRetrieved(messages);
+}
+
+void Quorvela::pendingMessagesRetrievedError(const std::string& error) {
+    PushProcessing(*this).pendingMessagesRetrievedError(error);
+}
+
+// (end of section: push processing)
+
+// ---- Location updates and regions (section: location engine) ---------------------------
+// The flows live in src/location: LocationUpdates, RegionSelection,
+// RegionEvents and RegionConsistency.
+
+void Quorvela::startStandardUpdates() { LocationUpdates(*this).startStandardUpdates(); }
+
+void Quorvela::synchronicedGeofences(const std::shared_ptr<Workspace>& workspace) {
+    RegionConsistency(*this).synchronicedWorkspaceRegions(workspace);
+}
+
+void Quorvela::synchronicedBeacons(const std::shared_ptr<Workspace>& workspace) {
+    RegionConsistency(*this).synchronicedWorkspaceRegions(workspace);
+}
+
+bool Quorvela::locationServicesAreEnabled() const {
+    return LocationUpdates(const_cast<Quorvela&>(*this)).servicesAreEnabled();
+}
+
+void Quorvela::refreshMonitoredRegionsToClosest() { RegionSelection(*this).refreshMonitoredRegionsToClosest(); }
+
+void Quorvela::stopMonitoringUnusedRegions() { RegionConsistency(*this).stopMonitoringUnusedRegions(); }
+
+void Quorvela::sendLastLocationForMsgID(const std::optional<std::string>& msgID, const std::optional<std::string>&,
+                                        const std::shared_ptr<Workspace>& workspace, Completion handler) {
+    LocationUpdates(*this).sendLastLocation(msgID, workspace, std::move(handler));
+}
+
+void Quorvela::processGeoPushForMsgID(const std::optional<std::string>& msgID, const std::optional<std::string>&,
+                                      const std::shared_ptr<Workspace>& workspace, Completion handler) {
+    LocationUpdates(*this).processGeoPush(msgID, workspace, std::move(handler));
+}
+
+void Quorvela::unregisterRegionWithMsgID(const std::optional<std::string>& msgID,
+                                         const std::optional<std::string>& campaignName,
+                                         const std::optional<std::string>&, const std::shared_ptr<Workspace>&) {
+    RegionConsistency(*this).unregister(msgID, campaignName, "Unregister region");
+}
+
+void Quorvela::unregisterBeaconWithMsgID(const std::optional<std::string>& msgID,
+                                         const std::optional<std::string>& campaignName,
+                                         const std::optional<std::string>&, const std::shared_ptr<Workspace>&) {
+    RegionConsistency(*this).unregister(msgID, campaignName, "Unregister beacon");
+}
+
+void Quorvela::forceUpdateLocation() { LocationUpdates(*this).forceUpdateLocation(); }
+
+void Quorvela::locationManagerDidUpdateLocations(LocationManager&, const std::vector<Location>& locations) {
+    LocationUpdates(*this).didUpdateLocations(locations);
+}
+
+void Quorvela::locationManagerDidChangeAuthorizationStatus(LocationManager&, int status) {
+    LocationUpdates(*this).didChangeAuthorizationStatus(status);
+}
+
+void Quorvela::locationManagerDidEnterRegion(LocationManager&, const std::shared_ptr<Region>& region) {
+    RegionEvents(*this).didEnterOrExit(region, true);
+}
+
+void Quorvela::locationManagerDidExitRegion(LocationManager&, const std::shared_ptr<Region>& region) {
+    RegionEvents(*this).didEnterOrExit(region, false);
+}
+
+void Quorvela::locationManagerDidStartMonitoringForRegion(LocationManager&, const std::shared_ptr<Region>& region) {
+    if (region) debugMessage("Starting Monitoring Region with ID: " + region->identifier());
+}
+
+void Quorvela::locationManagerMonitoringDidFailForRegion(LocationManager&, const std::shared_ptr<Region>& region,
+                                                         const std::string& error) {
+    if (!region) return;
+    RegionEvents events(*this);
+    auto workspace = events.getWorkspaceFromRegion(*region);
+    auto campaignName = events.getCampaignNameFromRegion(*region);
+    logEvent("ERROR", "monitoringDidFailForRegion: " + region->identifier() + ", Reason: " + error, campaignName,
+             workspace);
+    // The platform's error carries no user information beyond its text.
+    debugMessage(error + " (null)");
+}
+
+void Quorvela::resetMonitoringRegions() { RegionSelection(*this).resetMonitoringRegions(); }
+
+std::vector<std::shared_ptr<Region>> Quorvela::monitoredGeoFences() const {
+    auto manager = quorvelaLM();
+    return manager ? manager->monitoredRegions() : std::vector<std::shared_ptr<Region>>{};
+}
+
+Quorvela::RegionEntryList Quorvela::geoFencesList() const {
+    std::lock_guard lock(regionListsMutex_);
+    return geoFencesList_;
+}
+
+void Quorvela::setGeoFencesList(const RegionEntryList& entries) {
+    auto unique = RegionEntrySet(entries).take();
+    std::lock_guard lock(regionListsMutex_);
+    geoFencesList_ = std::move(unique);
+}
+
+Quorvela::RegionEntryList Quorvela::beaconsList() const {
+    std::lock_guard lock(regionListsMutex_);
+    return beaconsList_;
+}
+
+void Quorvela::setBeaconsList(const RegionEntryList& entries) {
+    auto unique = RegionEntrySet(entries).take();
+    std::lock_guard lock(regionListsMutex_);
+    beaconsList_ = std::move(unique);
+}
+
+void Quorvela::storeRegionLists(RegionEntryList geofences, RegionEntryList beacons) {
+    std::lock_guard lock(regionListsMutex_);
+    geoFencesList_ = std::move(geofences);
+    beaconsList_ = std::move(beacons);
+}
+
+std::optional<std::string> Quorvela::getCampaignNameFromRegion(const std::shared_ptr<Region>& region) const {
+    return region ? RegionEvents(const_cast<Quorvela&>(*this)).getCampaignNameFromRegion(*region) : std::nullopt;
+}
+
+std::shared_ptr<Workspace> Quorvela::getWorkspaceFromRegion(const std::shared_ptr<Region>& region) const {
+    return region ? RegionEvents(const_cast<Quorvela&>(*this)).getWorkspaceFromRegion(*region) : nullptr;
+}
+
+void Quorvela::LocationCallSuccess(bool, const std::optional<std::string>& message) {
+    debugMessage("LocationDelegate: " + SignedUrl::render(message));
+}
+
+void Quorvela::LocationCallReturnedError(const std::optional<std::string>& message) {
+    debugMessage("LocationDelegate Error: " + SignedUrl::render(message));
+}
+
+std::shared_ptr<LocationManagerDelegate> Quorvela::locationManagerDelegate() {
+    std::call_once(locationDelegateOnce_,
+                   [this] { locationManagerDelegate_ = std::make_shared<FacadeLocationDelegate>(weak_from_this()); });
+    return locationManagerDelegate_;
+}
+
+// (end of section: location engine)
+
+// ---- Idle (section: flush) ---------------------------------------------------------------
+
+bool Quorvela::flush(std::chrono::milliseconds timeout) { return platform_->dispatcher->waitIdle(timeout); }
+// (end of section: flush)
 
 // ---- Helpers -------------------------------------------------------------------------
 

@@ -109,6 +109,20 @@ TEST_F(HostToolTest, SettingsLoadersAndErrors) {
     EXPECT_EQ(sandbox.analyticsEvents().size(), 1u) << "only INIT: the loaded environment disabled analytics";
 }
 
+TEST_F(HostToolTest, RegisteredUserMovesAndChangesNetworks) {
+    auto result = run("", "journey.script");
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(lines(mask(result.out)), lines(readFile(kHostData + "journey.stdout"))) << result.err;
+    EXPECT_NE(result.err.find("Change Authorization status, new status: 3"), std::string::npos) << result.err;
+
+    std::vector<std::string> types;
+    for (const auto& event : sandbox.analyticsEvents()) types.push_back(event.value("eventtype").value_or("?"));
+    for (const char* expected : {"INIT", "WIFI_BEACON_CONNECT", "WIFI_BEACON_DISCONNECT", "ERROR"})
+        EXPECT_NE(std::find(types.begin(), types.end(), expected), types.end()) << expected;
+    EXPECT_EQ(std::count(types.begin(), types.end(), "WIFI_BEACON_CONNECT"), 1)
+        << "a notification under another name changes nothing";
+}
+
 TEST_F(HostToolTest, BadOptionsExitWithTwo) {
     for (const char* options : {"--no-such-option", "--delegate sometimes", "--authorization x",
                                 "--connect-to nowhere"}) {

@@ -209,6 +209,7 @@ TEST_F(RegistrationSandboxTest, HostToolRegistersAndUnregisters) {
     const std::string out = readFile(dir.path() / "out");
     const std::string err = readFile(dir.path() / "err");
     EXPECT_EQ(out,
+              "delegate QuorvelaReady\n"  // the registration starts the workspaces
               "idle\n"
               "store clientUserID \"carol\"\n"
               "store validated \"YES\"\n"

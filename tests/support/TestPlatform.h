@@ -24,7 +24,10 @@
 #include "platform/ProcessBackgroundTasks.h"
 #include "platform/ThreadDispatcher.h"
 #include "platform/ValueConversions.h"
+#include "quorvela/platform/ManualBeaconSource.h"
+#include "quorvela/platform/ManualLocationSource.h"
 #include "quorvela/platform/Platform.h"
+#include "quorvela/platform/SoftwareLocationManager.h"
 #include "support/CapturingLog.h"
 #include "support/FakeClock.h"
 #include "support/FakeHttpClient.h"
@@ -45,6 +48,8 @@ inline std::shared_ptr<Platform> makeTestPlatform(const TempDir& dir) {
     platform->systemLog = std::make_shared<CapturingLog>();
     platform->clock = std::make_shared<FakeClock>();
     platform->deviceInfo = std::make_shared<LinuxDeviceInfo>();
+    platform->locationManager = SoftwareLocationManager::create(
+        dispatcher, std::make_shared<ManualLocationSource>(platform->clock), std::make_shared<ManualBeaconSource>());
     return platform;
 }
 
@@ -52,6 +57,9 @@ inline FakeHttpClient& fakeHttp(const Platform& p) { return dynamic_cast<FakeHtt
 inline CapturingLog& capturingLog(const Platform& p) { return dynamic_cast<CapturingLog&>(*p.systemLog); }
 inline FakeClock& fakeClock(const Platform& p) { return dynamic_cast<FakeClock&>(*p.clock); }
 inline MemorySecureStore& memorySecureStore(const Platform& p) { return dynamic_cast<MemorySecureStore&>(*p.secureStore); }
+inline SoftwareLocationManager& softwareLocationManager(const Platform& p) {
+    return dynamic_cast<SoftwareLocationManager&>(*p.locationManager);
+}
 inline ProcessBackgroundTasks& processBackgroundTasks(const Platform& p) {
     return dynamic_cast<ProcessBackgroundTasks&>(*p.backgroundTasks);
 }

@@ -4,9 +4,12 @@
 #include <thread>
 
 #include "JsonText.h"
+#include "LocationCommands.h"
 #include "MessageCommands.h"
+#include "PushCommands.h"
 #include "RegistrationCommands.h"
 #include "WifiCommands.h"
+#include "WorkspaceCommands.h"
 
 namespace quorvela::host {
 
@@ -64,6 +67,9 @@ void CommandTable::addCommands() {
     for (auto& [name, handler] : RegistrationCommands::make(facade_)) add(name, std::move(handler));
     for (auto& [name, handler] : MessageCommands::make(facade_)) add(name, std::move(handler));
     for (auto& [name, handler] : WifiCommands::make(facade_)) add(name, std::move(handler));
+    for (auto& [name, handler] : PushCommands::make(facade_, output_)) add(name, std::move(handler));
+    for (auto& [name, handler] : LocationCommands::make(facade_, options_)) add(name, std::move(handler));
+    for (auto& [name, handler] : WorkspaceCommands::make(facade_, output_)) add(name, std::move(handler));
 
     add("configure", [](const Arguments& arguments) {
         expectCount(arguments, 0, 0, "configure");
@@ -138,6 +144,8 @@ void CommandTable::addCommands() {
 
 void CommandTable::addShowTargets() {
     for (auto& [what, handler] : MessageCommands::showTargets(facade_, output_)) addShow(what, std::move(handler));
+    for (auto& [what, handler] : LocationCommands::showTargets(facade_, output_)) addShow(what, std::move(handler));
+    for (auto& [what, handler] : WorkspaceCommands::showTargets(facade_, output_)) addShow(what, std::move(handler));
     addShow("store", [this](const Arguments& arguments) {
         expectCount(arguments, 1, 1, "show store <key>");
         std::string key = arguments[0].text();

@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "CommandTable.h"
+#include "Demo.h"
 #include "HostDelegate.h"
 #include "Output.h"
 #include "platform/StderrSystemLog.h"
@@ -14,10 +15,7 @@
 namespace quorvela::host {
 
 int HostApplication::run() {
-    if (options_.demo) {
-        Output(stdout).line("error not available: --demo");
-        return 1;
-    }
+    if (options_.demo) return Demo().run();
     if (!options_.script) return runScript(std::cin);
     std::ifstream file(*options_.script);
     if (!file) {

@@ -8,8 +8,10 @@
 #include "ListEndpoints.h"
 #include "LocationAdminRoutes.h"
 #include "MessageEndpoints.h"
+#include "PushAdminRoutes.h"
 #include "RegistrationAdminRoutes.h"
 #include "SandboxState.h"
+#include "WorkspaceAdminRoutes.h"
 
 namespace quorvela::sandbox {
 
@@ -117,7 +119,9 @@ void AdminApi::routes() {
     RegistrationAdminRoutes::add(*server_, state_);
     LocationAdminRoutes::add(*server_, state_);
     MessageEndpoints::addAdminRoutes(*server_, state_);
+    PushAdminRoutes::add(*server_, state_);
     ListEndpoints::addAdminRoutes(*server_, state_);
+    WorkspaceAdminRoutes::add(*server_, state_);
 }
 
 }  // namespace quorvela::sandbox

@@ -12,7 +12,7 @@ class SandboxState;
 /// (table "endpoint_faults"):
 ///   "malformed": a truncated XML body (status 200);
 ///   "html": an HTML error page (status 500);
-///   "drop": the transfer fails on the client's side (see reply()).
+///   "drop": the start of a reply, then the connection closes mid-body.
 class EndpointFaults {
 public:
     explicit EndpointFaults(SandboxState& state);

@@ -7,17 +7,20 @@
 #include "LocationStore.h"
 #include "RestRouter.h"
 #include "SandboxState.h"
+#include "WorkspaceTable.h"
 
 namespace quorvela::sandbox {
 
 namespace {
 
-// The client id stands before the trailing time stamp.
+// The client id stands before the trailing time stamp: an application's
+// public id (its default workspace, signed with the private key) or a seeded
+// workspace's client id (signed with that workspace's key).
 std::optional<std::string> workspaceKey(const RestCall& call, SandboxState& state) {
     if (call.segments.size() < 2) return std::nullopt;
-    auto application = state.application(call.segments[call.segments.size() - 2]);
-    if (!application) return std::nullopt;
-    return application->privateKey;
+    const std::string& client = call.segments[call.segments.size() - 2];
+    if (auto application = state.application(client)) return application->privateKey;
+    return WorkspaceTable(state).keyOf(client);
 }
 
 std::string escaped(const std::string& text) {

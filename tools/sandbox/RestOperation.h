@@ -20,6 +20,9 @@ struct RestReply {
     int status = 200;
     std::string body;
     std::string contentType = "application/xml";
+    /// Sends `body` under headers that promise more, then closes the
+    /// connection: the client sees a transfer that broke off mid-body.
+    bool dropConnection = false;
 };
 
 /// What the route table holds per operation name.

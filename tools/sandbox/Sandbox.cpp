@@ -12,6 +12,7 @@
 #include "RestRouter.h"
 #include "SandboxServer.h"
 #include "SandboxState.h"
+#include "WorkspaceEndpoints.h"
 
 namespace quorvela::sandbox {
 
@@ -37,6 +38,7 @@ Sandbox::Sandbox() : impl_(std::make_unique<Impl>()) {
     LocationEndpoints::addTo(impl_->router);
     MessageEndpoints::addTo(impl_->router);
     ListEndpoints::addTo(impl_->router);
+    WorkspaceEndpoints::addTo(impl_->router);
 }
 
 Sandbox::~Sandbox() { stop(); }

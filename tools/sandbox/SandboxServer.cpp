@@ -40,6 +40,19 @@ void reply(httplib::Response& response, int status, const std::string& body, con
     response.set_content(body, type.c_str());
 }
 
+/// Headers that promise more than `body`, then `body`, then the connection
+/// closes: a provider that fails makes the server give up the connection.
+void replyAndDrop(httplib::Response& response, int status, const std::string& body, const std::string& type) {
+    constexpr std::size_t kMissingBytes = 1024;
+    response.status = status;
+    response.set_header("Connection", "close");
+    response.set_content_provider(body.size() + kMissingBytes, type.c_str(),
+                                  [body](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                      if (offset < body.size()) sink.write(body.data() + offset, body.size() - offset);
+                                      return false;
+                                  });
+}
+
 }  // namespace
 
 SandboxServer::SandboxServer(SandboxState& state, RestRouter& router, const CertificateAuthority::Files& certificates)
@@ -98,7 +111,11 @@ void SandboxServer::handle(const httplib::Request& request, httplib::Response& r
         RestRouter::Outcome outcome = router_.route(target, request.remote_addr, state_);
         record.operation = outcome.operation;
         record.signatureOk = outcome.signatureOk;
-        reply(response, outcome.reply.status, outcome.reply.body, outcome.reply.contentType);
+        if (outcome.reply.dropConnection) {
+            replyAndDrop(response, outcome.reply.status, outcome.reply.body, outcome.reply.contentType);
+        } else {
+            reply(response, outcome.reply.status, outcome.reply.body, outcome.reply.contentType);
+        }
     } else {
         reply(response, 404, "Not found");
     }

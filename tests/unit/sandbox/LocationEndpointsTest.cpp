@@ -15,6 +15,7 @@
 #include "quorvela/Workspace.h"
 #include "sandbox/LocationStore.h"
 #include "sandbox/SandboxState.h"
+#include "sandbox/WorkspaceTable.h"
 #include "support/CapturingLog.h"
 
 namespace quorvela::sandbox::test {
@@ -164,6 +165,16 @@ TEST_F(LocationEndpointsTest, LoaderReportsToTheSandbox) {
     EXPECT_EQ(stored[1].region, std::optional<std::string>("beacon 1"));
     EXPECT_EQ(stored[1].latitude, "-1.250000");
     EXPECT_EQ(stored[1].appName, std::optional<std::string>("Demo App"));
+}
+
+TEST_F(LocationEndpointsTest, SeededWorkspacesSignWithTheirOwnKey) {
+    WorkspaceTable(sandbox.state()).put(SandboxWorkspace{"ws-9", "Stores", "ws-key", std::nullopt});
+    const std::string path = "gf 1/dev-1/ENTER/42/1.000000/2.000000/GEOFENCE/Demo App/IOS/ws-9/42.000000";
+    EXPECT_EQ(call("notifyRegionEvent", path, "ws-key").status, 200);
+    EXPECT_EQ(call("notifyRegionEvent", path, kPrivateKey).status, 403) << "the application's key is not the workspace's";
+    EXPECT_EQ(call("sendLocation", "r/dev-1/42/1.000000/2.000000/APP/unknown/42.000000", "ws-key").status, 403);
+    ASSERT_EQ(reports().size(), 1u);
+    EXPECT_EQ(reports()[0].clientId, "ws-9");
 }
 
 }  // namespace

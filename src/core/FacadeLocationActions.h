@@ -1,0 +1,31 @@
+#pragma once
+// The facade's own location operations behind PushLocationActions. Holds the
+// facade strongly: a queued push job keeps it alive until the job has run.
+
+#include <memory>
+
+#include "core/PushLocationActions.h"
+
+namespace quorvela {
+
+class Quorvela;
+
+class FacadeLocationActions : public PushLocationActions {
+public:
+    explicit FacadeLocationActions(std::shared_ptr<Quorvela> facade) : facade_(std::move(facade)) {}
+
+    void sendLastLocationForMsgID(const Text& msgID, const Text& campaignName,
+                                  const std::shared_ptr<Workspace>& workspace, Completion handler) override;
+    void processGeoPushForMsgID(const Text& msgID, const Text& campaignName,
+                                const std::shared_ptr<Workspace>& workspace, Completion handler) override;
+    bool locationServicesAreEnabled() const override;
+    void unregisterRegionWithMsgID(const Text& msgID, const Text& campaignName, const Text& messageType,
+                                   const std::shared_ptr<Workspace>& workspace) override;
+    void unregisterBeaconWithMsgID(const Text& msgID, const Text& campaignName, const Text& messageType,
+                                   const std::shared_ptr<Workspace>& workspace) override;
+
+private:
+    const std::shared_ptr<Quorvela> facade_;
+};
+
+}  // namespace quorvela

@@ -1,0 +1,36 @@
+#pragma once
+// The facade as the delegate of its subscribed workspaces. The facade holds
+// the lists that hold the workspaces, so the way back is weak: a strong
+// reference would keep the facade, its lists and the workspaces alive for
+// ever. Once the facade is gone the calls are dropped.
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "quorvela/Workspace.h"
+#include "quorvela/WorkspaceProtocol.h"
+
+namespace quorvela {
+
+class Quorvela;
+
+class FacadeWorkspaceDelegate : public WorkspaceProtocol {
+public:
+    explicit FacadeWorkspaceDelegate(std::weak_ptr<Quorvela> facade) : facade_(std::move(facade)) {}
+    static std::shared_ptr<FacadeWorkspaceDelegate> create(std::weak_ptr<Quorvela> facade);
+
+    /// The facade's application name at the moment of the call (none once the
+    /// facade is gone).
+    static Workspace::AppNameSource appNameSource(std::weak_ptr<Quorvela> facade);
+
+    void synchronicedWorkspace(const std::shared_ptr<Workspace>& workspace) override;
+    void synchronicedGeofences(const std::shared_ptr<Workspace>& workspace) override;
+    void synchronicedBeacons(const std::shared_ptr<Workspace>& workspace) override;
+    void pushReceived(const std::shared_ptr<Message>& message, const std::shared_ptr<Workspace>& workspace) override;
+
+private:
+    const std::weak_ptr<Quorvela> facade_;
+};
+
+}  // namespace quorvela

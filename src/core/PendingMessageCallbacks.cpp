@@ -1,0 +1,15 @@
+#include "core/PendingMessageCallbacks.h"
+
+#include "quorvela/Quorvela.h"
+
+namespace quorvela {
+
+void PendingMessageCallbacks::pendingMessagesRetrieved(const std::vector<std::shared_ptr<Message>>& messages) {
+    facade_->pendingMessagesRetrieved(messages);
+}
+
+void PendingMessageCallbacks::pendingMessagesRetrievedError(const std::string& error) {
+    facade_->pendingMessagesRetrievedError(error);
+}
+
+}  // namespace quorvela

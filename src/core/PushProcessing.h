@@ -1,0 +1,68 @@
+#pragma once
+// Push-notification processing: reads a push's command code and identifiers,
+// starts what the command names on the global queue under a background task
+// named by the message id, fetches pending and single messages, and hands
+// every processed message to the host. Stateless: the facade makes one per
+// call.
+//
+// Every push's completion handler is called exactly once: with 1 ("no data")
+// at once when nothing is started (no workspace for the push, unknown
+// command, a geo push that is not one or without location services), else by
+// the started work. A second call from the started work is dropped.
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/PushPayload.h"
+#include "quorvela/Value.h"
+
+namespace quorvela {
+
+class Message;
+class PushLocationActions;
+class Quorvela;
+class Workspace;
+
+class PushProcessing {
+public:
+    using Completion = std::function<void(unsigned long)>;
+    using MessageList = std::vector<std::shared_ptr<Message>>;
+
+    /// The fetch result of every path that starts nothing.
+    static constexpr unsigned long kNoData = 1;
+
+    /// `location`: where location commands go; null means the facade itself.
+    explicit PushProcessing(Quorvela& facade, std::shared_ptr<PushLocationActions> location = nullptr);
+
+    void processRemoteNotification(const Value::Dictionary& payload, Completion handler);
+    /// Malformed JSON or a non-object is refused with a debug line and the
+    /// handler gets 1.
+    void processRemoteNotification(std::string_view payloadJson, Completion handler);
+
+    /// Not configured: a debug line, and the handler is not called.
+    void getUnreadMessagesWithHandler(Completion handler);
+    /// In the subscribed workspace of the facade's client id; without one
+    /// nothing is requested and the handler is not called.
+    void processPushNotificationForMsgID(const std::optional<std::string>& msgID, Completion handler);
+    /// A null workspace: nothing happens.
+    void processPushNotificationForMsgID(const std::optional<std::string>& msgID,
+                                         const std::shared_ptr<Workspace>& workspace, Completion handler);
+
+    void pendingMessagesRetrieved(const MessageList& messages);
+    void pendingMessagesRetrievedError(const std::string& error);
+    void pushReceived(const std::shared_ptr<Message>& message, const std::shared_ptr<Workspace>& workspace);
+
+private:
+    static void runCommand(const std::shared_ptr<Quorvela>& facade, PushLocationActions& location,
+                           const PushPayload& push, const std::shared_ptr<Workspace>& workspace,
+                           const Completion& handler);
+
+    Quorvela& facade_;
+    std::shared_ptr<PushLocationActions> location_;
+};
+
+}  // namespace quorvela

@@ -1,0 +1,73 @@
+#pragma once
+// The facade's workspace management: start-up of the two lists, their
+// stores, the list requests, joining and leaving, the merges of the service's
+// replies and the end of a workspace's full synchronisation. Stateless: the
+// facade makes one per call; the lists live in the facade.
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "quorvela/Quorvela.h"
+
+namespace quorvela {
+
+class Workspace;
+class WorkspaceList;
+class WorkspaceDataLoader;
+
+class WorkspaceManagement {
+public:
+    using Items = std::vector<std::shared_ptr<Workspace>>;
+    using Completion = Quorvela::Completion;
+
+    static constexpr const char* kAvailableKey = "Workspace-Available";
+    static constexpr const char* kSubscribedKey = "Workspace-Subscribed";
+
+    explicit WorkspaceManagement(Quorvela& facade) : facade_(facade) {}
+
+    void initWorkspaces();
+    void loadWorkspaces();
+    void storeWorkspaces();
+    void storeSubscribedWorkspaces();
+
+    std::shared_ptr<Workspace> getDefaultWorkspace() const;
+    /// Client id and key of this facade (both must be set).
+    bool isDefaultWorkspace(const Workspace& workspace) const;
+    /// True when `list` holds a workspace equal to `object`.
+    static bool findObject(const std::shared_ptr<Workspace>& object, const Items& list);
+
+    void fetchAvailableWorkspaces(Completion handler);
+    void fetchSubscribedWorkspaces(Completion handler);
+    void getAvailableWorkspaceswithFilter(const std::optional<std::string>& filter, Completion handler);
+    Items getAvailableWorkspaces() const;
+    Items getSubscribedWorkspaces() const;
+    void joinWorkspace(const std::shared_ptr<Workspace>& workspace, Completion handler);
+    void leaveWorkspace(const std::shared_ptr<Workspace>& workspace, Completion handler);
+
+    // Loader replies.
+    void availableWorkspacesLoadedSuccessfully(const Items& received);
+    void subscribedWorkspacesLoadedSuccessfully(const Items& received);
+    void workspaceSubscribedSuccessfully(const std::shared_ptr<Workspace>& workspace);
+    void workspaceUnsubscribedSuccessfully(const std::shared_ptr<Workspace>& workspace);
+    void failedToUnsubscribeWorkspace(const std::shared_ptr<Workspace>& workspace);
+    /// The debug line of a failed request: the localized text of `key`.
+    void logLocalized(const std::string& key) const;
+
+    void synchronicedWorkspace(const std::shared_ptr<Workspace>& workspace);
+
+    /// Makes `workspace` report to the facade and read its application name.
+    void adopt(const std::shared_ptr<Workspace>& workspace) const;
+    /// Only the application name (workspaces of the available list).
+    void giveAppName(const std::shared_ptr<Workspace>& workspace) const;
+
+private:
+    bool requireUser(const char* configuredName, const char* userName) const;
+    std::shared_ptr<WorkspaceDataLoader> newLoader() const;
+    void store(const char* key, const std::shared_ptr<WorkspaceList>& list);
+
+    Quorvela& facade_;
+};
+
+}  // namespace quorvela

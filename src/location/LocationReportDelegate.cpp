@@ -1,0 +1,15 @@
+#include "location/LocationReportDelegate.h"
+
+#include "quorvela/Quorvela.h"
+
+namespace quorvela {
+
+void LocationReportDelegate::LocationCallSuccess(bool successful, const std::optional<std::string>& message) {
+    facade_->LocationCallSuccess(successful, message);
+}
+
+void LocationReportDelegate::LocationCallReturnedError(const std::optional<std::string>& message) {
+    facade_->LocationCallReturnedError(message);
+}
+
+}  // namespace quorvela

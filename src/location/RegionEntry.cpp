@@ -1,0 +1,16 @@
+#include "quorvela/RegionEntry.h"
+
+#include "quorvela/Workspace.h"
+
+namespace quorvela {
+
+bool RegionEntry::isEqual(const RegionEntry& other) const {
+    const bool regions = region && other.region ? region->isEqual(*other.region) : region == other.region;
+    if (!regions || name != other.name || timeStamp != other.timeStamp) return false;
+    if (workspace && other.workspace) return workspace == other.workspace || workspace->isEqual(*other.workspace);
+    return workspace == other.workspace;
+}
+
+std::string RegionEntry::identifier() const { return region ? region->identifier() : std::string(); }
+
+}  // namespace quorvela

@@ -1,0 +1,99 @@
+// Quorvela::flush: false while a request is still out, true once the reply
+// and everything it set off have run; never true from inside the library's
+// own jobs.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+
+#include "CoreFixture.h"
+
+namespace quorvela::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::string kSuccess = "<transactionResult><successful>true</successful><message>ok</message></transactionResult>";
+
+/// Holds the fake service's answers until released (bounded, so a broken
+/// test cannot hang the run).
+class Gate {
+public:
+    void wait() {
+        std::unique_lock lock(mutex_);
+        opened_.wait_for(lock, 30s, [this] { return open_; });
+    }
+    void release() {
+        {
+            std::lock_guard lock(mutex_);
+            open_ = true;
+        }
+        opened_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable opened_;
+    bool open_ = false;
+};
+
+class FlushTest : public CoreFixture {
+protected:
+    FlushTest() {
+        facade->setAppName(std::string("demo app"));
+        facade->setClientID(std::string("client-1"));
+        facade->setApiClientPrivateKey(std::string("secret"));
+        store->set("configureQuorvela", Value("YES"));
+        store->set("deviceUniqueID", Value("DEV-1"));
+    }
+    ~FlushTest() override { gate.release(); }
+
+    static std::string url(const std::string& operation) { return serviceBaseUrl() + "/" + operation + "/"; }
+
+    Gate gate;
+};
+
+TEST_F(FlushTest, IdleLibraryIsFlushedAtOnce) {
+    EXPECT_TRUE(facade->flush(0ms));
+    EXPECT_TRUE(facade->flush(10s));
+}
+
+TEST_F(FlushTest, FalseWhileARequestHangsTrueOnceItsWorkIsDone) {
+    http().answer(url("registerUser"), [this](const std::string&) {
+        gate.wait();
+        return FakeHttpClient::reply(kSuccess);
+    });
+    facade->registerWithUserID(std::string("alice"));
+
+    EXPECT_FALSE(facade->flush(100ms));
+    EXPECT_FALSE(facade->flush(0ms));
+    EXPECT_FALSE(store->contains("validated"));  // the reply has not been handled
+    EXPECT_EQ(http().requestCount(url("registerUser")), 1u);
+
+    gate.release();
+    ASSERT_TRUE(facade->flush(30s));
+    // Not just the held reply: the start-up it triggered has run and sent its
+    // "INIT" event by the time flush says idle.
+    EXPECT_EQ(stored("validated"), Value("YES"));
+    EXPECT_EQ(eventRequests(), 1u);
+    EXPECT_TRUE(facade->flush(0ms));
+}
+
+TEST_F(FlushTest, FromInsideALibraryJobItCannotSucceed) {
+    // The answer runs as a job of the library's queues; that job keeps the
+    // library busy, so a flush there can only time out.
+    std::optional<bool> flushedInside;
+    http().answer(url("registerUser"), [this, &flushedInside](const std::string&) {
+        flushedInside = facade->flush(50ms);
+        return FakeHttpClient::reply(kSuccess);
+    });
+    facade->registerWithUserID(std::string("alice"));
+    ASSERT_TRUE(facade->flush(30s));
+    EXPECT_EQ(flushedInside, std::optional<bool>(false));
+    EXPECT_EQ(stored("validated"), Value("YES"));
+}
+
+}  // namespace
+}  // namespace quorvela::test

@@ -1,0 +1,611 @@
+// Push processing against the fake HTTP client: the command table (through a
+// recording stand-in for the location operations), the fallback answer, the
+// background task and the event of each push, pending lists, the host
+// delegate's two calls, the JSON form, and one answer per push whatever the
+// service does.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "CoreFixture.h"
+#include "core/BackgroundTaskTable.h"
+#include "core/PushLocationActions.h"
+#include "core/PushProcessing.h"
+#include "core/WorkspaceList.h"
+#include "location/GeoDistance.h"
+#include "protocol/PercentEncoding.h"
+#include "quorvela/Message.h"
+#include "quorvela/Workspace.h"
+#include "quorvela/WorkspaceProtocol.h"
+
+namespace quorvela::test {
+namespace {
+
+using Text = std::optional<std::string>;
+
+// Every result a handler received, from any thread.
+class Results {
+public:
+    Quorvela::Completion handler() {
+        return [this](unsigned long result) {
+            std::lock_guard lock(mutex_);
+            values_.push_back(result);
+        };
+    }
+    std::vector<unsigned long> values() const {
+        std::lock_guard lock(mutex_);
+        return values_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<unsigned long> values_;
+};
+
+// Stands in for the facade's location operations: records each call (and
+// whether the push's background task was open then) and answers handlers
+// with `answer`.
+class RecordingLocation : public PushLocationActions {
+public:
+    RecordingLocation(Quorvela& facade, FakeHttpClient& http) : facade_(facade), http_(http) {}
+
+    void sendLastLocationForMsgID(const Text& msgID, const Text& campaign, const std::shared_ptr<Workspace>& ws,
+                                  Completion handler) override {
+        record("sendLastLocation", msgID, campaign, std::nullopt, ws);
+        handler(answer);
+    }
+    void processGeoPushForMsgID(const Text& msgID, const Text& campaign, const std::shared_ptr<Workspace>& ws,
+                                Completion handler) override {
+        record("processGeoPush", msgID, campaign, std::nullopt, ws);
+        handler(answer);
+    }
+    bool locationServicesAreEnabled() const override { return servicesEnabled; }
+    void unregisterRegionWithMsgID(const Text& msgID, const Text& campaign, const Text& type,
+                                   const std::shared_ptr<Workspace>& ws) override {
+        record("unregisterRegion", msgID, campaign, type, ws);
+    }
+    void unregisterBeaconWithMsgID(const Text& msgID, const Text& campaign, const Text& type,
+                                   const std::shared_ptr<Workspace>& ws) override {
+        record("unregisterBeacon", msgID, campaign, type, ws);
+    }
+
+    std::vector<std::string> calls() const {
+        std::lock_guard lock(mutex_);
+        return calls_;
+    }
+
+    bool servicesEnabled = true;
+    unsigned long answer = 0;
+
+private:
+    void record(const std::string& what, const Text& msgID, const Text& campaign, const Text& type,
+                const std::shared_ptr<Workspace>& ws) {
+        const bool taskOpen = msgID && facade_.backgroundTasks().entry(*msgID).value_or(0) != 0;
+        // Any list request already made shows whether this ran before the fetch.
+        const std::size_t listRequests = http_.requestCount(serviceBaseUrl() + "/getGeoFences/") +
+                                         http_.requestCount(serviceBaseUrl() + "/getBeacons/");
+        std::lock_guard lock(mutex_);
+        calls_.push_back(what + "(" + msgID.value_or("null") + "," + campaign.value_or("null") + "," +
+                         type.value_or("-") + "," + (ws ? ws->clientId().value_or("?") : "none") + ")" +
+                         (taskOpen ? "" : " outside task") + (listRequests ? " after fetch" : ""));
+    }
+
+    Quorvela& facade_;
+    FakeHttpClient& http_;
+    mutable std::mutex mutex_;
+    std::vector<std::string> calls_;
+};
+
+// What a workspace's delegate does for the facade: hands processed messages on.
+class ForwardToFacade : public WorkspaceProtocol {
+public:
+    explicit ForwardToFacade(std::weak_ptr<Quorvela> facade) : facade_(std::move(facade)) {}
+    void pushReceived(const std::shared_ptr<Message>& message, const std::shared_ptr<Workspace>& ws) override {
+        if (auto facade = facade_.lock()) facade->pushReceived(message, ws);
+    }
+
+private:
+    std::weak_ptr<Quorvela> facade_;  // the facade holds the workspace
+};
+
+// A host delegate that records its two push calls and says it implements
+// only the chosen ones.
+class HostDelegate : public QuorvelaProtocol {
+public:
+    HostDelegate(bool fromWorkspace, bool plain) : fromWorkspace_(fromWorkspace), plain_(plain) {}
+    bool implements(Operation operation) const override {
+        if (operation == Operation::PushReceivedFromWorkspace) return fromWorkspace_;
+        if (operation == Operation::PushReceived) return plain_;
+        return true;
+    }
+    void pushReceived(std::shared_ptr<Message> message, std::shared_ptr<Workspace> workspace) override {
+        add("fromWorkspace:" + message->id().value_or("") + "@" + workspace->clientId().value_or(""));
+    }
+    void pushReceived(std::shared_ptr<Message> message) override { add("plain:" + message->id().value_or("")); }
+    std::vector<std::string> calls() const {
+        std::lock_guard lock(mutex_);
+        return calls_;
+    }
+
+private:
+    void add(std::string call) {
+        std::lock_guard lock(mutex_);
+        calls_.push_back(std::move(call));
+    }
+    bool fromWorkspace_;
+    bool plain_;
+    mutable std::mutex mutex_;
+    std::vector<std::string> calls_;
+};
+
+std::string messageXml(const std::string& id, const std::string& clientId, const std::string& subject) {
+    return "<message><blastID>b-" + id + "</blastID><id>" + id + "</id><subject>" + subject +
+           "</subject><text>text of " + id + "</text><clientId>" + clientId + "</clientId></message>";
+}
+
+class PushProcessingTest : public CoreFixture {
+protected:
+    PushProcessingTest() {
+        facade->setAppName(std::string("demo"));
+        facade->setClientID(std::string("client-1"));
+        facade->setApiClientPrivateKey(std::string("secret"));
+        store->set("configureQuorvela", Value("YES"));
+        store->set("deviceUniqueID", Value("DEV-1"));
+        workspace = addWorkspace("c1");
+        http().answer(eventsUrl(), FakeHttpClient::reply(""));
+        http().answer(url("getGeoFences"), FakeHttpClient::reply("<geofences></geofences>"));
+        http().answer(url("getBeacons"), FakeHttpClient::reply("<beacons></beacons>"));
+        http().answer(url("getPendingMessages"), FakeHttpClient::reply("<messages></messages>"));
+    }
+
+    std::shared_ptr<Workspace> addWorkspace(const std::string& clientId) {
+        auto ws = Workspace::create(platform);
+        ws->setClientId(clientId);
+        ws->setPublicKey("key-" + clientId);
+        ws->setSubscribed(true);
+        ws->setDelegate(std::make_shared<ForwardToFacade>(facade));
+        facade->workspacesSubscribed()->append(ws);
+        return ws;
+    }
+
+    static std::string url(const std::string& operation) { return serviceBaseUrl() + "/" + operation + "/"; }
+    std::size_t sent(const std::string& operation) { return http().requestCount(url(operation)); }
+
+    // The analytics requests whose event type is `type`.
+    std::vector<std::string> events(const std::string& type) {
+        std::vector<std::string> out;
+        for (const auto& request : http().requests())
+            if (request.rfind(eventsUrl(), 0) == 0 && request.find("&eventtype=" + PercentEncoding::encodePath(type) + "&") != std::string::npos)
+                out.push_back(request);
+        return out;
+    }
+    std::size_t allEvents() { return http().requestCount(eventsUrl()); }
+
+    void push(const Value::Dictionary& payload, Results& results) {
+        PushProcessing(*facade, location).processRemoteNotification(payload, results.handler());
+    }
+
+    std::shared_ptr<Workspace> workspace;
+    std::shared_ptr<RecordingLocation> location = std::make_shared<RecordingLocation>(*facade, http());
+};
+
+TEST_F(PushProcessingTest, CommandTable) {
+    struct Row {
+        Value type;  // null: no "type" key
+        std::string msgId;
+        bool servicesEnabled;
+        std::vector<std::string> locationCalls;
+        std::string request;  // the one service request the push makes, "" for none
+        unsigned long result;
+    };
+    const std::string geoId = "GEOPUSH:m1:10.5:-66.9:200";
+    const std::vector<Row> rows{
+        {"GET_LOC", "r1", true, {"sendLastLocation(r1,Camp,-,c1)"}, "", 0},
+        {"CRT_REGION", "g1", true, {}, "getGeoFences", 0},
+        {"UPDT_REGION", "g1", true, {}, "getGeoFences", 0},
+        {"DLT_REGION", "g1", true, {"unregisterRegion(g1,Camp,DLT_REGION,c1)"}, "getGeoFences", 0},
+        {"TXT_MSG", "m1", true, {}, "getPendingMessages", 0},
+        {"GEOFENCE", "m1", true, {}, "getPendingMessages", 0},
+        {"BEACON", "m1", true, {}, "getPendingMessages", 0},
+        {"GEO_PUSH", geoId, true, {"processGeoPush(" + geoId + ",Camp,-,c1)"}, "", 0},
+        {"GEOPUSH", "x-GEOPUSH-y", true, {"processGeoPush(x-GEOPUSH-y,Camp,-,c1)"}, "", 0},
+        {"GEO_PUSH", "m1", true, {}, "", 1},
+        {"GEOPUSH", "geopush:m1:1:1:1", true, {}, "", 1},
+        {"GEO_PUSH", geoId, false, {}, "", 1},
+        {"CRT_BEACON", "b1", true, {}, "getBeacons", 0},
+        {"UPDT_BEACON", "b1", true, {}, "getBeacons", 0},
+        {"DLT_BEACON", "b1", true, {"unregisterBeacon(b1,Camp,DLT_BEACON,c1)"}, "getBeacons", 0},
+        {"txt_msg", "m1", true, {}, "", 1},
+        {"Get_Loc", "m1", true, {}, "", 1},
+        {"TXT_MSG ", "m1", true, {}, "", 1},
+        {"", "m1", true, {}, "", 1},
+        {"SOMETHING", "m1", true, {}, "", 1},
+        {Value(), "m1", true, {}, "", 1},
+        {Value(7), "m1", true, {}, "", 1},
+    };
+    const std::vector<std::string> services{"getGeoFences", "getBeacons", "getPendingMessages", "getMessage"};
+    for (const Row& row : rows) {
+        const std::string type = row.type.isNull() ? "(null)" : row.type.describe();
+        SCOPED_TRACE("type '" + type + "' msgId " + row.msgId);
+        http().clearRequests();
+        location = std::make_shared<RecordingLocation>(*facade, http());
+        location->servicesEnabled = row.servicesEnabled;
+        Value::Dictionary payload{{"msgId", row.msgId}, {"subject", "Camp"}, {"clientId", "c1"}};
+        if (!row.type.isNull()) payload["type"] = row.type;
+        Results results;
+        push(payload, results);
+        ASSERT_TRUE(idle());
+
+        EXPECT_EQ(results.values(), std::vector<unsigned long>{row.result});
+        EXPECT_EQ(location->calls(), row.locationCalls);
+        for (const auto& service : services) EXPECT_EQ(sent(service), service == row.request ? 1u : 0u) << service;
+        // The event names the command as it came, carries the id and the
+        // campaign, and belongs to the push's workspace.
+        auto logged = events(type);
+        ASSERT_EQ(logged.size(), 1u);
+        EXPECT_NE(logged[0].find("client=c1&"), std::string::npos) << logged[0];
+        EXPECT_NE(logged[0].find("&campaign_name=Camp"), std::string::npos) << logged[0];
+        // The task was begun under the id and is ended again.
+        EXPECT_EQ(facade->backgroundTasks().entry(row.msgId), std::optional<BackgroundTasks::TaskId>(0));
+    }
+}
+
+TEST_F(PushProcessingTest, PushWithoutJoinedWorkspaceAnswersNoDataAtOnce) {
+    struct Row {
+        const char* name;
+        Value::Dictionary payload;
+        bool configured;
+    };
+    const std::vector<Row> rows{
+        {"client id not joined", {{"msgId", 42}, {"type", "TXT_MSG"}, {"clientId", "c2"}}, true},
+        {"no client id", {{"msgId", 42}, {"type", "TXT_MSG"}}, true},
+        {"null client id", {{"msgId", 42}, {"type", "TXT_MSG"}, {"clientId", Value()}}, true},
+        {"client id differs in case", {{"msgId", 42}, {"type", "TXT_MSG"}, {"clientId", "C1"}}, true},
+        {"not configured", {{"msgId", 42}, {"type", "TXT_MSG"}, {"clientId", "c1"}}, false},
+        {"empty payload", {}, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        http().clearRequests();
+        log().clear();
+        if (row.configured) store->set("configureQuorvela", Value("YES"));
+        else store->remove("configureQuorvela");
+        Results results;
+        push(row.payload, results);
+        // Answered before anything is queued.
+        EXPECT_EQ(results.values(), std::vector<unsigned long>{1});
+        ASSERT_TRUE(idle());
+        EXPECT_EQ(results.values(), std::vector<unsigned long>{1});
+        EXPECT_TRUE(http().requests().empty());
+        EXPECT_FALSE(facade->backgroundTasks().entry("42").has_value());
+        EXPECT_TRUE(location->calls().empty());
+        EXPECT_TRUE(log().contains("QUORVELA-DEBUG: didReceiveRemoteNotification"));
+        EXPECT_EQ(log().contains("getWorkspaceWithClientID: check in the configuration file"), !row.configured);
+    }
+}
+
+TEST_F(PushProcessingTest, NumericIdWithoutSubjectIsLoggedAsDigitsWithoutCampaign) {
+    Results results;
+    push({{"msgId", 42}, {"type", "TXT_MSG"}, {"clientId", "c1"}}, results);
+    ASSERT_TRUE(idle());
+    auto logged = events("TXT_MSG");
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_NE(logged[0].find("&eventtype=TXT_MSG&extrainfo=42&"), std::string::npos) << logged[0];
+    EXPECT_EQ(logged[0].find("campaign_name"), std::string::npos) << logged[0];
+    EXPECT_EQ(facade->backgroundTasks().entry("42"), std::optional<BackgroundTasks::TaskId>(0));
+    EXPECT_EQ(sent("getPendingMessages"), 1u);
+    EXPECT_EQ(results.values(), std::vector<unsigned long>{0});
+}
+
+TEST_F(PushProcessingTest, MissingIdNamesTaskAndEventNull) {
+    Results results;
+    push({{"type", "CRT_BEACON"}, {"clientId", "c1"}}, results);
+    ASSERT_TRUE(idle());
+    auto logged = events("CRT_BEACON");
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_NE(logged[0].find("&extrainfo=(null)&"), std::string::npos) << logged[0];
+    EXPECT_EQ(facade->backgroundTasks().entry("(null)"), std::optional<BackgroundTasks::TaskId>(0));
+    EXPECT_EQ(results.values(), std::vector<unsigned long>{0});
+}
+
+TEST_F(PushProcessingTest, LocationActionsRunInsideTheBackgroundTaskAndDropsComeBeforeTheFetch) {
+    for (const char* type : {"GET_LOC", "DLT_REGION", "DLT_BEACON"}) {
+        SCOPED_TRACE(type);
+        http().clearRequests();
+        location = std::make_shared<RecordingLocation>(*facade, http());
+        Results results;
+        push({{"msgId", "id-1"}, {"type", type}, {"clientId", "c1"}}, results);
+        ASSERT_TRUE(idle());
+        for (const auto& call : location->calls()) {
+            EXPECT_EQ(call.find("outside task"), std::string::npos) << call;
+            EXPECT_EQ(call.find("after fetch"), std::string::npos) << call;
+        }
+        EXPECT_EQ(location->calls().size(), 1u);
+    }
+}
+
+TEST_F(PushProcessingTest, AnalyticsOffLogsNothingButProcessesThePush) {
+    store->set("analyticsDisabled", Value(true));
+    http().answer(url("getPendingMessages"),
+                  FakeHttpClient::reply("<messages>" + messageXml("m1", "c1", "S") + "</messages>"));
+    Results results;
+    push({{"msgId", "m1"}, {"type", "TXT_MSG"}, {"clientId", "c1"}}, results);
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(allEvents(), 0u);
+    EXPECT_EQ(results.values(), std::vector<unsigned long>{0});
+    ASSERT_EQ(workspace->getMessages().size(), 1u);
+    EXPECT_EQ(workspace->getMessages()[0]->id(), Text("m1"));
+}
+
+TEST_F(PushProcessingTest, PendingListSkipsUnknownClientIdAndKeepsTheRest) {
+    auto other = addWorkspace("c3");
+    http().answer(url("getPendingMessages"),
+                  FakeHttpClient::reply("<messages>" + messageXml("m1", "c1", "First") +
+                                        messageXml("m2", "nobody", "Lost") + messageXml("m3", "c3", "Third") +
+                                        "</messages>"));
+    Results results;
+    facade->getUnreadMessagesWithHandler(results.handler());
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(results.values(), std::vector<unsigned long>{0});
+    ASSERT_EQ(workspace->getMessages().size(), 1u);
+    EXPECT_EQ(workspace->getMessages()[0]->id(), Text("m1"));
+    ASSERT_EQ(other->getMessages().size(), 1u);
+    EXPECT_EQ(other->getMessages()[0]->id(), Text("m3"));
+    auto errors = events("ERROR");
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_NE(errors[0].find("&extrainfo=ClientId%20not%20found%20in%20subscribed%20Workspaces&campaign_name=Lost"),
+              std::string::npos)
+        << errors[0];
+    // The two stored messages were each reported once.
+    EXPECT_EQ(events("PUSHRECEIVED").size(), 2u);
+}
+
+TEST_F(PushProcessingTest, FailedPendingRequestLogsErrorAndAnswersFailed) {
+    for (auto reply : {FakeHttpClient::failure("refused"), FakeHttpClient::reply("<messages><message>")}) {
+        http().clearRequests();
+        http().answer(url("getPendingMessages"), reply);
+        Results results;
+        facade->getUnreadMessagesWithHandler(results.handler());
+        ASSERT_TRUE(idle());
+        EXPECT_EQ(results.values(), std::vector<unsigned long>{2});
+        auto errors = events("ERROR");
+        ASSERT_EQ(errors.size(), 1u);
+        EXPECT_NE(errors[0].find("&extrainfo=Messages%20-%20Error"), std::string::npos) << errors[0];
+        EXPECT_NE(errors[0].find("&campaign_name=Error%20PENDING%20MESSAGES"), std::string::npos) << errors[0];
+    }
+}
+
+TEST_F(PushProcessingTest, UnconfiguredMessageOperationsDoNothing) {
+    store->remove("configureQuorvela");
+    Results results;
+    facade->getUnreadMessagesWithHandler(results.handler());
+    auto message = Message::create();
+    message->setClientId(std::string("c1"));
+    facade->pendingMessagesRetrieved({message});
+    ASSERT_TRUE(idle());
+    EXPECT_TRUE(results.values().empty());
+    EXPECT_TRUE(http().requests().empty());
+    EXPECT_TRUE(workspace->getMessages().empty());
+    EXPECT_TRUE(log().contains("QUORVELA-DEBUG: getUnreadMessagesWithHandler: check in the configuration file"));
+    EXPECT_TRUE(log().contains("QUORVELA-DEBUG: pendingMessagesRetrieved: check in the configuration file"));
+}
+
+TEST_F(PushProcessingTest, HostDelegateHearsTheOperationsItImplementsInOrder) {
+    struct Row {
+        bool fromWorkspace;
+        bool plain;
+        std::vector<std::string> calls;
+    };
+    const std::vector<Row> rows{
+        {true, true, {"fromWorkspace:m1@c1", "plain:m1", "fromWorkspace:m2@c1", "plain:m2"}},
+        {true, false, {"fromWorkspace:m1@c1", "fromWorkspace:m2@c1"}},
+        {false, true, {"plain:m1", "plain:m2"}},
+        {false, false, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::to_string(row.fromWorkspace) + std::to_string(row.plain));
+        http().clearRequests();
+        workspace->setMessages({});
+        auto host = std::make_shared<HostDelegate>(row.fromWorkspace, row.plain);
+        facade->setDelegate(host);
+        auto m1 = Message::create();
+        m1->setId(std::string("m1"));
+        m1->setClientId(std::string("c1"));
+        m1->setText(std::string("Hello"));
+        m1->setSubject(std::string("Spring"));
+        auto m2 = Message::create();
+        m2->setId(std::string("m2"));
+        m2->setClientId(std::string("c1"));
+        facade->pendingMessagesRetrieved({m1, m2});
+        ASSERT_TRUE(idle());
+        EXPECT_EQ(host->calls(), row.calls);
+        auto received = events("PUSHRECEIVED");
+        ASSERT_EQ(received.size(), 2u);
+        const bool found = std::any_of(received.begin(), received.end(), [](const std::string& u) {
+            return u.find("client=c1&") != std::string::npos &&
+                   u.find("&extrainfo=Hello&campaign_name=Spring") != std::string::npos;
+        });
+        EXPECT_TRUE(found);
+    }
+    facade->setDelegate(nullptr);
+}
+
+TEST_F(PushProcessingTest, JsonPayload) {
+    struct Row {
+        std::string json;
+        bool accepted;
+    };
+    std::string deep;
+    for (int i = 0; i < 200; ++i) deep += "{\"a\":";
+    deep += "1";
+    for (int i = 0; i < 200; ++i) deep += "}";
+    const std::vector<Row> rows{
+        {R"({"msgId": 42, "type": "TXT_MSG", "clientId": "c1", "aps": {"content-available": 1}})", true},
+        {R"({"msgId":"x","type":"CRT_REGION","clientId":"c1","subject":null})", true},
+        {"", false},
+        {"{", false},
+        {R"({"msgId": 42, "type": "TXT_MSG", "clientId": "c1",})", false},
+        {R"([{"msgId": 42, "type": "TXT_MSG", "clientId": "c1"}])", false},
+        {R"("TXT_MSG")", false},
+        {"null", false},
+        {"42", false},
+        {R"({"msgId": 42, "type": "TXT_MSG", "clientId": "c1", "x": )" + deep + "}", false},
+        {std::string("{\"type\":\"TXT_MSG\",\"clientId\":\"c1\"}\0garbage", 40), false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.json.substr(0, 60));
+        http().clearRequests();
+        log().clear();
+        Results results;
+        facade->processRemoteNotification(row.json, results.handler());
+        ASSERT_TRUE(idle());
+        EXPECT_EQ(results.values(), std::vector<unsigned long>{row.accepted ? 0ul : 1ul});
+        EXPECT_EQ(allEvents(), row.accepted ? 1u : 0u);
+        EXPECT_EQ(log().contains("QUORVELA-DEBUG: processRemoteNotification: the payload is not a JSON object"),
+                  !row.accepted);
+    }
+}
+
+TEST_F(PushProcessingTest, SingleMessageFetchInEitherWorkspace) {
+    auto own = addWorkspace("client-1");
+    http().answer(url("getMessage"), FakeHttpClient::reply(messageXml("m7", "client-1", "S")));
+    Results results;
+    facade->processPushNotificationForMsgID(std::string("m7"), results.handler());
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(results.values(), std::vector<unsigned long>{0});
+    ASSERT_EQ(sent("getMessage"), 1u);
+    EXPECT_NE(http().requests().front().find("/getMessage/m7/client-1/"), std::string::npos);
+    ASSERT_EQ(own->getMessages().size(), 1u);
+
+    http().clearRequests();
+    facade->processPushNotificationForMsgID(std::string("m8"), workspace, results.handler());
+    ASSERT_TRUE(idle());
+    ASSERT_EQ(sent("getMessage"), 1u);
+    EXPECT_NE(http().requests().front().find("/getMessage/m8/c1/"), std::string::npos);
+    EXPECT_EQ(results.values(), (std::vector<unsigned long>{0, 0}));
+
+    // Without the workspace nothing is asked and nobody is answered.
+    http().clearRequests();
+    facade->processPushNotificationForMsgID(std::string("m9"), nullptr, results.handler());
+    facade->setWorkspacesSubscribed(nullptr);
+    facade->processPushNotificationForMsgID(std::string("m9"), results.handler());
+    ASSERT_TRUE(idle());
+    EXPECT_TRUE(http().requests().empty());
+    EXPECT_EQ(results.values().size(), 2u);
+}
+
+// Every command, through the facade's own location operations, against a
+// service that answers, refuses the connection or sends garbage: each push's
+// handler is called exactly once.
+TEST_F(PushProcessingTest, EveryCommandAnswersExactlyOnce) {
+    auto& manager = softwareLocationManager(*platform);
+    manager.setLocationServicesEnabled(true);
+    manager.setAuthorizationStatus(LocationManager::kAuthorizationAlways);
+    Location here;
+    here.latitude = 10.5;
+    here.longitude = -66.9;
+    here.horizontalAccuracy = 5;
+    facade->setQuorvelaLastLocation(here);
+
+    enum class Service { Good, Refused, Garbage };
+    const std::vector<std::string> commands{"GET_LOC",  "CRT_REGION", "UPDT_REGION", "DLT_REGION",
+                                            "TXT_MSG",  "GEOFENCE",   "BEACON",      "GEO_PUSH",
+                                            "GEOPUSH",  "CRT_BEACON", "UPDT_BEACON", "DLT_BEACON",
+                                            "UNKNOWN"};
+    for (Service service : {Service::Good, Service::Refused, Service::Garbage}) {
+        http().clearAnswers();
+        http().answer(eventsUrl(), FakeHttpClient::reply(""));
+        const auto answer = [&](const std::string& op, const std::string& good) {
+            http().answer(url(op), service == Service::Good      ? FakeHttpClient::reply(good)
+                                   : service == Service::Refused ? FakeHttpClient::failure("refused")
+                                                                 : FakeHttpClient::reply("<<not xml"));
+        };
+        answer("getGeoFences", "<geofences></geofences>");
+        answer("getBeacons", "<beacons></beacons>");
+        answer("getPendingMessages", "<messages></messages>");
+        answer("getMessage", messageXml("m1", "c1", "S"));
+        answer("sendLocation", "<transactionResult><successful>true</successful></transactionResult>");
+        for (const auto& command : commands) {
+            SCOPED_TRACE(command + " service " + std::to_string(static_cast<int>(service)));
+            const std::string id = command.rfind("GEO", 0) == 0 ? "GEOPUSH:m1:10.5:-66.9:200" : "id-" + command;
+            Results results;
+            facade->processRemoteNotification(Value::Dictionary{{"msgId", id}, {"type", command}, {"clientId", "c1"}},
+                                              results.handler());
+            ASSERT_TRUE(idle());
+            auto values = results.values();
+            ASSERT_EQ(values.size(), 1u);
+            unsigned long expected = service == Service::Good ? 0 : 2;
+            if (command == "UNKNOWN") expected = 1;
+            // The location report counts any reply as an answer.
+            if (command == "GET_LOC" && service == Service::Garbage) expected = 0;
+            EXPECT_EQ(values[0], expected);
+        }
+    }
+}
+
+// A geo push through the facade's own location check: the message named in
+// the id is fetched only when the last position lies within the circle.
+TEST_F(PushProcessingTest, GeoPushThroughTheFacade) {
+    auto& manager = softwareLocationManager(*platform);
+    manager.setLocationServicesEnabled(true);
+    manager.setAuthorizationStatus(LocationManager::kAuthorizationAlways);
+    http().answer(url("getMessage"), FakeHttpClient::reply(messageXml("m1", "c1", "S")));
+    // A radius exactly as long as the distance to the device.
+    char onRadius[64];
+    std::snprintf(onRadius, sizeof onRadius, "%.17g", GeoDistance::between(10.51, -66.9, 10.5, -66.9));
+    struct Row {
+        const char* name;
+        std::string msgId;
+        std::optional<std::pair<double, double>> position;
+        unsigned long result;
+        bool fetches;
+    };
+    const std::vector<Row> rows{
+        {"inside", "GEOPUSH:m1:10.5:-66.9:200", std::pair{10.5005, -66.9}, 0, true},
+        {"on the radius", std::string("GEOPUSH:m1:10.5:-66.9:") + onRadius, std::pair{10.51, -66.9}, 0, true},
+        {"outside", "GEOPUSH:m1:10.5:-66.9:200", std::pair{10.6, -66.9}, 0, false},
+        {"radius not a number", "GEOPUSH:m1:10.5:-66.9:wide", std::pair{10.6, -66.9}, 0, false},
+        {"too few fields", "GEOPUSH:m1:10.5:-66.9", std::pair{10.5, -66.9}, 1, false},
+        {"only the tag", "GEOPUSH", std::pair{10.5, -66.9}, 1, false},
+        {"no position", "GEOPUSH:m1:10.5:-66.9:200", std::nullopt, 1, false},
+        {"position 0, 0", "GEOPUSH:m1:0:0:200", std::pair{0.0, 0.0}, 1, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        http().clearRequests();
+        if (row.position) {
+            Location fix;
+            fix.latitude = row.position->first;
+            fix.longitude = row.position->second;
+            fix.horizontalAccuracy = 5;
+            facade->setQuorvelaLastLocation(fix);
+        } else {
+            facade->setQuorvelaLastLocation(std::nullopt);
+        }
+        Results results;
+        facade->processRemoteNotification(Value::Dictionary{{"msgId", row.msgId}, {"type", "GEO_PUSH"}, {"clientId", "c1"}},
+                                          results.handler());
+        ASSERT_TRUE(idle());
+        EXPECT_EQ(results.values(), std::vector<unsigned long>{row.result});
+        EXPECT_EQ(sent("getMessage"), row.fetches ? 1u : 0u);
+        if (row.fetches) EXPECT_EQ(http().requestCount(url("getMessage") + "m1/c1/"), 1u);
+    }
+    // Location services off: not even the position is looked at.
+    manager.setLocationServicesEnabled(false);
+    http().clearRequests();
+    Results results;
+    facade->processRemoteNotification(
+        Value::Dictionary{{"msgId", "GEOPUSH:m1:10.5:-66.9:200"}, {"type", "GEOPUSH"}, {"clientId", "c1"}},
+        results.handler());
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(results.values(), std::vector<unsigned long>{1});
+    EXPECT_EQ(sent("getMessage"), 0u);
+}
+
+}  // namespace
+}  // namespace quorvela::test

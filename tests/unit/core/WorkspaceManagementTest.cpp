@@ -1,0 +1,407 @@
+// The facade's workspace management against the fake HTTP client: merges,
+// the default workspace's automatic join, refusals, joining and leaving, the
+// end of a full synchronisation and the start-up's QuorvelaReady.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "CoreFixture.h"
+#include "core/FacadeWorkspaceDelegate.h"
+#include "core/WorkspaceList.h"
+#include "quorvela/Beacon.h"
+#include "quorvela/Geofence.h"
+#include "quorvela/Workspace.h"
+#include "quorvela/platform/CircularRegion.h"
+
+namespace quorvela::test {
+namespace {
+
+const std::string kNotConfigured =
+    ": check in the configuration file (Quorvela-info.plist) some of the following keys "
+    "(appName/publicKey/privateKey)";
+
+class ReadyCounter : public QuorvelaProtocol {
+public:
+    void QuorvelaReady() override { ++ready; }
+    std::atomic<int> ready{0};
+};
+
+class WorkspaceManagementTest : public CoreFixture {
+protected:
+    WorkspaceManagementTest() {
+        facade->setAppName(std::string("demo app"));
+        facade->setClientID(std::string("client-1"));
+        facade->setApiClientPrivateKey(std::string("secret"));
+        facade->setDelegate(delegate);
+        store->set("configureQuorvela", Value("YES"));
+        store->set("clientUserID", Value("alice"));
+    }
+
+    std::shared_ptr<Workspace> ws(const std::string& id, bool subscribed = false, const std::string& key = "") {
+        auto w = Workspace::create(platform);
+        w->setClientId(id);
+        w->setName("name " + id);
+        w->setPublicKey(key.empty() ? "key-" + id : key);
+        w->setSubscribed(subscribed);
+        return w;
+    }
+    std::shared_ptr<Workspace> defaultWs(bool subscribed) { return ws("client-1", subscribed, "secret"); }
+
+    static std::string xmlOf(const std::vector<std::shared_ptr<Workspace>>& list) {
+        std::string body = "<workspaces>";
+        for (const auto& w : list)
+            body += "<workspace><clientId>" + *w->clientId() + "</clientId><name>" + *w->name() +
+                    "</name><publicKey>" + *w->publicKey() + "</publicKey><subscribed>" +
+                    (w->subscribed() ? "true" : "false") + "</subscribed></workspace>";
+        return body + "</workspaces>";
+    }
+    static std::string url(const std::string& operation) { return serviceBaseUrl() + "/" + operation + "/"; }
+    std::size_t sent(const std::string& operation) { return http().requestCount(url(operation)); }
+    void answer(const std::string& operation, const std::string& body) {
+        http().answer(url(operation), FakeHttpClient::reply(body));
+    }
+    void answerTransaction(const std::string& operation, bool successful) {
+        answer(operation, std::string("<transactionResult><successful>") + (successful ? "true" : "false") +
+                              "</successful><message>m</message></transactionResult>");
+    }
+    static std::vector<std::string> ids(const std::vector<std::shared_ptr<Workspace>>& list) {
+        std::vector<std::string> out;
+        for (const auto& w : list) out.push_back(w->clientId().value_or("(null)"));
+        return out;
+    }
+    std::vector<std::string> storedIds(const std::string& key) {
+        return ids(Workspace::unarchiveList(platform, store->get(key)));
+    }
+    void setSubscribed(std::vector<std::shared_ptr<Workspace>> list) {
+        facade->setWorkspacesSubscribed(WorkspaceList::create(std::move(list)));
+    }
+    void setAvailable(std::vector<std::shared_ptr<Workspace>> list) {
+        facade->setWorkspaces(WorkspaceList::create(std::move(list)));
+    }
+    std::vector<std::shared_ptr<Workspace>> subscribed() { return facade->workspacesSubscribed()->snapshot(); }
+    std::vector<std::shared_ptr<Workspace>> available() { return facade->workspaces()->snapshot(); }
+    std::size_t logged(const std::string& line) { return log().count(line); }
+    static bool reportsToFacade(const std::shared_ptr<Workspace>& w) {
+        return std::dynamic_pointer_cast<FacadeWorkspaceDelegate>(w->delegate()) != nullptr;
+    }
+
+    std::shared_ptr<ReadyCounter> delegate = std::make_shared<ReadyCounter>();
+};
+
+TEST_F(WorkspaceManagementTest, MergesKeepStoredObjectsInOrderAndStoreTheResult) {
+    struct Row {
+        const char* name;
+        std::vector<std::string> stored;
+        std::vector<std::string> received;
+        std::vector<std::string> expected;
+    };
+    const std::vector<Row> rows{
+        {"[A,B] into [B,C]", {"B", "C"}, {"A", "B"}, {"B", "A"}},
+        {"into empty", {}, {"A", "B"}, {"A", "B"}},
+        {"empty reply", {"A", "B"}, {}, {}},
+        {"same set, other order", {"A", "B"}, {"B", "A"}, {"A", "B"}},
+    };
+    for (bool subscribedList : {true, false}) {
+        for (const auto& row : rows) {
+            SCOPED_TRACE(std::string(row.name) + (subscribedList ? " (subscribed)" : " (available)"));
+            std::vector<std::shared_ptr<Workspace>> stored, received;
+            for (const auto& id : row.stored) stored.push_back(ws(id));
+            for (const auto& id : row.received) received.push_back(ws(id));
+            if (subscribedList) {
+                setSubscribed(stored);
+                facade->subscribedWorkspacesLoadedSuccessfully(received);
+            } else {
+                setAvailable(stored);
+                facade->availableWorkspacesLoadedSuccessfully(received);
+            }
+            const auto result = subscribedList ? subscribed() : available();
+            EXPECT_EQ(ids(result), row.expected);
+            EXPECT_EQ(storedIds(subscribedList ? "Workspace-Subscribed" : "Workspace-Available"), row.expected);
+            for (const auto& w : result) {
+                // An entry that was stored already stays the very same object.
+                for (const auto& old : stored)
+                    if (old->isEqual(*w)) EXPECT_EQ(old, w);
+                EXPECT_EQ(reportsToFacade(w), subscribedList);
+                EXPECT_EQ(w->appName(), std::optional<std::string>("demo app"));
+            }
+        }
+    }
+    EXPECT_EQ(sent("joinWorkspace"), 0u);
+}
+
+TEST_F(WorkspaceManagementTest, EqualityIsClientIdAndKey) {
+    // Same client id, other key: a different workspace for the merge.
+    setSubscribed({ws("A", false, "k1")});
+    facade->subscribedWorkspacesLoadedSuccessfully({ws("A", false, "k2")});
+    ASSERT_EQ(subscribed().size(), 1u);
+    EXPECT_EQ(subscribed()[0]->publicKey(), std::optional<std::string>("k2"));
+    EXPECT_FALSE(facade->findObject(ws("A"), {}));
+    EXPECT_TRUE(facade->findObject(ws("A"), {ws("B"), ws("A")}));
+}
+
+TEST_F(WorkspaceManagementTest, DefaultWorkspaceIsJoinedOnceWhenReportedNotSubscribed) {
+    struct Row {
+        const char* name;
+        std::vector<std::shared_ptr<Workspace>> received;
+        std::size_t joins;
+    };
+    const std::vector<Row> rows{
+        {"reported twice, not joined", {ws("A", true), defaultWs(false), defaultWs(false)}, 1},
+        {"joined", {ws("A", true), defaultWs(true)}, 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        http().clearRequests();
+        log().clear();
+        answer("getWorkspaces", xmlOf(row.received));
+        answerTransaction("joinWorkspace", true);
+        facade->fetchSubscribedWorkspacesWithCompletionHandler({});
+        ASSERT_TRUE(idle());
+        EXPECT_EQ(sent("joinWorkspace"), row.joins);
+        if (row.joins) EXPECT_NE(http().requests().back().find("/client-1/"), std::string::npos);
+        EXPECT_EQ(logged("QUORVELA-DEBUG: Workspace: READY"), 1u);
+        // The default workspace is subscribed once, never twice.
+        EXPECT_EQ(ids(subscribed()), (std::vector<std::string>{"A", "client-1"}));
+        EXPECT_TRUE(facade->getDefaultWorkspace() != nullptr);
+    }
+}
+
+TEST_F(WorkspaceManagementTest, RefusalsWriteTheirLineAndSendNothing) {
+    struct Row {
+        const char* name;
+        bool configured;
+        bool user;
+        std::function<void(Quorvela&, Quorvela::Completion)> call;
+        std::string line;
+    };
+    auto other = ws("B");
+    auto def = defaultWs(true);
+    const std::vector<Row> rows{
+        {"fetch available, not configured", false, true,
+         [](Quorvela& f, auto h) { f.fetchAvailableWorkspacesWithCompletionHandler(h); },
+         "fetchAvailableWorkspacesWithCompletionHandler" + kNotConfigured},
+        {"fetch available, no user", true, false,
+         [](Quorvela& f, auto h) { f.fetchAvailableWorkspacesWithCompletionHandler(h); },
+         "fetchAvailableWorkspaces: User can't be null or empty"},
+        {"fetch subscribed, not configured", false, true,
+         [](Quorvela& f, auto h) { f.fetchSubscribedWorkspacesWithCompletionHandler(h); },
+         "fetchSubscribedWorkspacesWithCompletionHandler" + kNotConfigured},
+        {"fetch subscribed, no user", true, false,
+         [](Quorvela& f, auto h) { f.fetchSubscribedWorkspacesWithCompletionHandler(h); },
+         "fetchSubscribedWorkspaces: User can't be null or empty"},
+        {"filter, not configured", false, true,
+         [](Quorvela& f, auto h) { f.getAvailableWorkspaceswithFilter(std::string("x"), h); },
+         "getAvailableWorkspaceswithFilter" + kNotConfigured},
+        {"join, not configured", false, true, [other](Quorvela& f, auto h) { f.joinWorkspace(other, h); },
+         "JoinWorkspace" + kNotConfigured},
+        {"join null", true, true, [](Quorvela& f, auto h) { f.joinWorkspace(nullptr, h); },
+         "joinWorkspace: Workspace can't be null"},
+        {"join, no user", true, false, [other](Quorvela& f, auto h) { f.joinWorkspace(other, h); },
+         "JoinWorkspace: User can't be null or empty"},
+        {"leave, not configured", false, true, [other](Quorvela& f, auto h) { f.leaveWorkspace(other, h); },
+         "LeaveWorkspace" + kNotConfigured},
+        {"leave null", true, true, [](Quorvela& f, auto h) { f.leaveWorkspace(nullptr, h); },
+         "LeaveWorkspace: Workspace can't be null"},
+        {"leave default", true, true, [def](Quorvela& f, auto h) { f.leaveWorkspace(def, h); },
+         "LeaveWorkspace: You are trying to delete workspaces by default and it is not allowed"},
+        {"leave, no user", true, false, [other](Quorvela& f, auto h) { f.leaveWorkspace(other, h); },
+         "LeaveWorkspace: User can't be null or empty"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (row.configured) store->set("configureQuorvela", Value("YES"));
+        else store->remove("configureQuorvela");
+        if (row.user) store->set("clientUserID", Value("alice"));
+        else store->set("clientUserID", Value(std::string()));
+        setSubscribed({def, other});
+        log().clear();
+        http().clearRequests();
+        std::atomic<int> handled{0};
+        row.call(*facade, [&handled](unsigned long) { ++handled; });
+        ASSERT_TRUE(idle());
+        EXPECT_EQ(log().lines(), std::vector<std::string>{"QUORVELA-DEBUG: " + row.line});
+        EXPECT_TRUE(http().requests().empty());
+        EXPECT_EQ(handled.load(), 0);
+        EXPECT_EQ(ids(subscribed()), (std::vector<std::string>{"client-1", "B"}));
+    }
+}
+
+TEST_F(WorkspaceManagementTest, LeavingDropsTheWorkspaceLocallyEvenWhenRefused) {
+    for (bool accepted : {true, false}) {
+        SCOPED_TRACE(accepted);
+        auto a = ws("A", true);
+        setSubscribed({a, ws("B", true)});
+        setAvailable({ws("C"), ws("A", true)});
+        log().clear();
+        answerTransaction("detachWorkspace", accepted);
+        std::atomic<int> result{-1};
+        facade->leaveWorkspace(a, [&result](unsigned long n) { result = static_cast<int>(n); });
+        ASSERT_TRUE(idle());
+        EXPECT_EQ(result.load(), 0);
+        EXPECT_EQ(ids(subscribed()), std::vector<std::string>{"B"});
+        EXPECT_FALSE(a->subscribed());
+        EXPECT_EQ(available()[1], a);
+        EXPECT_EQ(storedIds("Workspace-Subscribed"), std::vector<std::string>{"B"});
+        EXPECT_EQ(storedIds("Workspace-Available"), (std::vector<std::string>{"C", "A"}));
+        EXPECT_EQ(logged("QUORVELA-DEBUG: WorkspaceUnsubscription"), accepted ? 0u : 1u);
+    }
+}
+
+TEST_F(WorkspaceManagementTest, JoiningAddsOnceSynchronisesAndReportsToTheFacade) {
+    auto first = ws("A", true);
+    setSubscribed({ws("B", true), first});
+    setAvailable({ws("A")});
+    answerTransaction("joinWorkspace", true);
+    auto again = ws("A");
+    facade->joinWorkspace(again);
+    ASSERT_TRUE(idle());
+    // The repeated join replaces the earlier entry instead of adding a second one.
+    EXPECT_EQ(ids(subscribed()), (std::vector<std::string>{"B", "A"}));
+    EXPECT_EQ(subscribed()[1], again);
+    EXPECT_EQ(available()[0], again);
+    EXPECT_TRUE(again->subscribed());
+    EXPECT_TRUE(reportsToFacade(again));
+    EXPECT_EQ(storedIds("Workspace-Subscribed"), (std::vector<std::string>{"B", "A"}));
+    EXPECT_GE(sent("getGeoFences"), 1u);  // told to synchronise
+
+    // A refused join changes nothing.
+    answerTransaction("joinWorkspace", false);
+    facade->joinWorkspace(ws("D"));
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(ids(subscribed()), (std::vector<std::string>{"B", "A"}));
+    EXPECT_EQ(logged("QUORVELA-DEBUG: WorkspaceSubscription"), 1u);
+}
+
+TEST_F(WorkspaceManagementTest, JoinReplyWithItsOwnRecordIsTolerated) {
+    setSubscribed({ws("B", true)});
+    answer("joinWorkspace",
+           "<r><successful>true</successful><workspace><clientId>X</clientId></workspace></r>");
+    facade->joinWorkspace(ws("A"));
+    answer("detachWorkspace",
+           "<r><successful>false</successful><workspace><clientId>X</clientId></workspace></r>");
+    facade->leaveWorkspace(ws("B"));
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(ids(subscribed()), std::vector<std::string>{"B"});
+}
+
+TEST_F(WorkspaceManagementTest, EndOfSynchronisationPrunesAndRefreshesOnlyWhenAllAreDone) {
+    auto& manager = softwareLocationManager(*platform);
+    auto a = ws("A", true);
+    auto b = ws("B", true);
+    auto beacon = Beacon::create();
+    beacon->setRegionId(std::string("beacon-b"));
+    beacon->setType(std::string("BEACON"));
+    b->setBeacons({beacon});
+    a->setGeofences({Geofence::initWithID("fence-a", 1.0, 2.0, 100.0f, "ENTER", "fence")});
+    setSubscribed({a, b});
+    manager.startMonitoringForRegion(CircularRegion::make(1.0, 2.0, 100.0, "unused"));
+    manager.startMonitoringForRegion(CircularRegion::make(1.0, 2.0, 100.0, "beacon-b"));
+    auto monitored = [&] {
+        std::vector<std::string> out;
+        for (const auto& region : manager.monitoredRegions()) out.push_back(region->identifier());
+        std::sort(out.begin(), out.end());
+        return out;
+    };
+
+    b->setInProgress(true);
+    auto replacement = ws("A", true, "other-key");
+    replacement->setName(std::string("renamed"));
+    facade->synchronicedWorkspace(replacement);
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(subscribed()[0], replacement);  // replaced by client id alone
+    EXPECT_EQ(Workspace::unarchiveList(platform, store->get("Workspace-Subscribed"))[0]->name(),
+              std::optional<std::string>("renamed"));
+    EXPECT_EQ(monitored(), (std::vector<std::string>{"beacon-b", "unused"}));
+    EXPECT_EQ(logged("synchronicedWorkspace renamed"), 0u);
+
+    b->setInProgress(false);
+    store->set("LoggingDisabled", Value(true));  // the line is written regardless
+    facade->synchronicedWorkspace(b);
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(log().count("synchronicedWorkspace name B"), 1u);
+    const auto after = monitored();
+    EXPECT_EQ(std::count(after.begin(), after.end(), "unused"), 0);
+}
+
+TEST_F(WorkspaceManagementTest, StartUpSendsReadyAfterAnyReplyButNotWhenRefused) {
+    struct Row {
+        const char* name;
+        std::optional<HttpResult> reply;
+        bool user;
+        int ready;
+    };
+    const std::vector<Row> rows{
+        {"readable reply", FakeHttpClient::reply(xmlOf({ws("A", true)})), true, 1},
+        {"malformed reply", FakeHttpClient::reply("<workspaces><workspace>"), true, 1},
+        {"dropped connection", FakeHttpClient::failure(), true, 1},
+        {"refused: no user", FakeHttpClient::reply(xmlOf({})), false, 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        delegate->ready = 0;
+        http().clearRequests();
+        store->set("clientUserID", row.user ? Value("alice") : Value(std::string()));
+        store->set("Workspace-Subscribed", Workspace::archiveList({ws("S", true)}));
+        http().answer(url("getWorkspaces"), *row.reply);
+        facade->initWorkspaces();
+        ASSERT_TRUE(idle());
+        EXPECT_EQ(delegate->ready.load(), row.ready);
+        // Every subscribed workspace was told to synchronise before the host heard of it.
+        EXPECT_EQ(sent("getGeoFences") > 0, row.ready > 0);
+    }
+}
+
+TEST_F(WorkspaceManagementTest, SecondStartUpReloadsTheStoredListsAndAsksAgain) {
+    store->set("Workspace-Subscribed", Workspace::archiveList({ws("A", true)}));
+    store->set("Workspace-Available", Workspace::archiveList({ws("A", true), ws("B")}));
+    answer("getWorkspaces", xmlOf({ws("A", true)}));
+    facade->initWorkspaces();
+    ASSERT_TRUE(idle());
+    EXPECT_TRUE(reportsToFacade(subscribed()[0]));
+    store->set("Workspace-Subscribed", Workspace::archiveList({ws("C", true)}));
+    store->set("Workspace-Available", Workspace::archiveList({ws("D")}));
+    answer("getWorkspaces", "<bad");
+    facade->initWorkspaces();
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(ids(subscribed()), std::vector<std::string>{"C"});
+    EXPECT_EQ(ids(available()), std::vector<std::string>{"D"});
+    EXPECT_EQ(sent("getWorkspaces"), 2u);
+    EXPECT_EQ(delegate->ready.load(), 2);
+    const auto lines = log().lines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "QUORVELA-DEBUG: Workspace"), 1);  // the failed second reply
+}
+
+TEST_F(WorkspaceManagementTest, LookUpsSearchOnlyTheSubscribedList) {
+    setAvailable({ws("only-available")});
+    setSubscribed({ws("A", true), defaultWs(true)});
+    EXPECT_EQ(facade->getWorkspaceWithClientID(std::string("only-available")), nullptr);
+    EXPECT_EQ(facade->getWorkspaceWithClientID(std::nullopt), nullptr);
+    ASSERT_NE(facade->getDefaultWorkspace(), nullptr);
+    EXPECT_EQ(facade->getDefaultWorkspace()->clientId(), std::optional<std::string>("client-1"));
+    // Another key under the facade's client id is not the default workspace.
+    setSubscribed({ws("client-1", true, "not-the-key")});
+    EXPECT_EQ(facade->getDefaultWorkspace(), nullptr);
+    // Unreadable stores give empty lists.
+    store->set("Workspace-Subscribed", Value("garbage"));
+    facade->loadWorkspaces();
+    EXPECT_TRUE(subscribed().empty());
+}
+
+TEST_F(WorkspaceManagementTest, TheFacadeIsHeldWeaklyByItsWorkspaces) {
+    std::weak_ptr<Quorvela> weak = facade;
+    setSubscribed({ws("A", true)});
+    facade->subscribedWorkspacesLoadedSuccessfully({ws("A", true)});
+    ASSERT_TRUE(idle());
+    auto kept = subscribed()[0];
+    facade.reset();
+    EXPECT_TRUE(weak.expired());
+    EXPECT_FALSE(kept->appName().has_value());
+}
+
+}  // namespace
+}  // namespace quorvela::test

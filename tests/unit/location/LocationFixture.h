@@ -1,0 +1,190 @@
+#pragma once
+// A facade over the in-memory test platform with its software location
+// manager, answering the events endpoint and both location report endpoints,
+// and helpers that read back what the library sent.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <GeographicLib/Geodesic.hpp>
+
+#include "core/WorkspaceList.h"
+#include "protocol/PercentEncoding.h"
+#include "protocol/ServiceEndpoints.h"
+#include "quorvela/Beacon.h"
+#include "quorvela/Geofence.h"
+#include "quorvela/Quorvela.h"
+#include "quorvela/RegionEntry.h"
+#include "quorvela/Workspace.h"
+#include "quorvela/platform/BeaconRegion.h"
+#include "quorvela/platform/CircularRegion.h"
+#include "support/TestPlatform.h"
+
+namespace quorvela::test {
+
+/// One analytics event as the events endpoint received it.
+struct SentEvent {
+    std::string type;
+    std::optional<std::string> extra;
+    std::optional<std::string> campaign;
+    std::string client;
+    bool operator==(const SentEvent&) const = default;
+};
+
+inline std::ostream& operator<<(std::ostream& out, const SentEvent& e) {
+    return out << "{" << e.type << " | " << e.extra.value_or("<none>") << " | " << e.campaign.value_or("<none>")
+               << " | " << e.client << "}";
+}
+
+/// One notifyRegionEvent (or sendLocation) path, split into its fields.
+using SentReport = std::vector<std::string>;
+
+/// The position `metres` from (latitude, longitude) towards `azimuth` degrees.
+inline std::pair<double, double> moved(double latitude, double longitude, double metres, double azimuth = 90.0) {
+    double lat2 = 0.0, lon2 = 0.0;
+    GeographicLib::Geodesic::WGS84().Direct(latitude, longitude, azimuth, metres, lat2, lon2);
+    return {lat2, lon2};
+}
+
+inline Location fixAt(double latitude, double longitude) {
+    Location fix;
+    fix.latitude = latitude;
+    fix.longitude = longitude;
+    fix.horizontalAccuracy = 5.0;
+    fix.timestamp = 1700000000.0;
+    return fix;
+}
+
+class LocationFixture : public ::testing::Test {
+protected:
+    static constexpr const char* kOk = "<root><successful>true</successful><message>ok</message></root>";
+
+    LocationFixture() {
+        platform->keyValueStore->set("deviceUniqueID", Value("device-1"));
+        facade = Quorvela::create(platform);
+        facade->setClientID("main-client");
+        facade->setAppName("demo");
+        http().answer(eventsUrl(), FakeHttpClient::reply(""));
+        http().answer(serviceBaseUrl() + "/notifyRegionEvent/", FakeHttpClient::reply(kOk));
+        http().answer(serviceBaseUrl() + "/sendLocation/", FakeHttpClient::reply(kOk));
+    }
+    ~LocationFixture() override { idle(); }
+
+    bool idle() { return platform->dispatcher->waitIdle(std::chrono::seconds(10)); }
+    FakeHttpClient& http() { return fakeHttp(*platform); }
+    CapturingLog& log() { return capturingLog(*platform); }
+    SoftwareLocationManager& manager() { return softwareLocationManager(*platform); }
+
+    std::shared_ptr<Workspace> addWorkspace(const std::string& clientId) {
+        auto workspace = Workspace::create(platform);
+        workspace->setClientId(clientId);
+        workspace->setPublicKey("key-" + clientId);
+        workspace->setName("name-" + clientId);
+        facade->workspacesSubscribed()->append(workspace);
+        return workspace;
+    }
+
+    static std::shared_ptr<Geofence> geofence(const std::string& regionId, double latitude, double longitude,
+                                              double radius = 100.0, std::optional<std::string> name = {}) {
+        auto g = Geofence::create();
+        g->setRegionId(regionId);
+        g->setName(name ? name : std::optional<std::string>("campaign " + regionId));
+        g->setLatitude(latitude);
+        g->setLongitude(longitude);
+        g->setRadius(radius);
+        return g;
+    }
+
+    static std::shared_ptr<Beacon> beacon(const std::string& regionId, const std::string& type = "BEACON",
+                                          const std::string& uuid = "E2C56DB5-DFFB-48D2-B060-D0F5A71096E0") {
+        auto b = Beacon::create();
+        b->setRegionId(regionId);
+        b->setName("campaign " + regionId);
+        b->setType(type);
+        b->setUuid(uuid);
+        b->setMajor("1");
+        b->setMinor("2");
+        return b;
+    }
+
+    /// The identifiers of the monitored set, sorted.
+    std::vector<std::string> monitoredIds() {
+        std::vector<std::string> ids;
+        for (const auto& region : manager().monitoredRegions()) ids.push_back(region->identifier());
+        std::sort(ids.begin(), ids.end());
+        return ids;
+    }
+
+    static std::vector<std::string> idsOf(const std::vector<RegionEntry>& entries) {
+        std::vector<std::string> ids;
+        for (const auto& entry : entries) ids.push_back(entry.identifier());
+        return ids;
+    }
+
+    static std::map<std::string, std::string> query(const std::string& url) {
+        std::map<std::string, std::string> fields;
+        auto at = url.find('?');
+        if (at == std::string::npos) return fields;
+        std::string rest = url.substr(at + 1);
+        for (std::size_t start = 0; start <= rest.size();) {
+            auto amp = rest.find('&', start);
+            std::string pair = rest.substr(start, amp == std::string::npos ? std::string::npos : amp - start);
+            auto eq = pair.find('=');
+            if (eq != std::string::npos)
+                fields[pair.substr(0, eq)] = PercentEncoding::decode(pair.substr(eq + 1)).value_or("<bad>");
+            if (amp == std::string::npos) break;
+            start = amp + 1;
+        }
+        return fields;
+    }
+
+    std::vector<SentEvent> events() {
+        std::vector<SentEvent> found;
+        for (const auto& url : http().requests()) {
+            if (url.rfind(eventsUrl(), 0) != 0) continue;
+            auto q = query(url);
+            SentEvent e{q["eventtype"], std::nullopt, std::nullopt, q["client"]};
+            if (q.count("extrainfo")) e.extra = q["extrainfo"];
+            if (q.count("campaign_name")) e.campaign = q["campaign_name"];
+            found.push_back(e);
+        }
+        // Each event is its own request on the concurrent queue: the order in
+        // which they leave is not the order in which they were logged.
+        std::stable_sort(found.begin(), found.end(),
+                         [](const SentEvent& a, const SentEvent& b) { return a.type < b.type; });
+        return found;
+    }
+
+    /// The decoded parameter paths sent to `operation`, split at "/".
+    std::vector<SentReport> reports(const std::string& operation = "notifyRegionEvent") {
+        std::vector<SentReport> found;
+        const std::string prefix = serviceBaseUrl() + "/" + operation + "/";
+        for (const auto& url : http().requests()) {
+            if (url.rfind(prefix, 0) != 0) continue;
+            SentReport fields;
+            std::string rest = url.substr(prefix.size());
+            for (std::size_t at = 0;;) {
+                auto slash = rest.find('/', at);
+                fields.push_back(PercentEncoding::decode(rest.substr(at, slash == std::string::npos ? slash : slash - at))
+                                     .value_or("<bad>"));
+                if (slash == std::string::npos) break;
+                at = slash + 1;
+            }
+            found.push_back(fields);
+        }
+        return found;
+    }
+
+    TempDir dir;
+    std::shared_ptr<Platform> platform = makeTestPlatform(dir);
+    std::shared_ptr<Quorvela> facade;
+};
+
+}  // namespace quorvela::test

@@ -1,0 +1,154 @@
+// The sandbox's push outbox: pushes addressed by the token a device
+// registered, collected once, and pushes that announce a queued message; both
+// in C++ and through the admin API.
+#include <httplib.h>
+
+#include <atomic>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <thread>
+
+#include "SandboxFixture.h"
+#include "sandbox/MessageQueue.h"
+#include "sandbox/PushOutbox.h"
+#include "sandbox/RegistrationStore.h"
+#include "sandbox/SandboxState.h"
+#include "sandbox/WorkspaceTable.h"
+
+namespace quorvela::sandbox::test {
+namespace {
+
+using nlohmann::json;
+
+class PushOutboxTest : public SandboxFixture {
+protected:
+    void SetUp() override {
+        SandboxFixture::SetUp();
+        admin = std::make_unique<httplib::Client>("127.0.0.1", sandbox.adminPort());
+        RegistrationStore registrations(sandbox.state().database());
+        registrations.putDevice(DeviceToken{"DEV-1", kPublicId, "aabbcc"});
+        registrations.putDevice(DeviceToken{"DEV-2", kPublicId, "ddeeff"});
+        registrations.putUser(AppUser{"DEV-1", kPublicId, "alice", true});
+        WorkspaceTable(sandbox.state()).put(SandboxWorkspace{"ws-1", "News", "key-1", std::nullopt});
+    }
+
+    PushOutbox outbox() { return PushOutbox(sandbox.state()); }
+
+    httplib::Result post(const std::string& path, const std::string& body) {
+        return admin->Post(path.c_str(), body, "application/json");
+    }
+
+    std::unique_ptr<httplib::Client> admin;
+};
+
+TEST_F(PushOutboxTest, PushesAreCollectedPerDeviceOnceAndInOrder) {
+    auto first = outbox().send("AABBCC", R"({"msgId":"1","type":"TXT_MSG"})");
+    outbox().send("ddeeff", R"({"msgId":"other"})");
+    outbox().send("aabbcc", R"({"msgId":"2","type":"CRT_REGION"})");
+    EXPECT_EQ(first.deviceId, "DEV-1");
+    EXPECT_EQ(first.pushToken, "aabbcc");
+    EXPECT_EQ(first.publicId, kPublicId);
+
+    ASSERT_EQ(outbox().undelivered("aabbcc").size(), 2u);  // looking marks nothing
+    auto taken = outbox().takeUndelivered("aabbcc");
+    ASSERT_EQ(taken.size(), 2u);
+    EXPECT_EQ(json::parse(taken[0].payload)["msgId"], "1");
+    EXPECT_EQ(json::parse(taken[1].payload)["msgId"], "2");
+    EXPECT_TRUE(taken[0].delivered && taken[1].delivered);
+    EXPECT_TRUE(outbox().takeUndelivered("aabbcc").empty());
+    // The other device's push is still waiting.
+    ASSERT_EQ(outbox().takeUndelivered("DDEEFF").size(), 1u);
+    EXPECT_EQ(outbox().all().size(), 3u);
+}
+
+TEST_F(PushOutboxTest, BadPushesAreRefused) {
+    const std::vector<std::pair<std::string, std::string>> bad{
+        {"123456", R"({"msgId":"1"})"},  // no device has it
+        {"aabbcc", "[1,2]"},
+        {"aabbcc", "not json"},
+        {"aabbcc", "\"text\""},
+    };
+    for (const auto& [token, payload] : bad) {
+        SCOPED_TRACE(token + " " + payload);
+        EXPECT_THROW(outbox().send(token, payload), std::invalid_argument);
+    }
+    EXPECT_TRUE(outbox().all().empty());
+}
+
+TEST_F(PushOutboxTest, ConcurrentCollectorsNeverShareAPush) {
+    constexpr int kPushes = 200;
+    for (int i = 0; i < kPushes; ++i) outbox().send("aabbcc", json{{"msgId", std::to_string(i)}}.dump());
+    std::mutex mutex;
+    std::multiset<std::int64_t> seen;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            for (int round = 0; round < 50; ++round) {
+                auto taken = PushOutbox(sandbox.state()).takeUndelivered("aabbcc");
+                std::lock_guard lock(mutex);
+                for (const auto& push : taken) seen.insert(push.id);
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    EXPECT_EQ(seen.size(), static_cast<std::size_t>(kPushes));
+    EXPECT_EQ(std::set<std::int64_t>(seen.begin(), seen.end()).size(), static_cast<std::size_t>(kPushes));
+}
+
+TEST_F(PushOutboxTest, AnnouncedMessageIsQueuedForTheRegisteredUser) {
+    auto push = outbox().announce("aabbcc", "ws-1", std::nullopt, {{"id", "m-7"}, {"subject", "Spring"}},
+                                  R"({"aps":{"content-available":1},"type":"TXT_MSG"})");
+    const json payload = json::parse(push.payload);
+    EXPECT_EQ(payload, json::parse(R"({"msgId":"m-7","type":"TXT_MSG","clientId":"ws-1","subject":"Spring",
+                                       "aps":{"content-available":1}})"));
+    auto queued = MessageQueue(sandbox.state()).find("ws-1", "m-7");
+    ASSERT_TRUE(queued);
+    EXPECT_EQ(queued->user, "alice");
+
+    // Unknown workspace or token: nothing is queued.
+    EXPECT_THROW(outbox().announce("aabbcc", "ws-x", std::nullopt, {{"id", "m-8"}}), std::invalid_argument);
+    EXPECT_THROW(outbox().announce("999999", "ws-1", std::nullopt, {{"id", "m-9"}}), std::invalid_argument);
+    EXPECT_EQ(MessageQueue(sandbox.state()).all().size(), 1u);
+    EXPECT_EQ(outbox().all().size(), 1u);
+}
+
+TEST_F(PushOutboxTest, AdminRoutes) {
+    auto sent = post("/pushes", R"({"token":"aabbcc","payload":{"msgId":"1","type":"TXT_MSG","clientId":"ws-1"}})");
+    ASSERT_TRUE(sent);
+    EXPECT_EQ(sent->status, 201);
+    EXPECT_EQ(json::parse(sent->body)["deviceId"], "DEV-1");
+    auto announced = post("/pushes", R"({"token":"aabbcc","message":{"clientId":"ws-1","user":"bob",
+                                         "fields":{"id":"m-2","text":"hi"}}})");
+    ASSERT_TRUE(announced);
+    EXPECT_EQ(announced->status, 201) << announced->body;
+    EXPECT_EQ(json::parse(announced->body)["payload"]["msgId"], "m-2");
+
+    for (const char* body : {R"({"token":"nope","payload":{}})", R"({"token":"aabbcc","payload":[1]})",
+                             R"({"token":"aabbcc"})", R"({"payload":{}})", "garbage",
+                             R"({"token":"aabbcc","message":{"clientId":"ws-x"}})"}) {
+        SCOPED_TRACE(body);
+        auto refused = post("/pushes", body);
+        ASSERT_TRUE(refused);
+        EXPECT_EQ(refused->status, 400);
+    }
+
+    auto waiting = admin->Get("/pushes?token=aabbcc");
+    ASSERT_TRUE(waiting);
+    EXPECT_EQ(json::parse(waiting->body).size(), 2u);
+    auto taken = post("/pushes/take", R"({"token":"aabbcc"})");
+    ASSERT_TRUE(taken);
+    const json takenJson = json::parse(taken->body);
+    ASSERT_EQ(takenJson.size(), 2u);
+    EXPECT_EQ(takenJson[0]["payload"]["msgId"], "1");
+    EXPECT_EQ(takenJson[1]["payload"]["type"], "TXT_MSG");
+    EXPECT_EQ(json::parse(post("/pushes/take", R"({"token":"aabbcc"})")->body).size(), 0u);
+
+    auto everything = admin->Get("/pushes");
+    ASSERT_TRUE(everything);
+    EXPECT_EQ(json::parse(everything->body).size(), 2u);
+    ASSERT_TRUE(admin->Delete("/pushes"));
+    EXPECT_TRUE(outbox().all().empty());
+}
+
+}  // namespace
+}  // namespace quorvela::sandbox::test

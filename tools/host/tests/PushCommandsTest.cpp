@@ -1,0 +1,131 @@
+// The push commands of quorvela-host: their arguments, and the "done" line
+// that each prints when the library answers.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "CommandLine.h"
+#include "Output.h"
+#include "PushCommands.h"
+#include "core/WorkspaceList.h"
+#include "platform/MemoryKeyValueStore.h"
+#include "quorvela/Workspace.h"
+
+namespace quorvela::host {
+namespace {
+
+// Answers every request at once with a well-formed empty reply.
+class EmptyReplies : public HttpClient {
+public:
+    explicit EmptyReplies(std::shared_ptr<Dispatcher> dispatcher) : dispatcher_(std::move(dispatcher)) {}
+    void get(const std::string& url, std::chrono::milliseconds, Completion done) override {
+        HttpResult result;
+        result.ok = true;
+        result.status = 200;
+        result.body = url.find("/getMessage/") != std::string::npos ? "<message><id>m1</id></message>"
+                                                                   : "<messages></messages>";
+        dispatcher_->beginActivity();
+        auto dispatcher = dispatcher_;
+        dispatcher_->global([dispatcher, result, done = std::move(done)] {
+            if (done) done(result);
+            dispatcher->endActivity();
+        });
+    }
+    HttpResult getBlocking(const std::string&, std::chrono::milliseconds) override { return {}; }
+
+private:
+    std::shared_ptr<Dispatcher> dispatcher_;
+};
+
+class PushCommandsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        PlatformOptions options;
+        options.dataDir = folder.string();
+        options.bundleDir = folder.string();
+        auto platform = Platform::makeDefault(options);
+        platform->keyValueStore = std::make_shared<MemoryKeyValueStore>();
+        platform->http = std::make_shared<EmptyReplies>(platform->dispatcher);
+        platform->networkMonitor = nullptr;
+        platform->wifiInfo = nullptr;
+        facade = Quorvela::create(platform);
+        facade->setAppName(std::string("demo"));
+        facade->setClientID(std::string("client-1"));
+        facade->setApiClientPrivateKey(std::string("secret"));
+        platform->keyValueStore->set("configureQuorvela", Value("YES"));
+        platform->keyValueStore->set("LoggingDisabled", Value(true));
+        for (const char* client : {"c1", "client-1"}) {
+            auto workspace = Workspace::create(platform);
+            workspace->setClientId(std::string(client));
+            workspace->setPublicKey(std::string("key"));
+            facade->workspacesSubscribed()->append(workspace);
+        }
+        for (auto& [name, handler] : PushCommands::make(facade, output)) handlers[name] = handler;
+    }
+    void TearDown() override {
+        facade->flush(std::chrono::seconds(10));
+        std::fclose(stream);
+        std::filesystem::remove_all(folder);
+    }
+
+    // Runs the line and returns what was printed once the library is idle;
+    // "error <text>" when the command refused its arguments.
+    std::string run(const std::string& text) {
+        auto line = CommandLine::parse(text);
+        EXPECT_TRUE(line);
+        if (!line) return "";
+        std::string printed;
+        try {
+            handlers.at(line->command)(line->arguments);
+        } catch (const CommandError& error) {
+            printed = "error " + error.text + "\n";
+        }
+        EXPECT_TRUE(facade->flush(std::chrono::seconds(10)));
+        std::fflush(stream);
+        std::fseek(stream, 0, SEEK_SET);
+        std::string all;
+        for (int c; (c = std::fgetc(stream)) != EOF;) all += static_cast<char>(c);
+        printed = all.substr(consumed) + printed;
+        consumed = all.size();
+        return printed;
+    }
+
+    std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("qv-push-host-" + std::to_string(::getpid()));
+    std::FILE* stream = std::tmpfile();
+    Output output{stream};
+    std::size_t consumed = 0;
+    std::shared_ptr<Quorvela> facade;
+    std::map<std::string, CommandTable::Handler> handlers;
+};
+
+TEST_F(PushCommandsTest, CommandsPrintTheirResult) {
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {R"(push {"msgId": 42, "type": "TXT_MSG", "clientId": "c1"})", "done push 0\n"},
+        {R"(push {"msgId": 42, "type": "txt_msg", "clientId": "c1"})", "done push 1\n"},
+        {R"(push {"msgId": 42, "type": "TXT_MSG", "clientId": "elsewhere"})", "done push 1\n"},
+        {"unread", "done unread 0\n"},
+        {"message m1", "done message 0\n"},
+        {"message m1 c1", "done message 0\n"},
+        {"message m1 nobody", ""},  // no such workspace: the library is given none and stays silent
+        {"push", "error usage: push <json-object>\n"},
+        {"push [1]", "error usage: push <json-object>\n"},
+        {"push TXT_MSG", "error usage: push <json-object>\n"},
+        {R"(push {} {})", "error usage: push <json-object>\n"},
+        {"unread now", "error usage: unread\n"},
+        {"message", "error usage: message <msgID> [clientId]\n"},
+        {"message a b c", "error usage: message <msgID> [clientId]\n"},
+    };
+    for (const auto& [line, expected] : cases) {
+        SCOPED_TRACE(line);
+        EXPECT_EQ(run(line), expected);
+    }
+}
+
+}  // namespace
+}  // namespace quorvela::host
