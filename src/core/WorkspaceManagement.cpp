@@ -26,6 +26,15 @@ std::optional<std::size_t> indexOf(const WorkspaceManagement::Items& items, cons
     return std::nullopt;
 }
 
+// Both list merges: append what was received and is missing (in received
+// order), then drop what was not received; equal entries keep the held object.
+void mergeReceived(WorkspaceManagement::Items& items, const WorkspaceManagement::Items& received) {
+    for (const auto& workspace : received)
+        if (workspace && !WorkspaceManagement::findObject(workspace, items)) items.push_back(workspace);
+    for (const auto& workspace : WorkspaceManagement::Items(items))
+        if (!WorkspaceManagement::findObject(workspace, received)) std::erase(items, workspace);
+}
+
 }  // namespace
 
 // ---- Start-up and stores -------------------------------------------------------
@@ -163,10 +172,7 @@ void WorkspaceManagement::availableWorkspacesLoadedSuccessfully(const Items& rec
         auto list = facade_.workspaces();
         auto guard = list->lock();
         auto& items = list->items();
-        for (const auto& workspace : received)
-            if (workspace && !findObject(workspace, items)) items.push_back(workspace);
-        for (const auto& workspace : Items(items))
-            if (!findObject(workspace, received)) std::erase(items, workspace);
+        mergeReceived(items, received);
         for (const auto& workspace : items) giveAppName(workspace);
     }
     storeWorkspaces();
@@ -176,11 +182,7 @@ void WorkspaceManagement::subscribedWorkspacesLoadedSuccessfully(const Items& re
     {
         auto list = facade_.workspacesSubscribed();
         auto guard = list->lock();
-        auto& items = list->items();
-        for (const auto& workspace : received)
-            if (workspace && !findObject(workspace, items)) items.push_back(workspace);
-        for (const auto& workspace : Items(items))
-            if (!findObject(workspace, received)) std::erase(items, workspace);
+        mergeReceived(list->items(), received);
         for (const auto& workspace : list->snapshot()) adopt(workspace);
         storeSubscribedWorkspaces();
     }
