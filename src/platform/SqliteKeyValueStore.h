@@ -13,6 +13,10 @@
 // once and the affected values are kept in memory for the rest of the run
 // (reads see them; `synchronize` then reports false). A stored value that
 // cannot be decoded reads as absent.
+//
+// The database and its companion files are created with mode 0600 whatever
+// the umask; an existing database with a wider mode is narrowed on opening
+// (one line in the system log).
 
 #include <filesystem>
 #include <map>
@@ -47,6 +51,7 @@ public:
     static constexpr int kBusyTimeoutMs = 5000;
 
 private:
+    void makePrivate() const;
     void open();
     void close();
     void report(const std::string& what, int code) const;  // once per store

@@ -39,6 +39,34 @@ TEST(Platform, DefaultPortsKeepDataInTheGivenFolder) {
     EXPECT_EQ(again->secureStore->copyItem("deviceUID", "deviceUID", data), SecureStore::kSuccess);
 }
 
+// The host made the folder under an ordinary umask; the files inside hold
+// keys and inbox text, so none may be readable by anyone but the owner.
+TEST(Platform, FilesInAHostMadeFolderArePrivateWhateverTheUmask) {
+    test::TempDir dir;
+    auto data = dir.path() / "data";
+    ASSERT_EQ(::mkdir(data.c_str(), 0755), 0);
+    const mode_t saved = ::umask(022);
+    PlatformOptions options;
+    options.dataDir = data.string();
+    {
+        auto platform = Platform::makeDefault(options);
+        for (int i = 0; i < 50; ++i) platform->keyValueStore->set("key" + std::to_string(i), Value(std::string(500, 'k')));
+        EXPECT_EQ(platform->secureStore->addItem("deviceUID", "deviceUID", {'x'}), SecureStore::kSuccess);
+        // The log and index files exist while the store is open: check them now.
+        std::size_t files = 0;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(data)) {
+            struct stat info {};
+            ASSERT_EQ(::lstat(entry.path().c_str(), &info), 0);
+            if (S_ISDIR(info.st_mode)) continue;
+            ++files;
+            EXPECT_EQ(info.st_mode & 0777, 0600u) << entry.path();
+        }
+        EXPECT_GE(files, 4u);  // database, its log, its index, the secure item
+        EXPECT_TRUE(platform->keyValueStore->synchronize());
+    }
+    ::umask(saved);
+}
+
 TEST(Platform, UnusableDataFolderFallsBackToMemoryWithOneLogLine) {
     test::TempDir dir;
     auto file = dir.write("not-a-folder", "x");

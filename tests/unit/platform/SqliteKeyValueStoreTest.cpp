@@ -129,12 +129,25 @@ TEST_F(SqliteStore, UnwritableFolderFallsBackToMemoryAndLogsOnce) {
 }
 
 TEST_F(SqliteStore, NotADatabaseFallsBackToMemory) {
-    dir.write("settings.sqlite3", std::string(4096, 'x'));
+    ::chmod(dir.write("settings.sqlite3", std::string(4096, 'x')).c_str(), 0600);  // no narrowing line
     auto store = open();
     EXPECT_FALSE(store->isPersistent());
     store->set("a", Value(1));
     EXPECT_EQ(store->get("a"), Value(1));
     EXPECT_EQ(log->lines().size(), 1u);
+}
+
+TEST_F(SqliteStore, AWiderDatabaseIsNarrowedOnOpeningWithOneLogLine) {
+    open()->set("secret", Value("key"));
+    ASSERT_EQ(::chmod(file().c_str(), 0644), 0);
+    auto store = open();
+    struct stat info {};
+    ASSERT_EQ(::stat(file().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    EXPECT_EQ(store->get("secret"), Value("key"));
+    EXPECT_EQ(log->count("0600"), 1u);
+    open();
+    EXPECT_EQ(log->count("0600"), 1u);  // nothing to say the second time
 }
 
 TEST_F(SqliteStore, ConcurrentWritersAndReaders) {
