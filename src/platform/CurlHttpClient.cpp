@@ -174,6 +174,9 @@ private:
     /// Configures a handle; returns an error text when the request cannot be made.
     std::optional<std::string> setUp(Transfer& transfer, const std::string& url, std::chrono::milliseconds timeout) {
         if (authorities_.error()) return authorities_.error();
+        if (url.size() > options_.maxUrlBytes)
+            return fmt::format("The request URL is {} bytes long; at most {} bytes can be sent", url.size(),
+                               options_.maxUrlBytes);
         transfer.easy = curl_easy_init();
         if (transfer.easy == nullptr) return std::string("Cannot create a transfer");
         transfer.maxBody = options_.maxBodyBytes;

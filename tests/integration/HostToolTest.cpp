@@ -9,6 +9,7 @@
 #include <regex>
 #include <sstream>
 
+#include "protocol/Utf8Text.h"
 #include "sandbox/Sandbox.h"
 #include "support/TestPlatform.h"
 
@@ -69,7 +70,8 @@ protected:
         std::string command = quote(kHostProgram) + " --bundle " + quote((dir.path() / "bundle").string()) +
                               " --data-dir " + quote((dir.path() / "data").string()) + " --connect-to " +
                               quote(sandbox.connectTo()) + " --cacert " + quote(sandbox.caFile().string()) + " " +
-                              extra + " " + (fromStdin ? "- < " : "") + quote(kHostData + scriptName) + " > " +
+                              extra + " " + (fromStdin ? "- < " : "") +
+                              quote(scriptName.front() == '/' ? scriptName : kHostData + scriptName) + " > " +
                               quote((dir.path() / "out").string()) + " 2> " + quote((dir.path() / "err").string());
         HostRun result;
         int raw = std::system(command.c_str());
@@ -121,6 +123,33 @@ TEST_F(HostToolTest, RegisteredUserMovesAndChangesNetworks) {
         EXPECT_NE(std::find(types.begin(), types.end(), expected), types.end()) << expected;
     EXPECT_EQ(std::count(types.begin(), types.end(), "WIFI_BEACON_CONNECT"), 1)
         << "a notification under another name changes nothing";
+}
+
+// Lines a fuzzer or a careless script could send: each ends in one short,
+// printable error line (or the library's own failure) and the tool goes on.
+TEST_F(HostToolTest, HostileLinesEndInOneShortErrorLineEach) {
+    const std::string deep = std::string(50000, '[') + std::string(50000, ']');
+    const std::string garbage = std::string("frob") + '\0' + "\xff\xfe" + std::string(10000, 'z');
+    std::string script = "configure\nwait\n";
+    for (const char* command : {"push ", "register ", "event T ", "show store "}) script += command + deep + "\n";
+    script += garbage + "\n";
+    script += "register " + std::string(1 << 20, 'u') + "\nwait\nshow store configureQuorvela\nquit\n";
+    const auto scriptFile = dir.write("hostile.script", script);
+
+    auto result = run("--delegate none", scriptFile.string());
+    ASSERT_EQ(result.status, 0) << result.err.substr(0, 2000);
+    EXPECT_TRUE(Utf8Text::isValid(result.out));
+    auto out = lines(result.out);
+    ASSERT_EQ(out.size(), 8u) << result.out.substr(0, 2000);
+    for (std::size_t i = 1; i <= 4; ++i) EXPECT_EQ(out[i].rfind("error JSON argument nested deeper than 512 levels: [[[", 0), 0u) << out[i].substr(0, 100);
+    EXPECT_EQ(out[5].rfind("error unknown command: frob\\x00\\xFF\\xFEzzz", 0), 0u) << out[5].substr(0, 100);
+    for (std::size_t i = 1; i <= 5; ++i) {
+        EXPECT_LT(out[i].size(), 300u) << "the echo is cut";
+        EXPECT_EQ(out[i].substr(out[i].size() - 3), "...");
+    }
+    EXPECT_EQ(out[7], "store configureQuorvela \"YES\"");
+    EXPECT_NE(result.err.find("bytes long; at most 1000000 bytes can be sent"), std::string::npos)
+        << "a megabyte user id is refused for what it is, not as a lack of memory";
 }
 
 TEST_F(HostToolTest, BadOptionsExitWithTwo) {

@@ -1,6 +1,9 @@
 #include "CommandLine.h"
 
+#include <algorithm>
 #include <charconv>
+
+#include "EchoedInput.h"
 
 namespace quorvela::host {
 
@@ -34,7 +37,27 @@ std::size_t jsonValueEnd(const std::string& line, std::size_t begin) {
             if (--depth == 0) return i + 1;
         }
     }
-    throw CommandError{"unterminated JSON argument: " + line.substr(begin)};
+    throw CommandError{"unterminated JSON argument: " + EchoedInput::of(std::string_view(line).substr(begin))};
+}
+
+// The parser itself does not recurse, but printing, copying and converting
+// the tree do, once per level: a value nested deeper is refused here.
+nlohmann::json parseJsonArgument(std::string_view text) {
+    int deepest = 0;
+    auto json = nlohmann::json::parse(
+        text.begin(), text.end(),
+        [&deepest](int depth, nlohmann::json::parse_event_t event, nlohmann::json&) {
+            using Event = nlohmann::json::parse_event_t;
+            if (event != Event::object_start && event != Event::array_start) return true;
+            deepest = std::max(deepest, depth + 1);  // the levels of containers, this one included
+            return deepest <= kMaxJsonNesting;
+        },
+        false);
+    if (deepest > kMaxJsonNesting)
+        throw CommandError{"JSON argument nested deeper than " + std::to_string(kMaxJsonNesting) +
+                           " levels: " + EchoedInput::of(text)};
+    if (json.is_discarded()) throw CommandError{"malformed JSON argument: " + EchoedInput::of(text)};
+    return json;
 }
 
 }  // namespace
@@ -43,7 +66,8 @@ std::optional<std::string> Argument::optionalText() const {
     if (!isJson) return word;
     if (json.is_null()) return std::nullopt;
     if (json.is_string()) return json.get<std::string>();
-    throw CommandError{"expected text, got " + json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)};
+    throw CommandError{"expected text, got " +
+                       EchoedInput::of(json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace))};
 }
 
 std::string Argument::text() const {
@@ -69,10 +93,9 @@ std::optional<CommandLine> CommandLine::parse(const std::string& rawLine) {
         if (!first && (c == '"' || c == '{' || c == '[')) {
             end = jsonValueEnd(line, i);
             argument.isJson = true;
-            argument.json = nlohmann::json::parse(line.substr(i, end - i), nullptr, false);
-            if (argument.json.is_discarded()) throw CommandError{"malformed JSON argument: " + line.substr(i, end - i)};
+            argument.json = parseJsonArgument(std::string_view(line).substr(i, end - i));
             if (end < line.size() && !isSeparator(line[end]))
-                throw CommandError{"text after a JSON argument: " + line.substr(i)};
+                throw CommandError{"text after a JSON argument: " + EchoedInput::of(std::string_view(line).substr(i))};
         } else {
             end = i;
             while (end < line.size() && !isSeparator(line[end])) ++end;
@@ -98,7 +121,7 @@ std::int64_t parseInteger(const std::string& text, std::int64_t min, std::int64_
     std::int64_t value = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (ec != std::errc() || end != text.data() + text.size() || value < min || value > max)
-        throw CommandError{"bad " + what + ": " + text};
+        throw CommandError{"bad " + what + ": " + EchoedInput::of(text)};
     return value;
 }
 

@@ -14,6 +14,10 @@
 
 namespace quorvela::host {
 
+/// JSON arguments nested deeper than this are refused: the library stops at
+/// the same depth, and the tool must not overflow its stack printing them.
+inline constexpr int kMaxJsonNesting = 512;
+
 struct Argument {
     bool isJson = false;
     std::string word;       ///< a plain word
@@ -31,7 +35,8 @@ struct CommandLine {
     std::vector<Argument> arguments;
 
     /// The command of a line; nothing for a blank line or a comment ("#...").
-    /// Throws CommandError when a JSON argument is malformed.
+    /// Throws CommandError when a JSON argument is malformed or nested deeper
+    /// than kMaxJsonNesting.
     static std::optional<CommandLine> parse(const std::string& line);
 };
 

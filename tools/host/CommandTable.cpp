@@ -3,6 +3,7 @@
 #include <set>
 #include <thread>
 
+#include "EchoedInput.h"
 #include "JsonText.h"
 #include "LocationCommands.h"
 #include "MessageCommands.h"
@@ -55,8 +56,8 @@ CommandTable::Flow CommandTable::run(const CommandLine& line) {
     try {
         auto it = commands_.find(line.command);
         if (it != commands_.end()) return it->second(line.arguments);
-        if (documentedCommands().count(line.command)) throw CommandError{"not available: " + line.command};
-        throw CommandError{"unknown command: " + line.command};
+        if (documentedCommands().count(line.command)) throw CommandError{"not available: " + EchoedInput::of(line.command)};
+        throw CommandError{"unknown command: " + EchoedInput::of(line.command)};
     } catch (const CommandError& error) {
         output_.line("error " + error.text);
     }
@@ -160,8 +161,8 @@ CommandTable::Flow CommandTable::show(const Arguments& arguments) {
     std::string what = arguments[0].text();
     auto it = showTargets_.find(what);
     if (it == showTargets_.end()) {
-        if (documentedShowTargets().count(what)) throw CommandError{"not available: show " + what};
-        throw CommandError{"unknown show: " + what};
+        if (documentedShowTargets().count(what)) throw CommandError{"not available: show " + EchoedInput::of(what)};
+        throw CommandError{"unknown show: " + EchoedInput::of(what)};
     }
     return it->second(Arguments(arguments.begin() + 1, arguments.end()));
 }

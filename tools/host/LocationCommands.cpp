@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "EchoedInput.h"
 #include "quorvela/RegionEntry.h"
 #include "quorvela/platform/SoftwareLocationManager.h"
 
@@ -27,7 +28,7 @@ double parseNumber(const std::string& text, const std::string& what) {
     if (first != last && *first == '+') ++first;
     auto [end, error] = std::from_chars(first, last, value);
     if (text.empty() || error != std::errc() || end != last || !std::isfinite(value))
-        throw CommandError{"bad " + what + ": " + text};
+        throw CommandError{"bad " + what + ": " + EchoedInput::of(text)};
     return value;
 }
 

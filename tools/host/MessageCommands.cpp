@@ -1,5 +1,6 @@
 #include "MessageCommands.h"
 
+#include "EchoedInput.h"
 #include "JsonText.h"
 #include "quorvela/Beacon.h"
 #include "quorvela/Geofence.h"
@@ -15,7 +16,7 @@ using Flow = CommandTable::Flow;
 std::shared_ptr<Workspace> subscribed(const Quorvela& facade, const Argument& clientId) {
     const std::string id = clientId.text();
     auto workspace = facade.getWorkspaceWithClientID(id);
-    if (!workspace) throw CommandError{"unknown workspace: " + id};
+    if (!workspace) throw CommandError{"unknown workspace: " + EchoedInput::of(id)};
     return workspace;
 }
 

@@ -22,6 +22,9 @@ struct HttpClientOptions {
     /// An extra CA certificate file (PEM) to trust besides the system's.
     std::optional<std::string> caFile;
     std::size_t maxBodyBytes = 16u * 1024u * 1024u;
+    /// Longer URLs fail at once with a text that says so (the transfer
+    /// library's own request buffer holds 1 MiB, URL and headers together).
+    std::size_t maxUrlBytes = 1000u * 1000u;
 };
 
 /// HTTPS GET. Certificate verification is always on.

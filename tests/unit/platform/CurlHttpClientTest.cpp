@@ -107,6 +107,28 @@ TEST_F(CurlHttpClientTest, RefusedConnectionFailsWithCurlsText) {
     EXPECT_FALSE(blocking.error.empty());
 }
 
+// A megabyte user id once surfaced as the transfer library's "Out of memory".
+TEST_F(CurlHttpClientTest, AnOverlongUrlFailsSayingSoWhileOneAtTheLimitIsSent) {
+    CurlHttpClient client({}, dispatcher);
+    const std::string base = "https://127.0.0.1:" + std::to_string(closedPort()) + "/";
+    const std::size_t limit = HttpClientOptions{}.maxUrlBytes;
+    const std::string atLimit = base + std::string(limit - base.size(), 'u');
+    const std::string overLimit = atLimit + "u";
+
+    HttpResult sent = client.getBlocking(atLimit, 10s);
+    EXPECT_FALSE(sent.ok);
+    EXPECT_NE(sent.error.find("onnect"), std::string::npos) << sent.error.substr(0, 200);
+
+    Completions completions;
+    client.get(overLimit, 10s, completions.make(1));
+    ASSERT_TRUE(completions.waitFor(1));
+    for (const HttpResult& refused : {completions.results().front().second, client.getBlocking(overLimit, 10s)}) {
+        EXPECT_FALSE(refused.ok);
+        EXPECT_NE(refused.error.find("URL is " + std::to_string(limit + 1) + " bytes long"), std::string::npos)
+            << refused.error;
+    }
+}
+
 TEST_F(CurlHttpClientTest, ManyFailingGetsCompleteExactlyOnceEach) {
     CurlHttpClient client({}, dispatcher);
     const std::string url = "https://127.0.0.1:" + std::to_string(closedPort()) + "/";

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "CommandLine.h"
+#include "EchoedInput.h"
 
 namespace quorvela::host {
 namespace {
@@ -53,6 +54,39 @@ TEST(CommandLineTest, MalformedJsonIsAnError) {
     for (const char* line : {"event \"open", "push {\"a\":1", "push {\"a\":}", "push [1,]", "event \"x\"y z",
                              "push {\"a\":1}}"}) {
         EXPECT_THROW(CommandLine::parse(line), CommandError) << line;
+    }
+}
+
+std::string nested(int depth) { return std::string(depth, '[') + std::string(depth, ']'); }
+
+TEST(CommandLineTest, NestingUpToTheLimitIsTakenAndDeeperRefused) {
+    auto atLimit = CommandLine::parse("push " + nested(kMaxJsonNesting));
+    ASSERT_TRUE(atLimit);
+    EXPECT_TRUE(atLimit->arguments.at(0).json.is_array());
+    try {
+        CommandLine::parse("push {\"a\":" + nested(kMaxJsonNesting) + "}");
+        FAIL() << "one level too deep";
+    } catch (const CommandError& error) {
+        EXPECT_EQ(error.text.rfind("JSON argument nested deeper than 512 levels: {\"a\":[[[", 0), 0u) << error.text;
+    }
+}
+
+TEST(CommandLineTest, EchoesAreShortAndPrintable) {
+    EXPECT_EQ(EchoedInput::of("plain grüße ✓"), "plain grüße ✓");
+    EXPECT_EQ(EchoedInput::of(std::string("a\0b\x1b[2J\x7f", 8)), "a\\x00b\\x1B[2J\\x7F");
+    // A lone continuation byte, a truncated sequence, an overlong form, a surrogate.
+    EXPECT_EQ(EchoedInput::of("\x80|\xe2\x9c|\xc0\xaf|\xed\xa0\x80"),
+              "\\x80|\\xE2\\x9C|\\xC0\\xAF|\\xED\\xA0\\x80");
+    // Characters are counted, not bytes: 200 two-byte letters fit, 201 do not.
+    std::string letters;
+    for (int i = 0; i < 201; ++i) letters += "ü";
+    EXPECT_EQ(EchoedInput::of(letters.substr(0, 400)), letters.substr(0, 400));
+    EXPECT_EQ(EchoedInput::of(letters), letters.substr(0, 400) + "...");
+    try {
+        CommandLine::parse("push {" + std::string(100000, 'x'));
+        FAIL();
+    } catch (const CommandError& error) {
+        EXPECT_EQ(error.text, "unterminated JSON argument: {" + std::string(199, 'x') + "...");
     }
 }
 
