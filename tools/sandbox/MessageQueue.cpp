@@ -100,17 +100,23 @@ QueuedMessage MessageQueue::queue(const std::string& clientId, const std::string
 
 std::vector<QueuedMessage> MessageQueue::takePending(const std::string& device,
                                                      const std::optional<std::string>& clientId) {
-    std::vector<QueuedMessage> out;
-    const std::string sql = std::string("SELECT ") + kColumns +
-                            " FROM queued_messages WHERE id NOT IN "
-                            "(SELECT message FROM message_deliveries WHERE device = ?)" +
-                            (clientId ? " AND client_id = ?" : "") + " ORDER BY id";
-    std::vector<SqlValue> params{device};
+    // One statement claims the messages, so concurrent fetches of one device
+    // split the queue between them instead of each taking all of it.
+    const std::string claim = std::string(
+                                  "INSERT INTO message_deliveries (message, device) "
+                                  "SELECT id, ? FROM queued_messages WHERE id NOT IN "
+                                  "(SELECT message FROM message_deliveries WHERE device = ?)") +
+                              (clientId ? " AND client_id = ?" : "") + " ORDER BY id RETURNING message";
+    std::vector<SqlValue> params{device, device};
     if (clientId) params.emplace_back(*clientId);
-    for (const SqlRow& row : state_.database().query(sql, params)) out.push_back(fromRow(row));
-    for (const auto& message : out)
-        state_.database().execute("INSERT OR IGNORE INTO message_deliveries (message, device) VALUES (?, ?)",
-                                  {message.row, device});
+    std::string claimed;
+    for (const SqlRow& row : state_.database().query(claim, params))
+        claimed += (claimed.empty() ? "" : ",") + std::to_string(Database::integer(row[0]));
+    std::vector<QueuedMessage> out;
+    if (claimed.empty()) return out;
+    for (const SqlRow& row : state_.database().query(std::string("SELECT ") + kColumns +
+                                                     " FROM queued_messages WHERE id IN (" + claimed + ") ORDER BY id"))
+        out.push_back(fromRow(row));
     return out;
 }
 

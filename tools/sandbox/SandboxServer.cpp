@@ -8,6 +8,8 @@
 #include <stdexcept>
 
 #include "AnalyticsQuery.h"
+#include "ConnectionThreads.h"
+#include "RequestDeadlines.h"
 #include "RestRouter.h"
 #include "SandboxState.h"
 
@@ -15,7 +17,6 @@ namespace quorvela::sandbox {
 
 namespace {
 
-constexpr std::size_t kThreads = 32;
 constexpr std::size_t kMaxBody = 64 * 1024;
 
 std::int64_t nowMillis() {
@@ -60,10 +61,13 @@ SandboxServer::SandboxServer(SandboxState& state, RestRouter& router, const Cert
       router_(router),
       server_(std::make_unique<httplib::SSLServer>(certificates.certFile.c_str(), certificates.keyFile.c_str())) {
     if (!server_->is_valid()) throw std::runtime_error("Cannot load the sandbox certificate");
-    // A kept-alive connection holds a thread; several clients at once need more than the default.
     server_->set_payload_max_length(kMaxBody);  // the service takes no bodies
-    server_->new_task_queue = [] { return new httplib::ThreadPool(kThreads); };
+    // A connection holds its thread while it is open, kept alive or slow.
+    server_->new_task_queue = [] { return new ConnectionThreads(kMaxConnections); };
+    deadlines_ = std::make_unique<RequestDeadlines>(server_->ssl_context(), kRequestDeadline,
+                                                    std::chrono::seconds(CPPHTTPLIB_KEEPALIVE_TIMEOUT_SECOND));
     server_->set_pre_routing_handler([this](const httplib::Request& request, httplib::Response& response) {
+        deadlines_->requestRead(request.ssl);
         try {
             handle(request, response);
         } catch (const std::exception& error) {

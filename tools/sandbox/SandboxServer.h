@@ -1,4 +1,6 @@
 #pragma once
+#include <chrono>
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -14,6 +16,7 @@ class SSLServer;
 
 namespace quorvela::sandbox {
 
+class RequestDeadlines;
 class RestRouter;
 class SandboxState;
 
@@ -31,13 +34,19 @@ public:
     int start(const std::string& host, int port);
     void stop();
 
+    /// Reading a request (TLS handshake and header) must end within this.
+    static constexpr std::chrono::seconds kRequestDeadline{3};
+    /// Connections served at once, each on a thread of its own.
+    static constexpr std::size_t kMaxConnections = 512;
+
 private:
     void handle(const httplib::Request& request, httplib::Response& response);
 
     SandboxState& state_;
     RestRouter& router_;
     std::unique_ptr<httplib::SSLServer> server_;
-    ServerThread thread_;
+    std::unique_ptr<RequestDeadlines> deadlines_;  // after the server: it watches the server's connections
+    ServerThread thread_;                          // last: stopped first, before the rest goes
 };
 
 }  // namespace quorvela::sandbox

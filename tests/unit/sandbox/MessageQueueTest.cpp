@@ -1,0 +1,48 @@
+// Pending messages are handed out once per device, also when the device's
+// fetches run at the same time.
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "sandbox/MessageQueue.h"
+#include "sandbox/SandboxState.h"
+#include "support/TestSupport.h"
+
+namespace quorvela::sandbox::test {
+namespace {
+
+TEST(MessageQueueTest, ConcurrentFetchesSplitTheQueueAndEachDeviceGetsEverything) {
+    quorvela::test::TempDir dir;
+    SandboxState state(dir.path() / "state.sqlite3");
+    MessageQueue queue(state);
+    for (int i = 0; i < 300; ++i)
+        queue.queue(i % 3 == 0 ? "ws-2" : "ws-1", "user", {{"id", "m" + std::to_string(i)}, {"text", "t"}});
+
+    std::mutex mutex;
+    std::multiset<std::int64_t> delivered;
+    std::vector<std::thread> fetches;
+    for (int t = 0; t < 20; ++t) {
+        fetches.emplace_back([&, t] {
+            // Some fetch one workspace only, the others everything left.
+            auto taken = queue.takePending("DEV-1", t % 4 == 0 ? std::optional<std::string>("ws-2") : std::nullopt);
+            std::int64_t previous = 0;
+            for (const auto& message : taken) {
+                EXPECT_GT(message.row, previous) << "oldest first";
+                previous = message.row;
+                if (t % 4 == 0) EXPECT_EQ(message.clientId, "ws-2");
+            }
+            std::lock_guard lock(mutex);
+            for (const auto& message : taken) delivered.insert(message.row);
+        });
+    }
+    for (auto& fetch : fetches) fetch.join();
+    EXPECT_EQ(delivered.size(), 300u);
+    EXPECT_EQ(std::set<std::int64_t>(delivered.begin(), delivered.end()).size(), 300u) << "each message once";
+    EXPECT_TRUE(queue.takePending("DEV-1", std::nullopt).empty());
+    EXPECT_EQ(queue.takePending("DEV-2", std::nullopt).size(), 300u) << "another device gets its own copy";
+}
+
+}  // namespace
+}  // namespace quorvela::sandbox::test
