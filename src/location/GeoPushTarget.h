@@ -14,11 +14,8 @@ struct GeoPushTarget {
     double radius = 0.0;  ///< metres
 
     /// Nothing when the id has fewer than five ":"-separated fields. The
-    /// numbers are read leniently (see `leadingNumber`).
+    /// numbers are read leniently (`LenientNumber`).
     static std::optional<GeoPushTarget> parse(const std::string& msgID);
-    /// Leading white space skipped, then the longest leading decimal number
-    /// (sign, digits, point, exponent); 0 when there is none.
-    static double leadingNumber(const std::string& text);
 };
 
 }  // namespace quorvela

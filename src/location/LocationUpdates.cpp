@@ -10,6 +10,7 @@
 #include "location/GeoDistance.h"
 #include "location/GeoPushTarget.h"
 #include "location/LocationReportDelegate.h"
+#include "platform/LenientNumber.h"
 #include "protocol/LocationDataLoader.h"
 #include "quorvela/Quorvela.h"
 #include "quorvela/Workspace.h"
@@ -26,7 +27,7 @@ void call(const LocationUpdates::Completion& handler, unsigned long result) {
 double systemVersionNumber(const Platform& platform) {
     if (!platform.deviceInfo) return 0.0;
     const std::string version = platform.deviceInfo->systemVersion();
-    return GeoPushTarget::leadingNumber(version);
+    return LenientNumber::leading(version);
 }
 
 }  // namespace

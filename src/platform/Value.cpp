@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <limits>
 
+#include "platform/LenientNumber.h"
+
 namespace quorvela {
 
 namespace {
@@ -27,16 +29,6 @@ std::int64_t leadingInteger(const std::string& s) {
         result = result * 10 + digit;
     }
     return negative ? -result : result;
-}
-
-double leadingReal(const std::string& s) {
-    std::size_t i = skipSpace(s);
-    if (i < s.size() && s[i] == '+') ++i;
-    double result = 0.0;
-    auto [ptr, ec] = std::from_chars(s.data() + i, s.data() + s.size(), result);
-    if (ec != std::errc() && ec != std::errc::result_out_of_range) return 0.0;
-    (void)ptr;
-    return result;
 }
 
 bool leadingBoolean(const std::string& s) {
@@ -96,7 +88,7 @@ double Value::doubleValue() const {
     case Kind::Boolean: return *asBoolean() ? 1.0 : 0.0;
     case Kind::Integer: return static_cast<double>(*asInteger());
     case Kind::Real: return *asReal();
-    case Kind::Text: return leadingReal(*asText());
+    case Kind::Text: return LenientNumber::leading(*asText());
     default: return 0.0;
     }
 }

@@ -52,6 +52,13 @@ TEST(Geofence, SetValueReadsNumbersAndFlagsLeniently) {
         {"latitude", "", 0.0, false},
         {"latitude", std::nullopt, 0.0, false},
         {"longitude", "abc", 0.0, false},
+        // Garbage of any kind reads as 0; only an overflow gives an infinity,
+        // which the region check refuses like any non-finite value.
+        {"latitude", "nan", 0.0, false},
+        {"latitude", " inf", 0.0, false},
+        {"longitude", "-Infinity", 0.0, false},
+        {"latitude", "1e999", std::numeric_limits<double>::infinity(), false},
+        {"longitude", "-1e999", -std::numeric_limits<double>::infinity(), false},
         {"longitude", "  -66.9036", -66.9036, false},
         {"activated", "YES", std::nullopt, true},
         {"activated", "true", std::nullopt, true},
