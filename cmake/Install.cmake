@@ -10,6 +10,9 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/quorvela
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
   COMPONENT Headers
   FILES_MATCHING PATTERN "*.h")
+install(FILES ${PROJECT_BINARY_DIR}/include/quorvela/Export.h
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/quorvela
+  COMPONENT Headers)
 
 # The build tree links the dependencies through the internal qv_deps target;
 # the installed static library names them as imported targets instead, which

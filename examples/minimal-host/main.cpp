@@ -14,9 +14,7 @@
 #include <mutex>
 #include <string>
 
-#include <quorvela/Message.h>
-#include <quorvela/Quorvela.h>
-#include <quorvela/Workspace.h>
+#include <quorvela/quorvela.h>  // the whole public API
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "quorvela/Export.h"
 #include "quorvela/Value.h"
 
 namespace quorvela {
@@ -16,7 +17,7 @@ namespace quorvela {
 class BeaconRegion;
 
 /// Held by std::shared_ptr; every accessor is safe from any thread.
-class Beacon {
+class QUORVELA_EXPORT Beacon {
 public:
     using Text = std::optional<std::string>;
 

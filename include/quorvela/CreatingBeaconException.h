@@ -4,11 +4,12 @@
 #include <stdexcept>
 #include <string>
 
+#include "quorvela/Export.h"
 #include "quorvela/Value.h"
 
 namespace quorvela {
 
-class CreatingBeaconException : public std::runtime_error {
+class QUORVELA_EXPORT CreatingBeaconException : public std::runtime_error {
 public:
     explicit CreatingBeaconException(Value::Dictionary userInfo)
         : std::runtime_error("Error in data of Beacon"), userInfo_(std::move(userInfo)) {}

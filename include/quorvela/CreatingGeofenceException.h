@@ -4,11 +4,12 @@
 #include <stdexcept>
 #include <string>
 
+#include "quorvela/Export.h"
 #include "quorvela/Value.h"
 
 namespace quorvela {
 
-class CreatingGeofenceException : public std::runtime_error {
+class QUORVELA_EXPORT CreatingGeofenceException : public std::runtime_error {
 public:
     explicit CreatingGeofenceException(Value::Dictionary userInfo)
         : std::runtime_error("Error in data of Geofence"), userInfo_(std::move(userInfo)) {}

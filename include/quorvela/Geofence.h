@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "quorvela/Export.h"
 #include "quorvela/Value.h"
 
 namespace quorvela {
@@ -15,7 +16,7 @@ namespace quorvela {
 class CircularRegion;
 
 /// Held by std::shared_ptr; every accessor is safe from any thread.
-class Geofence {
+class QUORVELA_EXPORT Geofence {
 public:
     using Text = std::optional<std::string>;
     using Number = std::optional<double>;

@@ -2,10 +2,12 @@
 #include <optional>
 #include <string>
 
+#include "quorvela/Export.h"
+
 namespace quorvela {
 
 /// One position fix of the device.
-struct Location {
+struct QUORVELA_EXPORT Location {
     double latitude = 0.0;             ///< degrees
     double longitude = 0.0;            ///< degrees
     double altitude = 0.0;             ///< metres

@@ -9,12 +9,13 @@
 #include <optional>
 #include <string>
 
+#include "quorvela/Export.h"
 #include "quorvela/Value.h"
 
 namespace quorvela {
 
 /// Held by std::shared_ptr; every accessor is safe from any thread.
-class Message {
+class QUORVELA_EXPORT Message {
 public:
     using Text = std::optional<std::string>;
 

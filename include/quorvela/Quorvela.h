@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "quorvela/Export.h"
+#include "quorvela/FetchResult.h"
 #include "quorvela/Location.h"
 #include "quorvela/QuorvelaProtocol.h"
 #include "quorvela/RegionEntry.h"
@@ -28,7 +30,7 @@ class BackgroundTaskTable;
 class WifiBeaconDetector;
 struct ClientCredentials;
 
-class Quorvela : public std::enable_shared_from_this<Quorvela> {
+class QUORVELA_EXPORT Quorvela : public std::enable_shared_from_this<Quorvela> {
     struct Passkey {
         explicit Passkey() = default;
     };
@@ -195,7 +197,7 @@ public:
 
     /// The completion handler of a request or a push: the platform's
     /// background-fetch result (0 new data, 1 no data, 2 failed). Empty: none.
-    using Completion = std::function<void(unsigned long)>;
+    using Completion = FetchCompletion;
 
     // ---- Workspaces ---------------------------------------------------------
     // (section: workspace management)
@@ -422,6 +424,6 @@ private:
 
 /// The network-change callback for the shared instance (what the platform's
 /// notification centre calls): `Quorvela::onNetworkChangeCallback`.
-void onNetworkChangeCallback(const std::string& name);
+QUORVELA_EXPORT void onNetworkChangeCallback(const std::string& name);
 
 }  // namespace quorvela

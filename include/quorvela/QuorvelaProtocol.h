@@ -1,6 +1,8 @@
 #pragma once
 #include <memory>
 
+#include "quorvela/Export.h"
+
 namespace quorvela {
 
 class Message;
@@ -14,7 +16,7 @@ class Workspace;
 /// Threads: every call arrives off the main thread, on whatever thread
 /// delivered the network reply behind it. Calls may overlap each other (two
 /// replies can be handled at once), so an implementation guards its own state.
-class QuorvelaProtocol {
+class QUORVELA_EXPORT QuorvelaProtocol {
 public:
     enum class Operation { PushReceivedFromWorkspace, PushReceived, QuorvelaReady };
 

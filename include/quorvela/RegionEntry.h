@@ -7,13 +7,14 @@
 #include <optional>
 #include <string>
 
+#include "quorvela/Export.h"
 #include "quorvela/platform/Region.h"
 
 namespace quorvela {
 
 class Workspace;
 
-struct RegionEntry {
+struct QUORVELA_EXPORT RegionEntry {
     /// 0001-01-01 00:00 UTC in seconds since 1970: before any real event.
     static constexpr double kDistantPast = -62135596800.0;
 

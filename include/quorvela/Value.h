@@ -10,9 +10,11 @@
 #include <variant>
 #include <vector>
 
+#include "quorvela/Export.h"
+
 namespace quorvela {
 
-class Value {
+class QUORVELA_EXPORT Value {
 public:
     enum class Kind { Null, Boolean, Integer, Real, Text, Data, Date, Array, Dictionary };
 

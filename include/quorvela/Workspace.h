@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "quorvela/Export.h"
+#include "quorvela/FetchResult.h"
 #include "quorvela/Value.h"
 
 namespace quorvela {
@@ -25,13 +27,13 @@ struct Platform;
 /// Always held by std::shared_ptr (the workspace passes itself to its
 /// delegate). Every accessor is safe from any thread; inbox changes are
 /// serialised per workspace.
-class Workspace : public std::enable_shared_from_this<Workspace> {
+class QUORVELA_EXPORT Workspace : public std::enable_shared_from_this<Workspace> {
 public:
     using MessageList = std::vector<std::shared_ptr<Message>>;
     using GeofenceList = std::vector<std::shared_ptr<Geofence>>;
     using BeaconList = std::vector<std::shared_ptr<Beacon>>;
     /// A background-fetch result handler: 0 new data, 2 failed.
-    using Completion = std::function<void(unsigned long)>;
+    using Completion = FetchCompletion;
     /// Gives the facade's application name at the moment a request is made.
     using AppNameSource = std::function<std::optional<std::string>()>;
 

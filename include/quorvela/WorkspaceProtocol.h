@@ -6,12 +6,14 @@
 
 #include <memory>
 
+#include "quorvela/Export.h"
+
 namespace quorvela {
 
 class Message;
 class Workspace;
 
-class WorkspaceProtocol {
+class QUORVELA_EXPORT WorkspaceProtocol {
 public:
     virtual ~WorkspaceProtocol() = default;
     /// A full synchronisation ended: both fetches are done and the inbox was

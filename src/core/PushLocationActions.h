@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include "quorvela/FetchResult.h"
 
 namespace quorvela {
 
@@ -15,7 +16,7 @@ class Workspace;
 
 class PushLocationActions {
 public:
-    using Completion = std::function<void(unsigned long)>;
+    using Completion = FetchCompletion;
     using Text = std::optional<std::string>;
 
     virtual ~PushLocationActions() = default;

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "core/PushPayload.h"
+#include "quorvela/FetchResult.h"
 #include "quorvela/Value.h"
 
 namespace quorvela {
@@ -29,7 +30,7 @@ class Workspace;
 
 class PushProcessing {
 public:
-    using Completion = std::function<void(unsigned long)>;
+    using Completion = FetchCompletion;
     using MessageList = std::vector<std::shared_ptr<Message>>;
 
     /// The fetch result of every path that starts nothing.

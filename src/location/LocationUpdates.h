@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "quorvela/FetchResult.h"
 #include "quorvela/Location.h"
 
 namespace quorvela {
@@ -26,7 +27,7 @@ class Workspace;
 
 class LocationUpdates {
 public:
-    using Completion = std::function<void(unsigned long)>;
+    using Completion = FetchCompletion;
 
     /// A move of at least this many metres re-selects the monitored regions.
     static constexpr double kRefreshDistance = 50.0;

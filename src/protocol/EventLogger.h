@@ -9,6 +9,7 @@
 
 #include "protocol/ClientCredentials.h"
 #include "protocol/RequestDelegate.h"
+#include "quorvela/FetchResult.h"
 #include "quorvela/Location.h"
 #include "quorvela/platform/Platform.h"
 
@@ -19,7 +20,7 @@ class Workspace;
 /// Always held by std::shared_ptr: it is the delegate of its own request.
 class EventLogger : public RequestDelegate, public std::enable_shared_from_this<EventLogger> {
 public:
-    using Completion = std::function<void(unsigned long)>;
+    using Completion = FetchCompletion;
     static constexpr const char* kVersion = "3.6.0";
 
     /// `credentials` and `lastLocation` are the facade's at the time of the event.

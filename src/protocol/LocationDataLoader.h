@@ -13,6 +13,7 @@
 #include "protocol/LocationDelegate.h"
 #include "protocol/ReplyParser.h"
 #include "protocol/RequestDelegate.h"
+#include "quorvela/FetchResult.h"
 #include "quorvela/platform/Platform.h"
 
 namespace quorvela {
@@ -24,7 +25,7 @@ class LocationDataLoader : public ReplyParser,
                            public RequestDelegate,
                            public std::enable_shared_from_this<LocationDataLoader> {
 public:
-    using Completion = std::function<void(unsigned long)>;
+    using Completion = FetchCompletion;
     static constexpr std::int32_t kSendLocation = 0;
     static constexpr std::int32_t kNotifyRegionEvent = 2;
 

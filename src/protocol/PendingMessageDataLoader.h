@@ -13,6 +13,7 @@
 #include "protocol/ClientCredentials.h"
 #include "protocol/PendingMessageDataLoaderDelegate.h"
 #include "protocol/RequestDelegate.h"
+#include "quorvela/FetchResult.h"
 #include "quorvela/platform/Platform.h"
 
 namespace quorvela {
@@ -26,7 +27,7 @@ class Workspace;
 class PendingMessageDataLoader : public RequestDelegate,
                                  public std::enable_shared_from_this<PendingMessageDataLoader> {
 public:
-    using Completion = std::function<void(unsigned long)>;
+    using Completion = FetchCompletion;
     using MessageList = std::vector<std::shared_ptr<Message>>;
 
     /// `credentials` are the facade's at the start of the call.

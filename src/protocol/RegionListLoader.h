@@ -20,6 +20,7 @@
 #include "protocol/RequestDelegate.h"
 #include "protocol/RequestTimeStamp.h"
 #include "protocol/SignedUrl.h"
+#include "quorvela/FetchResult.h"
 #include "quorvela/Workspace.h"
 #include "quorvela/platform/Platform.h"
 
@@ -37,7 +38,7 @@ struct RegionListEndpoint {
 template <class Record>
 class RegionListLoader : public RequestDelegate, public std::enable_shared_from_this<RegionListLoader<Record>> {
 public:
-    using Completion = std::function<void(unsigned long)>;
+    using Completion = FetchCompletion;
     using RecordList = std::vector<std::shared_ptr<Record>>;
 
     Completion completion() const {

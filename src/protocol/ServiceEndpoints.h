@@ -3,12 +3,7 @@
 // reach a local stand-in through the HTTP client's connect-to option instead.
 #include <string>
 
-#ifndef QUORVELA_SERVICE_HOST
-#define QUORVELA_SERVICE_HOST "service.quorvela.example"
-#endif
-#ifndef QUORVELA_IPECHO_HOST
-#define QUORVELA_IPECHO_HOST "ip.quorvela.example"
-#endif
+#include "ServiceHosts.h"
 
 namespace quorvela {
 

@@ -9,6 +9,7 @@
 
 #include "protocol/RequestDelegate.h"
 #include "protocol/SingleMessageLoaderDelegate.h"
+#include "quorvela/FetchResult.h"
 #include "quorvela/platform/Platform.h"
 
 namespace quorvela {
@@ -21,7 +22,7 @@ class Workspace;
 /// a well-formed reply, 2 after any failure) have been called.
 class SingleMessageLoader : public RequestDelegate, public std::enable_shared_from_this<SingleMessageLoader> {
 public:
-    using Completion = std::function<void(unsigned long)>;
+    using Completion = FetchCompletion;
 
     explicit SingleMessageLoader(std::shared_ptr<Platform> platform);
     static std::shared_ptr<SingleMessageLoader> create(std::shared_ptr<Platform> platform);

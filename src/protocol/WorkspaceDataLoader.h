@@ -14,6 +14,7 @@
 #include "protocol/ReplyParser.h"
 #include "protocol/RequestDelegate.h"
 #include "protocol/WorkspaceDelegate.h"
+#include "quorvela/FetchResult.h"
 #include "quorvela/platform/Platform.h"
 
 namespace quorvela {
@@ -28,7 +29,7 @@ class WorkspaceDataLoader : public ReplyParser,
                             public RequestDelegate,
                             public std::enable_shared_from_this<WorkspaceDataLoader> {
 public:
-    using Completion = std::function<void(unsigned long)>;
+    using Completion = FetchCompletion;
     using WorkspaceList = std::vector<std::shared_ptr<Workspace>>;
 
     enum Operation : std::int32_t { ListAvailable = 0, ListSubscribed = 1, Join = 2, Leave = 3 };

@@ -9,6 +9,7 @@
 #include <regex>
 #include <sstream>
 
+#include "ServiceHosts.h"
 #include "protocol/Utf8Text.h"
 #include "sandbox/Sandbox.h"
 #include "support/TestPlatform.h"

@@ -14,12 +14,7 @@
 #include <memory>
 #include <stdexcept>
 
-#ifndef QUORVELA_SERVICE_HOST
-#define QUORVELA_SERVICE_HOST "service.quorvela.example"
-#endif
-#ifndef QUORVELA_IPECHO_HOST
-#define QUORVELA_IPECHO_HOST "ip.quorvela.example"
-#endif
+#include "ServiceHosts.h"
 
 namespace quorvela::sandbox {
 

@@ -12,6 +12,7 @@
 #include "RestRouter.h"
 #include "SandboxServer.h"
 #include "SandboxState.h"
+#include "ServiceHosts.h"
 #include "WorkspaceEndpoints.h"
 
 namespace quorvela::sandbox {

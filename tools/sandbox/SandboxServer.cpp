@@ -12,6 +12,7 @@
 #include "RequestDeadlines.h"
 #include "RestRouter.h"
 #include "SandboxState.h"
+#include "ServiceHosts.h"
 
 namespace quorvela::sandbox {
 

@@ -2,10 +2,12 @@
 #include <cstdint>
 #include <functional>
 
+#include "quorvela/Export.h"
+
 namespace quorvela {
 
 /// Grants of extra run time while the host is being suspended.
-class BackgroundTasks {
+class QUORVELA_EXPORT BackgroundTasks {
 public:
     using TaskId = std::uint64_t;
     static constexpr TaskId kInvalid = 0;

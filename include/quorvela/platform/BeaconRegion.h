@@ -7,11 +7,12 @@
 #include <optional>
 #include <string>
 
+#include "quorvela/Export.h"
 #include "quorvela/platform/Region.h"
 
 namespace quorvela {
 
-class BeaconRegion final : public Region {
+class QUORVELA_EXPORT BeaconRegion final : public Region {
 public:
     /// Nothing when `proximityUUID` is not a canonical UUID text (32
     /// hexadecimal digits in groups of 8, 4, 4, 4 and 12 joined by hyphens).

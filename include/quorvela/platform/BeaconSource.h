@@ -5,9 +5,11 @@
 #include <functional>
 #include <string>
 
+#include "quorvela/Export.h"
+
 namespace quorvela {
 
-class BeaconSource {
+class QUORVELA_EXPORT BeaconSource {
 public:
     /// `inRange` true: the device came into range; false: it left.
     using RangeHandler = std::function<void(const std::string& regionIdentifier, bool inRange)>;

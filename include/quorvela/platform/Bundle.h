@@ -2,12 +2,13 @@
 #include <optional>
 #include <string>
 
+#include "quorvela/Export.h"
 #include "quorvela/Value.h"
 
 namespace quorvela {
 
 /// The host application's resources.
-class Bundle {
+class QUORVELA_EXPORT Bundle {
 public:
     virtual ~Bundle() = default;
     /// Full path of the resource "name.type", when it exists.

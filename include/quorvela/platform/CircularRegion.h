@@ -6,11 +6,12 @@
 #include <memory>
 #include <string>
 
+#include "quorvela/Export.h"
 #include "quorvela/platform/Region.h"
 
 namespace quorvela {
 
-class CircularRegion final : public Region {
+class QUORVELA_EXPORT CircularRegion final : public Region {
 public:
     /// Nothing when the centre lies outside [-90, 90] x [-180, 180] or is not
     /// finite, or when the radius is negative or not finite.

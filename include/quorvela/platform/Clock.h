@@ -1,8 +1,9 @@
 #pragma once
+#include "quorvela/Export.h"
 
 namespace quorvela {
 
-class Clock {
+class QUORVELA_EXPORT Clock {
 public:
     virtual ~Clock() = default;
     /// Seconds since 1970-01-01 00:00 UTC.

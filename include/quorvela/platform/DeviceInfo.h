@@ -2,9 +2,11 @@
 #include <optional>
 #include <string>
 
+#include "quorvela/Export.h"
+
 namespace quorvela {
 
-class DeviceInfo {
+class QUORVELA_EXPORT DeviceInfo {
 public:
     virtual ~DeviceInfo() = default;
     virtual std::string systemName() const = 0;

@@ -2,10 +2,12 @@
 #include <chrono>
 #include <functional>
 
+#include "quorvela/Export.h"
+
 namespace quorvela {
 
 /// The main serial queue and the global concurrent queue.
-class Dispatcher {
+class QUORVELA_EXPORT Dispatcher {
 public:
     enum class Queue { Main, Global };
     using Job = std::function<void()>;

@@ -4,18 +4,20 @@
 #include <optional>
 #include <string>
 
+#include "quorvela/Export.h"
+
 namespace quorvela {
 
 /// What one GET produced: a finished transfer with its status and body, or a
 /// transport error (no connection, TLS failure, time-out, body over the cap).
-struct HttpResult {
+struct QUORVELA_EXPORT HttpResult {
     bool ok = false;          ///< the transfer finished and the body is complete
     long status = 0;          ///< HTTP status when ok
     std::string body;         ///< the reply bytes when ok
     std::string error;        ///< the transport's error text when not ok
 };
 
-struct HttpClientOptions {
+struct QUORVELA_EXPORT HttpClientOptions {
     /// Send every connection to "ADDR:PORT" while keeping host name, SNI and
     /// certificate checks those of the URL's host.
     std::optional<std::string> connectTo;
@@ -28,7 +30,7 @@ struct HttpClientOptions {
 };
 
 /// HTTPS GET. Certificate verification is always on.
-class HttpClient {
+class QUORVELA_EXPORT HttpClient {
 public:
     using Completion = std::function<void(HttpResult)>;
     static constexpr std::chrono::seconds kDefaultTimeout{300};

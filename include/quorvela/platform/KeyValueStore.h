@@ -1,13 +1,14 @@
 #pragma once
 #include <string>
 
+#include "quorvela/Export.h"
 #include "quorvela/Value.h"
 
 namespace quorvela {
 
 /// Persistent settings by key. Safe to use from any thread. A write is never
 /// half-visible: a reader sees the old value or the new one.
-class KeyValueStore {
+class QUORVELA_EXPORT KeyValueStore {
 public:
     virtual ~KeyValueStore() = default;
     /// The stored value, or a null Value when the key is absent (or its stored

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "quorvela/Export.h"
 #include "quorvela/Location.h"
 #include "quorvela/platform/Region.h"
 
@@ -18,7 +19,7 @@ class LocationManager;
 /// Receives the manager's callbacks. When the manager was given a dispatcher
 /// they run on its main queue, one at a time; otherwise on the thread that
 /// caused them. Every operation has an empty default.
-class LocationManagerDelegate {
+class QUORVELA_EXPORT LocationManagerDelegate {
 public:
     virtual ~LocationManagerDelegate() = default;
     virtual void didUpdateLocations(LocationManager& /*manager*/, const std::vector<Location>& /*locations*/) {}
@@ -31,7 +32,7 @@ public:
 };
 
 /// Safe to use from any thread.
-class LocationManager {
+class QUORVELA_EXPORT LocationManager {
 public:
     /// Authorization status values.
     static constexpr int kAuthorizationNotDetermined = 0;

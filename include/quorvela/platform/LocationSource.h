@@ -4,11 +4,12 @@
 
 #include <functional>
 
+#include "quorvela/Export.h"
 #include "quorvela/Location.h"
 
 namespace quorvela {
 
-class LocationSource {
+class QUORVELA_EXPORT LocationSource {
 public:
     using FixHandler = std::function<void(const Location&)>;
 

@@ -5,11 +5,12 @@
 #include <mutex>
 #include <string>
 
+#include "quorvela/Export.h"
 #include "quorvela/platform/BeaconSource.h"
 
 namespace quorvela {
 
-class ManualBeaconSource : public BeaconSource {
+class QUORVELA_EXPORT ManualBeaconSource : public BeaconSource {
 public:
     void start(RangeHandler handler) override;
     void stop() override;

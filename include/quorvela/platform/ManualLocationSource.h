@@ -5,12 +5,13 @@
 #include <memory>
 #include <mutex>
 
+#include "quorvela/Export.h"
 #include "quorvela/platform/Clock.h"
 #include "quorvela/platform/LocationSource.h"
 
 namespace quorvela {
 
-class ManualLocationSource : public LocationSource {
+class QUORVELA_EXPORT ManualLocationSource : public LocationSource {
 public:
     /// `clock` stamps the fixes made by `pushPosition`; none: the system clock.
     explicit ManualLocationSource(std::shared_ptr<Clock> clock = nullptr);

@@ -6,11 +6,12 @@
 #include <map>
 #include <mutex>
 
+#include "quorvela/Export.h"
 #include "quorvela/platform/NetworkMonitor.h"
 
 namespace quorvela {
 
-class ManualNetworkMonitor : public NetworkMonitor {
+class QUORVELA_EXPORT ManualNetworkMonitor : public NetworkMonitor {
 public:
     ObserverId addObserver(const std::optional<std::string>& name, Callback callback) override;
     void removeObserver(ObserverId observer) override;

@@ -4,11 +4,12 @@
 
 #include <mutex>
 
+#include "quorvela/Export.h"
 #include "quorvela/platform/WifiInfo.h"
 
 namespace quorvela {
 
-class ManualWifiInfo : public WifiInfo {
+class QUORVELA_EXPORT ManualWifiInfo : public WifiInfo {
 public:
     /// One interface, "wlan0", not connected.
     ManualWifiInfo() = default;

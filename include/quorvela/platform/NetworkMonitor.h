@@ -8,9 +8,11 @@
 #include <optional>
 #include <string>
 
+#include "quorvela/Export.h"
+
 namespace quorvela {
 
-class NetworkMonitor {
+class QUORVELA_EXPORT NetworkMonitor {
 public:
     using ObserverId = std::uint64_t;
     /// Called with the notification's name, on a thread of the monitor's

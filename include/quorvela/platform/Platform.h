@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "quorvela/Export.h"
 #include "quorvela/platform/BackgroundTasks.h"
 #include "quorvela/platform/Bundle.h"
 #include "quorvela/platform/Clock.h"
@@ -19,7 +20,7 @@
 namespace quorvela {
 
 /// Where the default ports keep and find things.
-struct PlatformOptions {
+struct QUORVELA_EXPORT PlatformOptions {
     /// Folder of the key-value store and the secure items; default: the
     /// user's data folder ($XDG_DATA_HOME/quorvela or ~/.local/share/quorvela).
     std::optional<std::string> dataDir;
@@ -30,7 +31,7 @@ struct PlatformOptions {
 
 /// The platform services the library uses, one port each. A host or a test may
 /// replace any port before the first `Quorvela::configure`.
-struct Platform {
+struct QUORVELA_EXPORT Platform {
     std::shared_ptr<KeyValueStore> keyValueStore;
     std::shared_ptr<SecureStore> secureStore;
     std::shared_ptr<Bundle> bundle;

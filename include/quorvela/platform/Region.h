@@ -7,9 +7,11 @@
 #include <memory>
 #include <string>
 
+#include "quorvela/Export.h"
+
 namespace quorvela {
 
-class Region {
+class QUORVELA_EXPORT Region {
 public:
     enum class Kind { Circular, Beacon };
 

@@ -11,11 +11,12 @@
 #include <thread>
 #include <vector>
 
+#include "quorvela/Export.h"
 #include "quorvela/platform/LocationSource.h"
 
 namespace quorvela {
 
-class ReplayLocationSource : public LocationSource {
+class QUORVELA_EXPORT ReplayLocationSource : public LocationSource {
 public:
     /// The longest pause between two fixes, whatever the recording says.
     static constexpr double kMaximumPause = 3600.0;

@@ -3,11 +3,13 @@
 #include <string>
 #include <vector>
 
+#include "quorvela/Export.h"
+
 namespace quorvela {
 
 /// Generic-password items, found by account and service. Status codes follow
 /// the platform's: 0 success, errSecDuplicateItem, errSecItemNotFound, ...
-class SecureStore {
+class QUORVELA_EXPORT SecureStore {
 public:
     static constexpr std::int32_t kSuccess = 0;
     static constexpr std::int32_t kDuplicateItem = -25299;

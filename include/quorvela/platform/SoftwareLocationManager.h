@@ -32,6 +32,7 @@
 #include <string>
 #include <vector>
 
+#include "quorvela/Export.h"
 #include "quorvela/platform/BeaconSource.h"
 #include "quorvela/platform/Dispatcher.h"
 #include "quorvela/platform/LocationManager.h"
@@ -39,7 +40,7 @@
 
 namespace quorvela {
 
-class SoftwareLocationManager : public LocationManager,
+class QUORVELA_EXPORT SoftwareLocationManager : public LocationManager,
                                 public std::enable_shared_from_this<SoftwareLocationManager> {
 public:
     static constexpr const char* kLimitError = "The maximum number of monitored regions (20) is reached";

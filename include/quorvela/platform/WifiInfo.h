@@ -5,12 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "quorvela/Export.h"
 #include "quorvela/Value.h"
 
 namespace quorvela {
 
 /// Safe to use from any thread.
-class WifiInfo {
+class QUORVELA_EXPORT WifiInfo {
 public:
     virtual ~WifiInfo() = default;
     /// Names of the Wi-Fi interfaces, in a stable order; empty on a machine

@@ -11,6 +11,7 @@
 #include <set>
 #include <thread>
 
+#include "ServiceHosts.h"
 #include "platform/CurlHttpClient.h"
 #include "platform/ThreadDispatcher.h"
 #include "sandbox/CertificateAuthority.h"

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "ServiceHosts.h"
 #include "platform/CurlHttpClient.h"
 #include "platform/ThreadDispatcher.h"
 #include "sandbox/Sandbox.h"

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "ServiceHosts.h"
 #include "sandbox/AnalyticsQuery.h"
 #include "sandbox/CertificateAuthority.h"
 #include "sandbox/PercentCoding.h"

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <map>
 
+#include "ServiceHosts.h"
 #include "platform/CurlHttpClient.h"
 #include "platform/ThreadDispatcher.h"
 #include "support/TestSupport.h"

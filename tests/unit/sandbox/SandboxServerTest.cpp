@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "SandboxFixture.h"
+#include "ServiceHosts.h"
 #include "protocol/SignedUrl.h"
 #include "sandbox/RestRouter.h"
 #include "sandbox/SandboxState.h"

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "SandboxFixture.h"
+#include "ServiceHosts.h"
 
 namespace quorvela::sandbox::test {
 namespace {
