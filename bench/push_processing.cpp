@@ -18,7 +18,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "core/WorkspaceList.h"
+#include "model/WorkspaceList.h"
 #include "platform/MemoryKeyValueStore.h"
 #include "quorvela/Message.h"
 #include "quorvela/Quorvela.h"

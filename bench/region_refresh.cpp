@@ -11,7 +11,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "core/WorkspaceList.h"
+#include "model/WorkspaceList.h"
 #include "platform/MemoryKeyValueStore.h"
 #include "platform/MemorySecureStore.h"
 #include "platform/ProcessBackgroundTasks.h"

@@ -12,7 +12,7 @@
 #include <unistd.h>
 
 #include "core/PushPayload.h"
-#include "core/WorkspaceList.h"
+#include "model/WorkspaceList.h"
 #include "platform/MemoryKeyValueStore.h"
 #include "quorvela/Quorvela.h"
 #include "quorvela/Workspace.h"

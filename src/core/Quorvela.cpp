@@ -11,7 +11,7 @@
 #include "core/RegistrationFlow.h"
 #include "core/Settings.h"
 #include "core/Startup.h"
-#include "core/WorkspaceList.h"
+#include "model/WorkspaceList.h"
 #include "core/WorkspaceManagement.h"
 #include "location/FacadeLocationDelegate.h"
 #include "location/LocationUpdates.h"

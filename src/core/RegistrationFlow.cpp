@@ -5,7 +5,7 @@
 #include "core/ConfigurationGuard.h"
 #include "core/RegistrationCallbacks.h"
 #include "core/Settings.h"
-#include "core/WorkspaceList.h"
+#include "model/WorkspaceList.h"
 #include "model/DeviceUID.h"
 #include "protocol/DeviceSubscriber.h"
 #include "protocol/RegisterPhoneDataloader.h"

@@ -5,7 +5,7 @@
 #include "core/ConfigurationGuard.h"
 #include "core/DelegateCalls.h"
 #include "core/FacadeWorkspaceDelegate.h"
-#include "core/WorkspaceList.h"
+#include "model/WorkspaceList.h"
 #include "core/WorkspaceLoaderCallbacks.h"
 #include "protocol/SignedUrl.h"
 #include "protocol/WorkspaceDataLoader.h"

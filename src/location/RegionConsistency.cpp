@@ -2,7 +2,7 @@
 
 #include <unordered_set>
 
-#include "core/WorkspaceList.h"
+#include "model/WorkspaceList.h"
 #include "protocol/SignedUrl.h"
 #include "quorvela/Beacon.h"
 #include "quorvela/Geofence.h"

@@ -6,7 +6,7 @@
 #include <fmt/chrono.h>
 #include <fmt/format.h>
 
-#include "core/WorkspaceList.h"
+#include "model/WorkspaceList.h"
 #include "location/LocationReportDelegate.h"
 #include "protocol/LocationDataLoader.h"
 #include "protocol/SignedUrl.h"

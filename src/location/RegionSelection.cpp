@@ -9,7 +9,7 @@
 
 #include <fmt/format.h>
 
-#include "core/WorkspaceList.h"
+#include "model/WorkspaceList.h"
 #include "location/GeoDistance.h"
 #include "location/RegionEntrySet.h"
 #include "quorvela/Beacon.h"

@@ -1,6 +1,6 @@
 #include "location/WifiBeaconDetector.h"
 
-#include "core/WorkspaceList.h"
+#include "model/WorkspaceList.h"
 #include "location/WifiConnection.h"
 #include "location/WifiReportDelegate.h"
 #include "protocol/LocationDataLoader.h"

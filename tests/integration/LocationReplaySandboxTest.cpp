@@ -11,7 +11,7 @@
 #include <GeographicLib/Geodesic.hpp>
 #include <fmt/format.h>
 
-#include "core/WorkspaceList.h"
+#include "model/WorkspaceList.h"
 #include "quorvela/Quorvela.h"
 #include "quorvela/Workspace.h"
 #include "quorvela/platform/ManualNetworkMonitor.h"

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "core/FacadeWorkspaceDelegate.h"
-#include "core/WorkspaceList.h"
+#include "model/WorkspaceList.h"
 #include "quorvela/Message.h"
 #include "quorvela/Quorvela.h"
 #include "quorvela/Workspace.h"

@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "core/WorkspaceList.h"
+#include "model/WorkspaceList.h"
 #include "protocol/ServiceEndpoints.h"
 #include "quorvela/Message.h"
 #include "quorvela/Quorvela.h"

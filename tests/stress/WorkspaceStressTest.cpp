@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "core/WorkspaceList.h"
+#include "model/WorkspaceList.h"
 #include "quorvela/Quorvela.h"
 #include "quorvela/Workspace.h"
 #include "support/TestPlatform.h"

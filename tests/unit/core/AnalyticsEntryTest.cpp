@@ -1,7 +1,7 @@
 #include <algorithm>
 
 #include "CoreFixture.h"
-#include "core/WorkspaceList.h"
+#include "model/WorkspaceList.h"
 #include "quorvela/Workspace.h"
 
 namespace quorvela::test {

@@ -2,7 +2,7 @@
 
 #include "CoreFixture.h"
 #include "core/ConfigurationGuard.h"
-#include "core/WorkspaceList.h"
+#include "model/WorkspaceList.h"
 #include "quorvela/Workspace.h"
 
 namespace quorvela::test {

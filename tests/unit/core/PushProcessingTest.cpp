@@ -16,7 +16,7 @@
 #include "core/BackgroundTaskTable.h"
 #include "core/PushLocationActions.h"
 #include "core/PushProcessing.h"
-#include "core/WorkspaceList.h"
+#include "model/WorkspaceList.h"
 #include "location/GeoDistance.h"
 #include "protocol/PercentEncoding.h"
 #include "quorvela/Message.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "CoreFixture.h"
-#include "core/WorkspaceList.h"
+#include "model/WorkspaceList.h"
 #include <fmt/format.h>
 
 namespace quorvela::test {

@@ -12,7 +12,7 @@
 
 #include "CoreFixture.h"
 #include "core/FacadeWorkspaceDelegate.h"
-#include "core/WorkspaceList.h"
+#include "model/WorkspaceList.h"
 #include "quorvela/Beacon.h"
 #include "quorvela/Geofence.h"
 #include "quorvela/Workspace.h"

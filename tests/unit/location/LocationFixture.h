@@ -15,7 +15,7 @@
 
 #include <GeographicLib/Geodesic.hpp>
 
-#include "core/WorkspaceList.h"
+#include "model/WorkspaceList.h"
 #include "protocol/PercentEncoding.h"
 #include "protocol/ServiceEndpoints.h"
 #include "quorvela/Beacon.h"

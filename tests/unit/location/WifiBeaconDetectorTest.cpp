@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "core/BackgroundTaskTable.h"
-#include "core/WorkspaceList.h"
+#include "model/WorkspaceList.h"
 #include "location/WifiBeaconDetector.h"
 #include "location/WifiConnection.h"
 #include "protocol/PercentEncoding.h"

@@ -11,7 +11,7 @@
 
 #include "CommandLine.h"
 #include "LocationCommands.h"
-#include "core/WorkspaceList.h"
+#include "model/WorkspaceList.h"
 #include "quorvela/Beacon.h"
 #include "quorvela/Workspace.h"
 #include "quorvela/platform/ManualNetworkMonitor.h"

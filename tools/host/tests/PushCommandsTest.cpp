@@ -12,7 +12,7 @@
 #include "CommandLine.h"
 #include "Output.h"
 #include "PushCommands.h"
-#include "core/WorkspaceList.h"
+#include "model/WorkspaceList.h"
 #include "platform/MemoryKeyValueStore.h"
 #include "quorvela/Workspace.h"
 

@@ -1,4 +1,4 @@
-#include "core/WorkspaceList.h"
+#include "model/WorkspaceList.h"
 
 #include "quorvela/Workspace.h"
 
