@@ -91,7 +91,8 @@ private:
 struct World {
     World() {
         PlatformOptions options;
-        options.dataDir = (std::filesystem::temp_directory_path() / ("qv-bench-push-" + std::to_string(::getpid()))).string();
+        options.dataDir =
+            (std::filesystem::temp_directory_path() / ("qv-bench-push-" + std::to_string(::getpid()))).string();
         options.bundleDir = options.dataDir;
         platform = Platform::makeDefault(options);
         platform->keyValueStore = std::make_shared<MemoryKeyValueStore>();
@@ -116,9 +117,8 @@ struct World {
     ~World() {
         facade->flush(std::chrono::seconds(30));
         std::error_code ignored;
-        std::filesystem::remove_all(std::filesystem::temp_directory_path() /
-                                        ("qv-bench-push-" + std::to_string(::getpid())),
-                                    ignored);
+        std::filesystem::remove_all(
+            std::filesystem::temp_directory_path() / ("qv-bench-push-" + std::to_string(::getpid())), ignored);
     }
     std::shared_ptr<Platform> platform;
     std::shared_ptr<InstantHttp> http;
@@ -130,7 +130,8 @@ template <bool Json>
 void BM_PushToRequest(benchmark::State& state) {
     World world;
     const Value::Dictionary payload{{"msgId", 42}, {"type", "TXT_MSG"}, {"clientId", "c1"}, {"subject", "Spring"}};
-    const std::string json = R"({"msgId":42,"type":"TXT_MSG","clientId":"c1","subject":"Spring","aps":{"content-available":1}})";
+    const std::string json =
+        R"({"msgId":42,"type":"TXT_MSG","clientId":"c1","subject":"Spring","aps":{"content-available":1}})";
     for (auto _ : state) {
         const long before = world.http->pending();
         const auto start = std::chrono::steady_clock::now();
@@ -240,8 +241,8 @@ void BM_PushEndToEndSandbox(benchmark::State& state) {
         sandbox::MessageQueue(service.state()).queue("c1", "user", {{"id", id}, {"text", "Hello"}});
         const long before = arrivals->count();
         state.ResumeTiming();
-        facade->processRemoteNotification(
-            Value::Dictionary{{"msgId", id}, {"type", "TXT_MSG"}, {"clientId", "c1"}}, arrivals->handler());
+        facade->processRemoteNotification(Value::Dictionary{{"msgId", id}, {"type", "TXT_MSG"}, {"clientId", "c1"}},
+                                          arrivals->handler());
         arrivals->waitFor(before + 2);  // the delegate's call and the handler's answer
     }
     state.SetItemsProcessed(state.iterations());

@@ -25,7 +25,8 @@ std::string pendingReply() {
                " &amp; more</text><status>NEW</status><statusDescription>New</statusDescription>"
                "<date>2016-03-01T10:15:30.250-05:00</date><timezone>America/Caracas</timezone>"
                "<clientId>ws-1</clientId><appName>demo app</appName><platform>IOS</platform>"
-               "<metaData>{\"campaign\":" + n + "}</metaData></message>";
+               "<metaData>{\"campaign\":" +
+               n + "}</metaData></message>";
     }
     return xml + "</messages>";
 }

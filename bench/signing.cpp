@@ -13,10 +13,12 @@ namespace {
 
 const std::string kKey = "3f7c1a9e5b2d4c6a8e0f1b3d5a7c9e2f";
 // A registerUser path, and one whose values need percent-encoding.
-const std::string kPlainPath = "6F9619FF-8B86-D011-B42D-00C04FC964FF/DemoApp/IOS/user@example.com/false/client-1/"
-                               "1700000000000";
-const std::string kEncodedPath = "6F9619FF-8B86-D011-B42D-00C04FC964FF/Demo App/IOS/maria perez; #42/false/"
-                                 "client-1/1700000000000";
+const std::string kPlainPath =
+    "6F9619FF-8B86-D011-B42D-00C04FC964FF/DemoApp/IOS/user@example.com/false/client-1/"
+    "1700000000000";
+const std::string kEncodedPath =
+    "6F9619FF-8B86-D011-B42D-00C04FC964FF/Demo App/IOS/maria perez; #42/false/"
+    "client-1/1700000000000";
 
 const std::string& pathFor(const benchmark::State& state) { return state.range(0) ? kEncodedPath : kPlainPath; }
 

@@ -48,7 +48,8 @@ private:
 
 std::shared_ptr<Quorvela> makeFacade() {
     PlatformOptions options;
-    options.dataDir = (std::filesystem::temp_directory_path() / ("qv-fuzz-push-" + std::to_string(::getpid()))).string();
+    options.dataDir =
+        (std::filesystem::temp_directory_path() / ("qv-fuzz-push-" + std::to_string(::getpid()))).string();
     options.bundleDir = options.dataDir;
     auto platform = Platform::makeDefault(options);
     platform->keyValueStore = std::make_shared<MemoryKeyValueStore>();

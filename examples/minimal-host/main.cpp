@@ -51,12 +51,9 @@ int main(int argc, char** argv) {
     for (int i = 3; i < argc; i += 2) {
         const std::string flag = argv[i];
         if (i + 1 >= argc) return usage();
-        if (flag == "--connect-to")
-            options.http.connectTo = argv[i + 1];
-        else if (flag == "--cacert")
-            options.http.caFile = argv[i + 1];
-        else
-            return usage();
+        if (flag == "--connect-to") options.http.connectTo = argv[i + 1];
+        else if (flag == "--cacert") options.http.caFile = argv[i + 1];
+        else return usage();
     }
 
     auto platform = quorvela::Platform::makeDefault(options);

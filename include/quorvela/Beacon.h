@@ -82,8 +82,22 @@ public:
 
 private:
     enum TextField : std::size_t {
-        kRegionId, kName, kType, kEventType, kMsgTitle, kMsgContent, kAppName, kTimezone, kUpdate,
-        kClientId, kUuid, kMajor, kMinor, kManufacturer, kDistanceString, kTextCount
+        kRegionId,
+        kName,
+        kType,
+        kEventType,
+        kMsgTitle,
+        kMsgContent,
+        kAppName,
+        kTimezone,
+        kUpdate,
+        kClientId,
+        kUuid,
+        kMajor,
+        kMinor,
+        kManufacturer,
+        kDistanceString,
+        kTextCount
     };
     Text get(TextField f) const;
     void set(TextField f, Text value);

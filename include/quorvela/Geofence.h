@@ -27,8 +27,7 @@ public:
     /// A complete geofence: `regionId` and `geoFenceId` are `identifier`,
     /// activated, other texts empty.
     static std::shared_ptr<Geofence> initWithID(const std::string& identifier, double latitude, double longitude,
-                                                float radius, const std::string& eventType,
-                                                const std::string& name);
+                                                float radius, const std::string& eventType, const std::string& name);
 
     Geofence(const Geofence& other);
     Geofence& operator=(const Geofence& other);
@@ -93,11 +92,27 @@ public:
 
 private:
     enum TextField : std::size_t {
-        kRegionId, kName, kType, kEventType, kMsgTitle, kMsgContent, kAppName, kTimezone, kUpdate,
-        kClientId, kGeoFenceId, kTextCount
+        kRegionId,
+        kName,
+        kType,
+        kEventType,
+        kMsgTitle,
+        kMsgContent,
+        kAppName,
+        kTimezone,
+        kUpdate,
+        kClientId,
+        kGeoFenceId,
+        kTextCount
     };
     enum NumberField : std::size_t {
-        kLatitude, kLongitude, kRadius, kCreationTime, kLastEnterTime, kLastExitTime, kNumberCount
+        kLatitude,
+        kLongitude,
+        kRadius,
+        kCreationTime,
+        kLastEnterTime,
+        kLastExitTime,
+        kNumberCount
     };
     Text get(TextField f) const;
     void set(TextField f, Text value);

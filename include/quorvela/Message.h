@@ -85,8 +85,21 @@ public:
 
 private:
     enum Field : std::size_t {
-        kBlastID, kId, kType, kFrom, kTo, kSubject, kText, kStatus, kStatusDescription,
-        kDate, kTimezone, kClientId, kAppName, kPlatform, kMetaData
+        kBlastID,
+        kId,
+        kType,
+        kFrom,
+        kTo,
+        kSubject,
+        kText,
+        kStatus,
+        kStatusDescription,
+        kDate,
+        kTimezone,
+        kClientId,
+        kAppName,
+        kPlatform,
+        kMetaData
     };
     Text get(Field f) const;
     void set(Field f, Text value);

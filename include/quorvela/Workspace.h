@@ -216,7 +216,7 @@ private:
     void logLocalized(const std::string& key) const;
 
     std::shared_ptr<Platform> platform_;
-    mutable std::mutex mutex_;        // the fields and the geofence / beacon lists
+    mutable std::mutex mutex_;  // the fields and the geofence / beacon lists
     Fields fields_;
     GeofenceList geofences_;
     BeaconList beacons_;

@@ -6,8 +6,7 @@ std::shared_ptr<BackgroundTaskTable> BackgroundTaskTable::create(std::shared_ptr
     return std::make_shared<BackgroundTaskTable>(std::move(platform));
 }
 
-BackgroundTaskTable::BackgroundTaskTable(std::shared_ptr<BackgroundTasks> platform)
-    : platform_(std::move(platform)) {}
+BackgroundTaskTable::BackgroundTaskTable(std::shared_ptr<BackgroundTasks> platform) : platform_(std::move(platform)) {}
 
 void BackgroundTaskTable::begin(const std::string& identifier) {
     std::weak_ptr<BackgroundTaskTable> weak = weak_from_this();

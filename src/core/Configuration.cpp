@@ -19,8 +19,7 @@ bool isMissing(const std::optional<std::string>& text) { return !text || text->e
 
 }  // namespace
 
-Configuration::Outcome Configuration::apply(
-    const std::function<void(const ClientCredentials&)>& setCredentials) const {
+Configuration::Outcome Configuration::apply(const std::function<void(const ClientCredentials&)>& setCredentials) const {
     auto file = platform_.bundle->dictionaryForResource(kFileName, kFileType);
     if (!file) return Outcome::FileMissing;
 

@@ -22,9 +22,9 @@ public:
     static constexpr const char* kSuccessLine = "Configure: completed successfully";
 
     enum class Outcome {
-        FileMissing,   ///< nothing was read, written or logged
-        KeysMissing,   ///< "configureQuorvela" removed, the platform-log line written
-        Configured,    ///< credentials handed over, settings copied, "configureQuorvela" stored
+        FileMissing,  ///< nothing was read, written or logged
+        KeysMissing,  ///< "configureQuorvela" removed, the platform-log line written
+        Configured,   ///< credentials handed over, settings copied, "configureQuorvela" stored
     };
 
     explicit Configuration(Platform& platform) : platform_(platform) {}

@@ -12,8 +12,7 @@ class DelegateCalls {
 public:
     /// `pushReceived(message, workspace)` and then `pushReceived(message)`,
     /// each if implemented.
-    static void pushReceived(const std::shared_ptr<QuorvelaProtocol>& delegate,
-                             const std::shared_ptr<Message>& message,
+    static void pushReceived(const std::shared_ptr<QuorvelaProtocol>& delegate, const std::shared_ptr<Message>& message,
                              const std::shared_ptr<Workspace>& workspace);
     static void quorvelaReady(const std::shared_ptr<QuorvelaProtocol>& delegate);
 };

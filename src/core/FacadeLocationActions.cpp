@@ -5,8 +5,7 @@
 namespace quorvela {
 
 void FacadeLocationActions::sendLastLocationForMsgID(const Text& msgID, const Text& campaignName,
-                                                     const std::shared_ptr<Workspace>& workspace,
-                                                     Completion handler) {
+                                                     const std::shared_ptr<Workspace>& workspace, Completion handler) {
     facade_->sendLastLocationForMsgID(msgID, campaignName, workspace, std::move(handler));
 }
 

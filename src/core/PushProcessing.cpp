@@ -71,8 +71,8 @@ void PushProcessing::processRemoteNotification(const Value::Dictionary& payload,
         return;
     }
     auto facade = facade_.shared_from_this();
-    std::shared_ptr<PushLocationActions> location =
-        location_ ? location_ : std::make_shared<FacadeLocationActions>(facade);
+    std::shared_ptr<PushLocationActions> location = location_ ? location_
+                                                              : std::make_shared<FacadeLocationActions>(facade);
     facade->platform()->dispatcher->global(
         [facade, location, push = std::move(push), workspace, handler = once(std::move(handler))] {
             facade->beginBackgroundTaskWithIdentifier(push.msgId);
@@ -110,18 +110,12 @@ void PushProcessing::runCommand(const std::shared_ptr<Quorvela>& facade, PushLoc
     for (const auto& [code, action] : kCommands) {
         if (push.type != code) continue;
         switch (action) {
-        case Action::SendLocation:
-            location.sendLastLocationForMsgID(msgId, push.subject, workspace, handler);
-            return;
+        case Action::SendLocation: location.sendLastLocationForMsgID(msgId, push.subject, workspace, handler); return;
         case Action::DropRegionThenFetchGeofences:
             location.unregisterRegionWithMsgID(msgId, push.subject, type, workspace);
             [[fallthrough]];
-        case Action::FetchGeofences:
-            workspace->fetchGeofencesWithCompletionHandler(handler);
-            return;
-        case Action::FetchPending:
-            PushProcessing(*facade).getUnreadMessagesWithHandler(handler);
-            return;
+        case Action::FetchGeofences: workspace->fetchGeofencesWithCompletionHandler(handler); return;
+        case Action::FetchPending: PushProcessing(*facade).getUnreadMessagesWithHandler(handler); return;
         case Action::GeoPush:
             // The geo push's parameters travel in the message id.
             if (push.msgId.find("GEOPUSH") != std::string::npos && location.locationServicesAreEnabled()) {
@@ -133,9 +127,7 @@ void PushProcessing::runCommand(const std::shared_ptr<Quorvela>& facade, PushLoc
         case Action::DropBeaconThenFetchBeacons:
             location.unregisterBeaconWithMsgID(msgId, push.subject, type, workspace);
             [[fallthrough]];
-        case Action::FetchBeacons:
-            workspace->fetchBeaconsWithCompletionHandler(handler);
-            return;
+        case Action::FetchBeacons: workspace->fetchBeaconsWithCompletionHandler(handler); return;
         }
     }
     callIfAny(handler, kNoData);
@@ -149,13 +141,11 @@ void PushProcessing::getUnreadMessagesWithHandler(Completion handler) {
 }
 
 void PushProcessing::processPushNotificationForMsgID(const std::optional<std::string>& msgID, Completion handler) {
-    processPushNotificationForMsgID(msgID, facade_.getWorkspaceWithClientID(facade_.clientID()),
-                                    std::move(handler));
+    processPushNotificationForMsgID(msgID, facade_.getWorkspaceWithClientID(facade_.clientID()), std::move(handler));
 }
 
 void PushProcessing::processPushNotificationForMsgID(const std::optional<std::string>& msgID,
-                                                     const std::shared_ptr<Workspace>& workspace,
-                                                     Completion handler) {
+                                                     const std::shared_ptr<Workspace>& workspace, Completion handler) {
     if (!workspace) return;
     workspace->fetchMessageWithID(msgID, std::move(handler));
 }

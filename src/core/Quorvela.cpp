@@ -11,7 +11,6 @@
 #include "core/RegistrationFlow.h"
 #include "core/Settings.h"
 #include "core/Startup.h"
-#include "model/WorkspaceList.h"
 #include "core/WorkspaceManagement.h"
 #include "location/FacadeLocationDelegate.h"
 #include "location/LocationUpdates.h"
@@ -20,11 +19,12 @@
 #include "location/RegionEvents.h"
 #include "location/RegionSelection.h"
 #include "location/WifiBeaconDetector.h"
-#include "protocol/SignedUrl.h"
-#include "quorvela/RegionEntry.h"
+#include "model/WorkspaceList.h"
 #include "protocol/ClientCredentials.h"
 #include "protocol/EventLogger.h"
 #include "protocol/RequestSigner.h"
+#include "protocol/SignedUrl.h"
+#include "quorvela/RegionEntry.h"
 
 namespace quorvela {
 
@@ -278,13 +278,9 @@ void Quorvela::deviceSubscriberError(const std::string&) { RegistrationFlow(*thi
 
 // ---- Background tasks ------------------------------------------------------------
 
-void Quorvela::beginBackgroundTaskWithIdentifier(const std::string& identifier) {
-    backgroundTasks_->begin(identifier);
-}
+void Quorvela::beginBackgroundTaskWithIdentifier(const std::string& identifier) { backgroundTasks_->begin(identifier); }
 
-void Quorvela::endBackgroundTaskWithIdentifier(const std::string& identifier) {
-    backgroundTasks_->end(identifier);
-}
+void Quorvela::endBackgroundTaskWithIdentifier(const std::string& identifier) { backgroundTasks_->end(identifier); }
 
 // ---- Analytics -----------------------------------------------------------------------
 

@@ -5,8 +5,8 @@
 #include "core/ConfigurationGuard.h"
 #include "core/DelegateCalls.h"
 #include "core/FacadeWorkspaceDelegate.h"
-#include "model/WorkspaceList.h"
 #include "core/WorkspaceLoaderCallbacks.h"
+#include "model/WorkspaceList.h"
 #include "protocol/SignedUrl.h"
 #include "protocol/WorkspaceDataLoader.h"
 #include "quorvela/Workspace.h"
@@ -20,7 +20,8 @@ bool equalWorkspaces(const std::shared_ptr<Workspace>& a, const std::shared_ptr<
 }
 
 // Index of the first element equal to `workspace`, or nothing.
-std::optional<std::size_t> indexOf(const WorkspaceManagement::Items& items, const std::shared_ptr<Workspace>& workspace) {
+std::optional<std::size_t> indexOf(const WorkspaceManagement::Items& items,
+                                   const std::shared_ptr<Workspace>& workspace) {
     for (std::size_t i = 0; i < items.size(); ++i)
         if (equalWorkspaces(items[i], workspace)) return i;
     return std::nullopt;

@@ -25,8 +25,7 @@ void FacadeLocationDelegate::didStartMonitoringForRegion(LocationManager& manage
     if (auto facade = facade_.lock()) facade->locationManagerDidStartMonitoringForRegion(manager, region);
 }
 
-void FacadeLocationDelegate::monitoringDidFailForRegion(LocationManager& manager,
-                                                        const std::shared_ptr<Region>& region,
+void FacadeLocationDelegate::monitoringDidFailForRegion(LocationManager& manager, const std::shared_ptr<Region>& region,
                                                         const std::string& error) {
     if (auto facade = facade_.lock()) facade->locationManagerMonitoringDidFailForRegion(manager, region, error);
 }

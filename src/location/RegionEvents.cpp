@@ -6,8 +6,8 @@
 #include <fmt/chrono.h>
 #include <fmt/format.h>
 
-#include "model/WorkspaceList.h"
 #include "location/LocationReportDelegate.h"
+#include "model/WorkspaceList.h"
 #include "protocol/LocationDataLoader.h"
 #include "protocol/SignedUrl.h"
 #include "quorvela/Beacon.h"
@@ -76,7 +76,8 @@ std::string RegionEvents::extraInfo(const std::optional<Location>& location) {
 void RegionEvents::didEnterOrExit(const std::shared_ptr<Region>& region, bool entered) {
     if (!region) return;
     auto facade = facade_.shared_from_this();
-    facade_.platform()->dispatcher->global([facade, region, entered] { RegionEvents(*facade).handle(region, entered); });
+    facade_.platform()->dispatcher->global(
+        [facade, region, entered] { RegionEvents(*facade).handle(region, entered); });
 }
 
 void RegionEvents::handle(const std::shared_ptr<Region>& region, bool entered) {

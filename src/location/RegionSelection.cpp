@@ -9,9 +9,9 @@
 
 #include <fmt/format.h>
 
-#include "model/WorkspaceList.h"
 #include "location/GeoDistance.h"
 #include "location/RegionEntrySet.h"
+#include "model/WorkspaceList.h"
 #include "quorvela/Beacon.h"
 #include "quorvela/CreatingBeaconException.h"
 #include "quorvela/CreatingGeofenceException.h"
@@ -38,9 +38,9 @@ void RegionSelection::sortByDistance(std::vector<RegionEntry>& entries, const Lo
     std::vector<double> distances(entries.size());
     for (std::size_t i = 0; i < entries.size(); ++i) {
         auto circle = std::dynamic_pointer_cast<CircularRegion>(entries[i].region);
-        const double d =
-            circle ? GeoDistance::between(circle->latitude(), circle->longitude(), position.latitude, position.longitude)
-                   : std::numeric_limits<double>::quiet_NaN();
+        const double d = circle ? GeoDistance::between(circle->latitude(), circle->longitude(), position.latitude,
+                                                       position.longitude)
+                                : std::numeric_limits<double>::quiet_NaN();
         // Anything without a measurable distance goes last.
         distances[i] = std::isnan(d) ? std::numeric_limits<double>::infinity() : d;
     }
@@ -59,8 +59,8 @@ void RegionSelection::refreshMonitoredRegionsToClosest() {
     auto list = facade_.workspacesSubscribed();
     auto lock = list->lock();
     auto manager = facade_.quorvelaLM();
-    const double maximumRadius =
-        manager ? manager->maximumRegionMonitoringDistance() : LocationManager::kMaximumRegionMonitoringDistance;
+    const double maximumRadius = manager ? manager->maximumRegionMonitoringDistance()
+                                         : LocationManager::kMaximumRegionMonitoringDistance;
 
     facade_.storeRegionLists({}, {});
     RegionEntrySet geofenceSet;

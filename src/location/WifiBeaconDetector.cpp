@@ -1,8 +1,8 @@
 #include "location/WifiBeaconDetector.h"
 
-#include "model/WorkspaceList.h"
 #include "location/WifiConnection.h"
 #include "location/WifiReportDelegate.h"
+#include "model/WorkspaceList.h"
 #include "protocol/LocationDataLoader.h"
 #include "quorvela/Beacon.h"
 #include "quorvela/Quorvela.h"
@@ -28,8 +28,7 @@ std::optional<Value::Dictionary> WifiBeaconDetector::findConnectionData(WifiInfo
 
 void WifiBeaconDetector::onNetworkChangeCallback(const std::shared_ptr<Quorvela>& facade, const std::string& name) {
     if (!facade) return;
-    facade->platform()->dispatcher->global(
-        [this, facade, name] { handleNetworkChange(facade, name); });
+    facade->platform()->dispatcher->global([this, facade, name] { handleNetworkChange(facade, name); });
 }
 
 void WifiBeaconDetector::handleNetworkChange(const std::shared_ptr<Quorvela>& facade, const std::string& name) {

@@ -12,9 +12,9 @@ namespace quorvela {
 namespace {
 
 // In the order of the text fields.
-constexpr const char* kTextKeys[] = {"regionId", "name",     "type",   "eventType", "msgTitle",
-                                     "msgContent", "appName", "timezone", "update", "clientId",
-                                     "uuid",     "major",    "minor",  "manufacturer", "distanceString"};
+constexpr const char* kTextKeys[] = {"regionId",   "name",    "type",     "eventType",    "msgTitle",
+                                     "msgContent", "appName", "timezone", "update",       "clientId",
+                                     "uuid",       "major",   "minor",    "manufacturer", "distanceString"};
 static_assert(std::size(kTextKeys) == 15);
 
 // Keeps the low 16 bits, so 65536 wraps to 0 and -1 to 65535.

@@ -14,8 +14,8 @@ namespace quorvela {
 
 namespace {
 
-constexpr const char* kTextKeys[] = {"regionId", "name",    "type",     "eventType", "msgTitle",  "msgContent",
-                                     "appName",  "timezone", "update",  "clientId",  "geoFenceId"};
+constexpr const char* kTextKeys[] = {"regionId", "name",     "type",   "eventType", "msgTitle",  "msgContent",
+                                     "appName",  "timezone", "update", "clientId",  "geoFenceId"};
 constexpr const char* kNumberKeys[] = {"latitude",     "longitude",     "radius",
                                        "creationTime", "lastEnterTime", "lastExitTime"};
 static_assert(std::size(kTextKeys) == 11 && std::size(kNumberKeys) == 6);

@@ -37,8 +37,8 @@ bool hasDateShape(const std::string& s) {
 
 const std::array<const char*, Message::kFieldCount>& Message::fieldNames() {
     static const std::array<const char*, kFieldCount> names = {
-        "blastID", "id", "type", "from", "to", "subject", "text", "status", "statusDescription",
-        "date", "timezone", "clientId", "appName", "platform", "metaData"};
+        "blastID",           "id",   "type",     "from",     "to",      "subject",  "text",    "status",
+        "statusDescription", "date", "timezone", "clientId", "appName", "platform", "metaData"};
     return names;
 }
 

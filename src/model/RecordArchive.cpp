@@ -13,8 +13,7 @@ Value RecordArchive::archive(Value::Array records) {
 std::optional<Value::Array> RecordArchive::unarchive(const Value& stored) {
     const auto* data = stored.asData();
     if (!data || data->empty()) return std::nullopt;
-    auto value = valueFromPlistBytes(
-        std::string_view(reinterpret_cast<const char*>(data->data()), data->size()));
+    auto value = valueFromPlistBytes(std::string_view(reinterpret_cast<const char*>(data->data()), data->size()));
     if (!value) return std::nullopt;
     auto* array = value->asArray();
     if (!array) return std::nullopt;

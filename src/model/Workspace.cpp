@@ -21,9 +21,7 @@ namespace {
 
 constexpr const char* kMaxStoredMessagesKey = "maxStoredMessages";
 
-std::size_t textHash(const std::optional<std::string>& text) {
-    return text ? std::hash<std::string>{}(*text) : 0;
-}
+std::size_t textHash(const std::optional<std::string>& text) { return text ? std::hash<std::string>{}(*text) : 0; }
 
 Workspace::BeaconList beaconsOfType(const Workspace::BeaconList& beacons, const char* type) {
     Workspace::BeaconList out;
@@ -483,8 +481,7 @@ bool Workspace::markFetchEnded(bool Fields::*flag) {
     return fields_.inProgress;
 }
 
-void Workspace::fetchEnded(bool Fields::*flag,
-                           void (WorkspaceProtocol::*single)(const std::shared_ptr<Workspace>&)) {
+void Workspace::fetchEnded(bool Fields::*flag, void (WorkspaceProtocol::*single)(const std::shared_ptr<Workspace>&)) {
     if (markFetchEnded(flag)) {
         checkSynchronizeEnd();
     } else if (auto listener = delegate()) {

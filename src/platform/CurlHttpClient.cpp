@@ -215,9 +215,8 @@ private:
     /// a gap between the transfer and its completion job.
     void deliver(Transfer& transfer, HttpResult result) {
         if (transfer.done) {
-            dispatcher_->global([done = std::move(transfer.done), result = std::move(result)]() mutable {
-                done(std::move(result));
-            });
+            dispatcher_->global(
+                [done = std::move(transfer.done), result = std::move(result)]() mutable { done(std::move(result)); });
         }
         dispatcher_->endActivity();
     }

@@ -52,7 +52,8 @@ std::optional<Value::Dictionary> DirectoryBundle::dictionaryForResource(const st
 
 std::string DirectoryBundle::localizedString(const std::string& key) const {
     std::call_once(stringsLoaded_, [this] {
-        for (const char* place : {"Localizable.strings", "Base.lproj/Localizable.strings", "en.lproj/Localizable.strings"}) {
+        for (const char* place :
+             {"Localizable.strings", "Base.lproj/Localizable.strings", "en.lproj/Localizable.strings"}) {
             auto bytes = readFile(folder_ / place);
             if (!bytes) continue;
             if (auto table = parseStringsFile(*bytes)) strings_ = std::move(*table);

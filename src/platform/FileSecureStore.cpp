@@ -110,7 +110,8 @@ std::int32_t FileSecureStore::copyItem(const std::string& account, const std::st
     Fd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     if (fd.get() < 0) return errno == ENOENT ? kItemNotFound : kIoError;
     struct stat info {};
-    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) || static_cast<std::size_t>(info.st_size) > kMaxItemBytes)
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        static_cast<std::size_t>(info.st_size) > kMaxItemBytes)
         return kIoError;
     std::vector<std::uint8_t> bytes;
     std::uint8_t buffer[4096];

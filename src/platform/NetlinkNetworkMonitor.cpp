@@ -19,19 +19,15 @@ namespace {
 int onMessage(nl_msg* message, void* changed) {
     nlmsghdr* header = nlmsg_hdr(message);
     switch (header->nlmsg_type) {
-        case RTM_NEWLINK:
-        case RTM_DELLINK:
-            // Wireless events ride on link messages; they change no configuration.
-            if (header->nlmsg_type == RTM_NEWLINK && nlmsg_find_attr(header, sizeof(ifinfomsg), IFLA_WIRELESS))
-                break;
-            *static_cast<bool*>(changed) = true;
-            break;
-        case RTM_NEWADDR:
-        case RTM_DELADDR:
-            *static_cast<bool*>(changed) = true;
-            break;
-        default:
-            break;
+    case RTM_NEWLINK:
+    case RTM_DELLINK:
+        // Wireless events ride on link messages; they change no configuration.
+        if (header->nlmsg_type == RTM_NEWLINK && nlmsg_find_attr(header, sizeof(ifinfomsg), IFLA_WIRELESS)) break;
+        *static_cast<bool*>(changed) = true;
+        break;
+    case RTM_NEWADDR:
+    case RTM_DELADDR: *static_cast<bool*>(changed) = true; break;
+    default: break;
     }
     return NL_OK;
 }
@@ -58,8 +54,7 @@ NetlinkNetworkMonitor::NetlinkNetworkMonitor(std::shared_ptr<SystemLog> log) : l
         return;
     }
     if (int error = nl_socket_add_memberships(socket_, RTNLGRP_LINK, RTNLGRP_IPV4_IFADDR, RTNLGRP_IPV6_IFADDR, 0);
-        error < 0)
-        {
+        error < 0) {
         fail(nl_geterror(error));
         return;
     }

@@ -54,8 +54,7 @@ using Visitor = std::function<void(nlattr** attributes)>;
 int onValid(nl_msg* message, void* argument) {
     auto* header = static_cast<genlmsghdr*>(nlmsg_data(nlmsg_hdr(message)));
     nlattr* attributes[NL80211_ATTR_MAX + 1] = {};
-    if (nla_parse(attributes, NL80211_ATTR_MAX, genlmsg_attrdata(header, 0), genlmsg_attrlen(header, 0), nullptr) ==
-        0)
+    if (nla_parse(attributes, NL80211_ATTR_MAX, genlmsg_attrdata(header, 0), genlmsg_attrlen(header, 0), nullptr) == 0)
         (*static_cast<Visitor*>(argument))(attributes);
     return NL_OK;
 }
@@ -72,12 +71,12 @@ int onError(sockaddr_nl*, nlmsgerr* error, void* argument) {
 
 // Sends one dump request and feeds every reply to `visit`; false when the
 // request failed.
-bool dump(nl_sock* socket, int family, std::uint8_t command, std::optional<int> interfaceIndex,
-          Visitor visit) {
+bool dump(nl_sock* socket, int family, std::uint8_t command, std::optional<int> interfaceIndex, Visitor visit) {
     std::unique_ptr<nl_msg, MessageDeleter> message(nlmsg_alloc());
     if (!message) return false;
     if (!genlmsg_put(message.get(), NL_AUTO_PORT, NL_AUTO_SEQ, family, 0, NLM_F_DUMP, command, 0)) return false;
-    if (interfaceIndex && nla_put_u32(message.get(), NL80211_ATTR_IFINDEX, static_cast<std::uint32_t>(*interfaceIndex)) < 0)
+    if (interfaceIndex &&
+        nla_put_u32(message.get(), NL80211_ATTR_IFINDEX, static_cast<std::uint32_t>(*interfaceIndex)) < 0)
         return false;
     std::unique_ptr<nl_cb, CallbackDeleter> callbacks(nl_cb_alloc(NL_CB_DEFAULT));
     if (!callbacks) return false;
@@ -158,8 +157,7 @@ std::optional<Value::Dictionary> Nl80211WifiInfo::currentNetworkInfo(const std::
         bssid = hardwareAddress(static_cast<const unsigned char*>(nla_data(bss[NL80211_BSS_BSSID])),
                                 nla_len(bss[NL80211_BSS_BSSID]));
         if (nlattr* elements = bss[NL80211_BSS_INFORMATION_ELEMENTS])
-            announcedSsid =
-                ssidFromElements(static_cast<const unsigned char*>(nla_data(elements)), nla_len(elements));
+            announcedSsid = ssidFromElements(static_cast<const unsigned char*>(nla_data(elements)), nla_len(elements));
     });
 
     std::optional<std::string> ssid = entry->ssid ? entry->ssid : announcedSsid;

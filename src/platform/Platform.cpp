@@ -31,8 +31,10 @@ namespace quorvela {
 namespace {
 
 std::filesystem::path defaultDataDir() {
-    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg == '/') return std::filesystem::path(xdg) / "quorvela";
-    if (const char* home = std::getenv("HOME"); home && *home) return std::filesystem::path(home) / ".local/share/quorvela";
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg == '/')
+        return std::filesystem::path(xdg) / "quorvela";
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return std::filesystem::path(home) / ".local/share/quorvela";
     std::error_code error;
     return std::filesystem::current_path(error) / ".quorvela";
 }
@@ -59,9 +61,10 @@ std::shared_ptr<Platform> Platform::makeDefault(const PlatformOptions& options) 
 
     std::filesystem::path data = options.dataDir ? std::filesystem::path(*options.dataDir) : defaultDataDir();
     if (auto problem = prepareFolder(data)) {
-        log->write(fmt::format("Quorvela: cannot use the data folder {} ({}); settings and secure items are kept "
-                               "in memory for this run",
-                               data.string(), *problem));
+        log->write(
+            fmt::format("Quorvela: cannot use the data folder {} ({}); settings and secure items are kept "
+                        "in memory for this run",
+                        data.string(), *problem));
         platform->keyValueStore = std::make_shared<MemoryKeyValueStore>();
         platform->secureStore = std::make_shared<MemorySecureStore>();
     } else {
@@ -70,15 +73,14 @@ std::shared_ptr<Platform> Platform::makeDefault(const PlatformOptions& options) 
     }
 
     std::error_code error;
-    platform->bundle = std::make_shared<DirectoryBundle>(
-        options.bundleDir ? std::filesystem::path(*options.bundleDir) : std::filesystem::current_path(error));
+    platform->bundle = std::make_shared<DirectoryBundle>(options.bundleDir ? std::filesystem::path(*options.bundleDir)
+                                                                           : std::filesystem::current_path(error));
     platform->http = std::make_shared<CurlHttpClient>(options.http, dispatcher);
     platform->backgroundTasks = std::make_shared<ProcessBackgroundTasks>();
     platform->clock = std::make_shared<SystemClock>();
     platform->deviceInfo = std::make_shared<LinuxDeviceInfo>();
-    platform->locationManager =
-        SoftwareLocationManager::create(dispatcher, std::make_shared<ManualLocationSource>(platform->clock),
-                                        std::make_shared<ManualBeaconSource>());
+    platform->locationManager = SoftwareLocationManager::create(
+        dispatcher, std::make_shared<ManualLocationSource>(platform->clock), std::make_shared<ManualBeaconSource>());
     platform->networkMonitor = std::make_shared<NetlinkNetworkMonitor>(log);
     platform->wifiInfo = std::make_shared<Nl80211WifiInfo>();
     return platform;

@@ -196,7 +196,8 @@ struct NmeaReader {
         Location& fix = fixAt(f[1], *seconds);
         fix.latitude = *latitude;
         fix.longitude = *longitude;
-        if (auto hdop = number(f[8]); hdop && *hdop > 0.0) fix.horizontalAccuracy = *hdop * RouteParser::kAccuracyPerDop;
+        if (auto hdop = number(f[8]); hdop && *hdop > 0.0)
+            fix.horizontalAccuracy = *hdop * RouteParser::kAccuracyPerDop;
         if (auto altitude = number(f[9])) {
             fix.altitude = *altitude;
             fix.verticalAccuracy = fix.horizontalAccuracy * 1.5;

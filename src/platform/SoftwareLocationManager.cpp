@@ -32,9 +32,9 @@ SoftwareLocationManager::SoftwareLocationManager(std::shared_ptr<Dispatcher> dis
       locationSource_(std::move(locationSource)),
       beaconSource_(std::move(beaconSource)) {}
 
-std::shared_ptr<SoftwareLocationManager> SoftwareLocationManager::create(
-    std::shared_ptr<Dispatcher> dispatcher, std::shared_ptr<LocationSource> locationSource,
-    std::shared_ptr<BeaconSource> beaconSource) {
+std::shared_ptr<SoftwareLocationManager> SoftwareLocationManager::create(std::shared_ptr<Dispatcher> dispatcher,
+                                                                         std::shared_ptr<LocationSource> locationSource,
+                                                                         std::shared_ptr<BeaconSource> beaconSource) {
     std::shared_ptr<SoftwareLocationManager> manager(
         new SoftwareLocationManager(std::move(dispatcher), std::move(locationSource), std::move(beaconSource)));
     manager->attachSources();
@@ -124,7 +124,8 @@ void SoftwareLocationManager::requestAlwaysAuthorization() {
     {
         // Only an undecided status is asked about, as on a phone.
         std::lock_guard lock(mutex_);
-        if (authorizationStatus_ != kAuthorizationNotDetermined || grantedStatus_ == kAuthorizationNotDetermined) return;
+        if (authorizationStatus_ != kAuthorizationNotDetermined || grantedStatus_ == kAuthorizationNotDetermined)
+            return;
         granted = grantedStatus_;
         authorizationStatus_ = granted;
     }
@@ -213,8 +214,8 @@ void SoftwareLocationManager::receiveFix(const Location& fix) {
         location_ = fix;
         if (updating_ && authorizedForUpdatesLocked()) {
             update = distanceFilter_ < 0.0 || !lastDelivered_ ||
-                     distanceMetres(lastDelivered_->latitude, lastDelivered_->longitude, fix.latitude,
-                                    fix.longitude) >= distanceFilter_;
+                     distanceMetres(lastDelivered_->latitude, lastDelivered_->longitude, fix.latitude, fix.longitude) >=
+                         distanceFilter_;
         }
         if (update) lastDelivered_ = fix;
         // Region monitoring needs the "always" authorization, as on a phone.
@@ -232,8 +233,8 @@ std::vector<SoftwareLocationManager::Call> SoftwareLocationManager::regionEvents
     for (const auto& region : monitored_) {
         if (region->kind() != Region::Kind::Circular) continue;
         const auto& circle = static_cast<const CircularRegion&>(*region);
-        const bool inside =
-            distanceMetres(circle.latitude(), circle.longitude(), fix.latitude, fix.longitude) <= circle.radius();
+        const bool inside = distanceMetres(circle.latitude(), circle.longitude(), fix.latitude, fix.longitude) <=
+                            circle.radius();
         RegionState& state = states_[region->identifier()];
         const RegionState before = state;
         state = inside ? RegionState::Inside : RegionState::Outside;
@@ -286,8 +287,8 @@ void SoftwareLocationManager::reportRegionEvent(const std::string& identifier, b
             region = *found;
             states_[identifier] = entered ? RegionState::Inside : RegionState::Outside;
         } else if (kind == Region::Kind::Circular) {
-            region = CircularRegion::make(location_ ? location_->latitude : 0.0,
-                                          location_ ? location_->longitude : 0.0, 0.0, identifier);
+            region = CircularRegion::make(location_ ? location_->latitude : 0.0, location_ ? location_->longitude : 0.0,
+                                          0.0, identifier);
         } else {
             region = BeaconRegion::make(kUnknownBeaconUuid, 0, 0, identifier);
         }

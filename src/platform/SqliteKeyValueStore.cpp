@@ -19,7 +19,8 @@ std::optional<std::string> encode(const Value& value) { return binaryPlistFromVa
 
 Value decode(const void* bytes, int size) {
     if (!bytes || size <= 0) return {};
-    auto wrapped = valueFromBinaryPlist(std::string_view(static_cast<const char*>(bytes), static_cast<std::size_t>(size)));
+    auto wrapped =
+        valueFromBinaryPlist(std::string_view(static_cast<const char*>(bytes), static_cast<std::size_t>(size)));
     if (!wrapped || !wrapped->asArray() || wrapped->asArray()->size() != 1) return {};
     return wrapped->asArray()->front();
 }
@@ -76,7 +77,9 @@ void SqliteKeyValueStore::open() {
     makePrivate();
     int rc = sqlite3_open_v2(file_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                              nullptr);
-    auto exec = [&](const char* sql) { return rc == SQLITE_OK ? (rc = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr)) : rc; };
+    auto exec = [&](const char* sql) {
+        return rc == SQLITE_OK ? (rc = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr)) : rc;
+    };
     if (rc == SQLITE_OK) sqlite3_busy_timeout(db_, kBusyTimeoutMs);
     exec("PRAGMA journal_mode=WAL");
     exec("PRAGMA synchronous=NORMAL");
@@ -86,9 +89,10 @@ void SqliteKeyValueStore::open() {
         if (rc == SQLITE_OK) rc = sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, statement, nullptr);
     };
     prepare("SELECT value FROM settings WHERE key = ?1", &select_);
-    prepare("INSERT INTO settings (key, value) VALUES (?1, ?2) "
-            "ON CONFLICT(key) DO UPDATE SET value = excluded.value",
-            &upsert_);
+    prepare(
+        "INSERT INTO settings (key, value) VALUES (?1, ?2) "
+        "ON CONFLICT(key) DO UPDATE SET value = excluded.value",
+        &upsert_);
     prepare("DELETE FROM settings WHERE key = ?1", &delete_);
     if (rc != SQLITE_OK) {
         report("cannot be opened", rc);
@@ -140,8 +144,7 @@ void SqliteKeyValueStore::set(const std::string& key, const Value& value) {
     std::lock_guard lock(mutex_);
     if (blob && blob->size() < static_cast<std::size_t>(std::numeric_limits<int>::max()) && writeRow(key, &*blob))
         memory_.erase(key);
-    else
-        memory_[key] = value;
+    else memory_[key] = value;
 }
 
 void SqliteKeyValueStore::remove(const std::string& key) {

@@ -54,7 +54,7 @@ private:
     void makePrivate() const;
     void open();
     void close();
-    void report(const std::string& what, int code) const;  // once per store
+    void report(const std::string& what, int code) const;            // once per store
     bool writeRow(const std::string& key, const std::string* blob);  // null blob: delete
 
     std::filesystem::path file_;

@@ -97,8 +97,8 @@ private:
     }
 
     static bool wordChar(char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
-               c == '.' || c == '-' || c == ':' || c == '/' || c == '$';
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '.' ||
+               c == '-' || c == ':' || c == '/' || c == '$';
     }
 
     std::optional<std::string> token() {
@@ -170,7 +170,8 @@ private:
 
 std::optional<StringsTable> parseStringsFile(std::string_view bytes) {
     std::string converted;
-    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE) {
+    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+        static_cast<unsigned char>(bytes[1]) == 0xFE) {
         auto text = utf16ToUtf8(bytes.substr(2), false);
         if (!text) return std::nullopt;
         converted = std::move(*text);

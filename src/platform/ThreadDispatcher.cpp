@@ -35,8 +35,8 @@ ThreadDispatcher::~ThreadDispatcher() {
     // own threads: that thread cannot exit (nor the queues become idle) while
     // it is here.
     auto self = std::this_thread::get_id();
-    bool onOwnThread =
-        self == mainId_ || std::any_of(pool_.begin(), pool_.end(), [&](auto& t) { return t.get_id() == self; });
+    bool onOwnThread = self == mainId_ ||
+                       std::any_of(pool_.begin(), pool_.end(), [&](auto& t) { return t.get_id() == self; });
     if (!onOwnThread) waitIdle(kDrainTimeout);
     std::deque<Job> dropped;
     std::size_t threads = pool_.size() + 1;

@@ -27,18 +27,20 @@ std::string wellFormedUtf8(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size()) {
         auto c = static_cast<unsigned char>(text[i]);
-        std::size_t length = c < 0x80 ? 1 : (c >= 0xC2 && c <= 0xDF) ? 2 : (c >= 0xE0 && c <= 0xEF) ? 3
-                                        : (c >= 0xF0 && c <= 0xF4)   ? 4
-                                                                     : 0;
+        std::size_t length = c < 0x80                   ? 1
+                             : (c >= 0xC2 && c <= 0xDF) ? 2
+                             : (c >= 0xE0 && c <= 0xEF) ? 3
+                             : (c >= 0xF0 && c <= 0xF4) ? 4
+                                                        : 0;
         bool good = length > 0 && i + length <= text.size();
         for (std::size_t k = 1; good && k < length; ++k)
             good = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
         if (good && length >= 3) {
             auto next = static_cast<unsigned char>(text[i + 1]);
-            if (c == 0xE0) good = next >= 0xA0;                   // overlong
-            else if (c == 0xED) good = next < 0xA0;               // surrogates
-            else if (c == 0xF0) good = next >= 0x90;              // overlong
-            else if (c == 0xF4) good = next < 0x90;               // beyond U+10FFFF
+            if (c == 0xE0) good = next >= 0xA0;       // overlong
+            else if (c == 0xED) good = next < 0xA0;   // surrogates
+            else if (c == 0xF0) good = next >= 0x90;  // overlong
+            else if (c == 0xF4) good = next < 0x90;   // beyond U+10FFFF
         }
         if (good) {
             out.append(text.substr(i, length));

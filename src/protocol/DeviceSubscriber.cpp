@@ -1,9 +1,9 @@
 #include "protocol/DeviceSubscriber.h"
 
 #include "protocol/EventLogger.h"
+#include "protocol/RequestTimeStamp.h"
 #include "protocol/SharedSession.h"
 #include "protocol/SignedUrl.h"
-#include "protocol/RequestTimeStamp.h"
 
 namespace quorvela {
 
@@ -12,9 +12,9 @@ DeviceSubscriber::DeviceSubscriber(std::shared_ptr<Platform> platform, ClientCre
 
 void DeviceSubscriber::registerDeviceWithUniqueID() {
     const auto& store = *platform_->keyValueStore;
-    const std::string rawPath = SignedUrl::joinPath(
-        {store.get("deviceUniqueID").optionalText(), credentials_.appName, store.get("devicePushID").optionalText(),
-         credentials_.clientID, std::to_string(RequestTimeStamp::now(*platform_))});
+    const std::string rawPath = SignedUrl::joinPath({store.get("deviceUniqueID").optionalText(), credentials_.appName,
+                                                     store.get("devicePushID").optionalText(), credentials_.clientID,
+                                                     std::to_string(RequestTimeStamp::now(*platform_))});
     auto self = shared_from_this();
     auto completion = [self](const HttpResult& result) { self->completed(result); };
     SignedUrl url = SignedUrl::build("iOSReg", rawPath, credentials_.apiClientPrivateKey);

@@ -65,8 +65,7 @@ void EventLogger::logEvent(const std::optional<std::string>& eventType, const st
     logEvent(eventType, extraInfo, campaignName, workspace, nullptr);
 }
 
-void EventLogger::logEvent(const std::optional<std::string>& eventType,
-                           const std::optional<std::string>& extraInfo) {
+void EventLogger::logEvent(const std::optional<std::string>& eventType, const std::optional<std::string>& extraInfo) {
     logEvent(eventType, extraInfo, std::nullopt, nullptr, nullptr);
 }
 

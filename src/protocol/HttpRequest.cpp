@@ -112,9 +112,8 @@ void HttpRequest::stepDone(const std::shared_ptr<Transfer>& transfer) {
         outcome = std::move(transfer->outcome);
     }
     auto self = shared_from_this();
-    platform_->dispatcher->global([self, outcome = std::move(outcome), label = transfer->sessionIdentifier] {
-        self->deliver(outcome, label);
-    });
+    platform_->dispatcher->global(
+        [self, outcome = std::move(outcome), label = transfer->sessionIdentifier] { self->deliver(outcome, label); });
 }
 
 void HttpRequest::deliver(const Outcome& outcome, const std::string& label) {

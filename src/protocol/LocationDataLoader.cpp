@@ -52,11 +52,10 @@ std::string LocationDataLoader::regionEventPath(const std::optional<std::string>
                                                 const std::optional<std::string>& status, float latitude,
                                                 float longitude, const std::shared_ptr<Workspace>& workspace,
                                                 std::int64_t timeStamp) const {
-    return SignedUrl::joinPath({region, StoredText::read(*platform_, "deviceUniqueID"), status,
-                                std::to_string(timeStamp), coordinate(latitude), coordinate(longitude), regionType,
-                                credentials_.appName,
-                                std::string("IOS"), workspace ? workspace->clientId() : std::nullopt,
-                                fixed(static_cast<double>(timeStamp))});
+    return SignedUrl::joinPath(
+        {region, StoredText::read(*platform_, "deviceUniqueID"), status, std::to_string(timeStamp),
+         coordinate(latitude), coordinate(longitude), regionType, credentials_.appName, std::string("IOS"),
+         workspace ? workspace->clientId() : std::nullopt, fixed(static_cast<double>(timeStamp))});
 }
 
 void LocationDataLoader::sendLocation(const std::optional<std::string>& requestID, float latitude, float longitude,

@@ -43,8 +43,9 @@ PendingMessageDataLoader::MessageList PendingMessageDataLoader::messages() const
 }
 
 std::string PendingMessageDataLoader::rawPath(const std::optional<std::string>& clientId) const {
-    return fmt::format("{}/{}", SignedUrl::joinPath({StoredText::read(*platform_, "deviceUniqueID"),
-                                                      credentials_.appName, std::string("IOS"), clientId}),
+    return fmt::format("{}/{}",
+                       SignedUrl::joinPath({StoredText::read(*platform_, "deviceUniqueID"), credentials_.appName,
+                                            std::string("IOS"), clientId}),
                        RequestTimeStamp::now(*platform_));
 }
 

@@ -24,8 +24,7 @@ class Workspace;
 /// Serves one call; always held by std::shared_ptr. The request in flight
 /// keeps it alive until the delegate and then the completion handler (0 after
 /// a well-formed reply, 2 after any failure) have been called.
-class PendingMessageDataLoader : public RequestDelegate,
-                                 public std::enable_shared_from_this<PendingMessageDataLoader> {
+class PendingMessageDataLoader : public RequestDelegate, public std::enable_shared_from_this<PendingMessageDataLoader> {
 public:
     using Completion = FetchCompletion;
     using MessageList = std::vector<std::shared_ptr<Message>>;

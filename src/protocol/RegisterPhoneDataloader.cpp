@@ -1,9 +1,9 @@
 #include "protocol/RegisterPhoneDataloader.h"
 
 #include "protocol/EventLogger.h"
+#include "protocol/RequestTimeStamp.h"
 #include "protocol/SharedSession.h"
 #include "protocol/SignedUrl.h"
-#include "protocol/RequestTimeStamp.h"
 
 namespace quorvela {
 
@@ -28,8 +28,8 @@ std::string formatWithCode(const std::string& format, long code) {
         }
         std::size_t j = i + 1;
         while (j < format.size() && (format[j] == 'l' || format[j] == 'h' || format[j] == 'q')) ++j;
-        const bool conversion = j < format.size() && (format[j] == 'd' || format[j] == 'i' || format[j] == 'u' ||
-                                                      format[j] == '@');
+        const bool conversion = j < format.size() &&
+                                (format[j] == 'd' || format[j] == 'i' || format[j] == 'u' || format[j] == '@');
         if (conversion && !used) {
             out += std::to_string(code);
             used = true;
@@ -51,10 +51,9 @@ void RegisterPhoneDataloader::registerUserWithID(const std::optional<std::string
         std::lock_guard lock(mutex_);
         requireValidation_ = waitForActivation;
     }
-    const std::string rawPath =
-        SignedUrl::joinPath({deviceUniqueID(), credentials_.appName, std::string(kPlatformWord), userID,
-                             std::string(waitForActivation ? "true" : "false"), credentials_.clientID,
-                             timeStampText()});
+    const std::string rawPath = SignedUrl::joinPath({deviceUniqueID(), credentials_.appName, std::string(kPlatformWord),
+                                                     userID, std::string(waitForActivation ? "true" : "false"),
+                                                     credentials_.clientID, timeStampText()});
     send(kRegisterUser, "registerUser", rawPath);
 }
 
@@ -65,9 +64,8 @@ void RegisterPhoneDataloader::unRegisterUser() {
 }
 
 void RegisterPhoneDataloader::activatePhoneWithCode(const std::optional<std::string>& code) {
-    const std::string rawPath = SignedUrl::joinPath({deviceUniqueID(), credentials_.appName,
-                                                     std::string(kPlatformWord), code, credentials_.clientID,
-                                                     timeStampText()});
+    const std::string rawPath = SignedUrl::joinPath({deviceUniqueID(), credentials_.appName, std::string(kPlatformWord),
+                                                     code, credentials_.clientID, timeStampText()});
     send(kActivatePhone, "activatePhone", rawPath);
 }
 
@@ -143,10 +141,10 @@ ReplyParser::AfterEnd RegisterPhoneDataloader::elementEnded(const std::string& n
         lock.unlock();
         if (delegate) {
             switch (operation_.load()) {
-                case kRegisterUser: delegate->RegistrationStatus(successful, requireValidation, message); break;
-                case kRemoveAppUser: delegate->UnRegisterUserSucceeded(successful); break;
-                case kActivatePhone: delegate->ActivatePhoneSucceeded(successful, message); break;
-                default: break;
+            case kRegisterUser: delegate->RegistrationStatus(successful, requireValidation, message); break;
+            case kRemoveAppUser: delegate->UnRegisterUserSucceeded(successful); break;
+            case kActivatePhone: delegate->ActivatePhoneSucceeded(successful, message); break;
+            default: break;
             }
         }
         return AfterEnd::KeepBuffer;
@@ -167,10 +165,10 @@ void RegisterPhoneDataloader::parseErrorOccurred(const RequestError& error) {
     auto current = delegate();
     if (!current) return;
     switch (operation_.load()) {
-        case kRemoveAppUser: current->UnRegisterUserError(text); break;
-        case kRegisterUser: current->RegistrationThrowsError(text); break;
-        case kActivatePhone: current->ActivatePhoneReturnedError(text); break;
-        default: break;
+    case kRemoveAppUser: current->UnRegisterUserError(text); break;
+    case kRegisterUser: current->RegistrationThrowsError(text); break;
+    case kActivatePhone: current->ActivatePhoneReturnedError(text); break;
+    default: break;
     }
 }
 
@@ -178,8 +176,6 @@ std::optional<std::string> RegisterPhoneDataloader::deviceUniqueID() const {
     return platform_->keyValueStore->get("deviceUniqueID").optionalText();
 }
 
-std::string RegisterPhoneDataloader::timeStampText() const {
-    return std::to_string(RequestTimeStamp::now(*platform_));
-}
+std::string RegisterPhoneDataloader::timeStampText() const { return std::to_string(RequestTimeStamp::now(*platform_)); }
 
 }  // namespace quorvela

@@ -27,9 +27,9 @@ std::optional<std::string> RequestSigner::sign(const std::string& text, const st
     const std::string secret = cString(key);
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
-    const unsigned char* result =
-        HMAC(EVP_sha256(), secret.data(), static_cast<int>(secret.size()),
-             reinterpret_cast<const unsigned char*>(message.data()), message.size(), digest, &length);
+    const unsigned char* result = HMAC(EVP_sha256(), secret.data(), static_cast<int>(secret.size()),
+                                       reinterpret_cast<const unsigned char*>(message.data()), message.size(), digest,
+                                       &length);
     if (result == nullptr || length != kDigestBytes) return std::nullopt;
     return hexString(std::vector<std::uint8_t>(digest, digest + length));
 }

@@ -18,8 +18,7 @@ std::string SendMessage::rawPath(const Platform& platform, const ClientCredentia
     // Base64 keeps "+", "/" and "=", so a "/" in it adds a path segment.
     const std::optional<std::string> encoded = text ? std::optional(Base64Text::encode(*text)) : std::nullopt;
     const auto clientId = workspace ? workspace->clientId() : std::nullopt;
-    return fmt::format("{}/{}",
-                       SignedUrl::joinPath({encoded, from, credentials.appName, std::string("IOS"), clientId}),
+    return fmt::format("{}/{}", SignedUrl::joinPath({encoded, from, credentials.appName, std::string("IOS"), clientId}),
                        RequestTimeStamp::now(platform));
 }
 

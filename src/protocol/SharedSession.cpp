@@ -6,8 +6,7 @@
 
 namespace quorvela {
 
-void SharedSession::dataTask(const std::shared_ptr<Platform>& platform, const std::string& url,
-                             Completion completion) {
+void SharedSession::dataTask(const std::shared_ptr<Platform>& platform, const std::string& url, Completion completion) {
     auto dispatcher = platform->dispatcher;
     auto shared = std::make_shared<Completion>(std::move(completion));
     // Busy until the completion job is queued, so waitIdle covers the transfer.
@@ -27,8 +26,7 @@ void SharedSession::dataTask(const std::shared_ptr<Platform>& platform, const st
     }
 }
 
-void SharedSession::fail(const std::shared_ptr<Platform>& platform, const std::string& error,
-                         Completion completion) {
+void SharedSession::fail(const std::shared_ptr<Platform>& platform, const std::string& error, Completion completion) {
     platform->dispatcher->global([completion = std::move(completion), error] {
         completion(HttpResult{false, 0, {}, error});
     });

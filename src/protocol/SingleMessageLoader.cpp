@@ -44,8 +44,8 @@ void SingleMessageLoader::startLoadingDataForMessageWithID(const std::optional<s
     setCompletion(std::move(completion));
     const auto clientId = workspace ? workspace->clientId() : std::nullopt;
     const auto key = workspace ? workspace->publicKey() : std::nullopt;
-    const std::string rawPath =
-        fmt::format("{}/{}", SignedUrl::joinPath({messageId, clientId}), RequestTimeStamp::now(*platform_));
+    const std::string rawPath = fmt::format("{}/{}", SignedUrl::joinPath({messageId, clientId}),
+                                            RequestTimeStamp::now(*platform_));
     const auto url = SignedUrl::build("getMessage", rawPath, key);
     auto request = HttpRequest::create(platform_);
     request->setDelegate(shared_from_this());

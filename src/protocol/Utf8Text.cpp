@@ -17,13 +17,13 @@ bool Utf8Text::isValid(std::string_view bytes) {
         } else if (c >= 0xE0 && c <= 0xEF) {
             if (!continuation(i + 1) || !continuation(i + 2)) return false;
             const unsigned char c1 = at(i + 1);
-            if (c == 0xE0 && c1 < 0xA0) return false;  // overlong
+            if (c == 0xE0 && c1 < 0xA0) return false;   // overlong
             if (c == 0xED && c1 >= 0xA0) return false;  // surrogate
             i += 3;
         } else if (c >= 0xF0 && c <= 0xF4) {
             if (!continuation(i + 1) || !continuation(i + 2) || !continuation(i + 3)) return false;
             const unsigned char c1 = at(i + 1);
-            if (c == 0xF0 && c1 < 0x90) return false;  // overlong
+            if (c == 0xF0 && c1 < 0x90) return false;   // overlong
             if (c == 0xF4 && c1 >= 0x90) return false;  // above U+10FFFF
             i += 4;
         } else {

@@ -18,8 +18,7 @@ constexpr const char* kIdentifier = "Workspaces";
 constexpr const char* kPlatformName = "IOS";
 
 bool isRecordField(const std::string& name) {
-    return name == "clientId" || name == "name" || name == "publicKey" || name == "callbackUrl" ||
-           name == "subscribed";
+    return name == "clientId" || name == "name" || name == "publicKey" || name == "callbackUrl" || name == "subscribed";
 }
 
 }  // namespace
@@ -70,24 +69,23 @@ void WorkspaceDataLoader::getSubscribedWorkspacesUsingNSXMLParserWithCompletionH
 void WorkspaceDataLoader::subscribeToWorkspace(const std::shared_ptr<Workspace>& workspace, Completion completion) {
     setCompletion(std::move(completion));
     setWorkspace(workspace);
-    const std::string rawPath = fmt::format(
-        "{}/{}", SignedUrl::joinPath({credentials_.appName, std::string(kPlatformName),
-                                      StoredText::read(*platform_, "clientUserID"),
-                                      workspace ? workspace->clientId() : std::nullopt}),
-        RequestTimeStamp::now(*platform_));
+    const std::string rawPath = fmt::format("{}/{}",
+                                            SignedUrl::joinPath({credentials_.appName, std::string(kPlatformName),
+                                                                 StoredText::read(*platform_, "clientUserID"),
+                                                                 workspace ? workspace->clientId() : std::nullopt}),
+                                            RequestTimeStamp::now(*platform_));
     start(Join, "joinWorkspace", rawPath, workspace ? workspace->publicKey() : std::nullopt,
           "subscribeToWorkspaceURL: ");
 }
 
-void WorkspaceDataLoader::unsubscribeFromWorkspace(const std::shared_ptr<Workspace>& workspace,
-                                                   Completion completion) {
+void WorkspaceDataLoader::unsubscribeFromWorkspace(const std::shared_ptr<Workspace>& workspace, Completion completion) {
     setCompletion(std::move(completion));
     setWorkspace(workspace);
-    const std::string rawPath = fmt::format(
-        "{}/{}", SignedUrl::joinPath({credentials_.appName, std::string(kPlatformName),
-                                      StoredText::read(*platform_, "clientUserID"),
-                                      workspace ? workspace->clientId() : std::nullopt}),
-        RequestTimeStamp::now(*platform_));
+    const std::string rawPath = fmt::format("{}/{}",
+                                            SignedUrl::joinPath({credentials_.appName, std::string(kPlatformName),
+                                                                 StoredText::read(*platform_, "clientUserID"),
+                                                                 workspace ? workspace->clientId() : std::nullopt}),
+                                            RequestTimeStamp::now(*platform_));
     start(Leave, "detachWorkspace", rawPath, workspace ? workspace->publicKey() : std::nullopt,
           "unsubscribeFromWorkspaceURL: ");
 }
@@ -127,14 +125,9 @@ void WorkspaceDataLoader::fail(const RequestError& error) {
         case ListSubscribed:
             listener->subscribedWorkspacesLoadedWithErrors("Workspace - List Subscribed Error: " + text);
             break;
-        case Join:
-            listener->failedToSubscribeWorkspace(target, "Workspace - Subscribe Error: " + text);
-            break;
-        case Leave:
-            listener->failedToUnsubscribeWorkspace(target, "Workspace - Unsubscribe Error: " + text);
-            break;
-        default:
-            break;
+        case Join: listener->failedToSubscribeWorkspace(target, "Workspace - Subscribe Error: " + text); break;
+        case Leave: listener->failedToUnsubscribeWorkspace(target, "Workspace - Unsubscribe Error: " + text); break;
+        default: break;
         }
     }
     if (auto done = completion()) done(2);
@@ -183,12 +176,8 @@ void WorkspaceDataLoader::didEndDocument() {
     lock.unlock();
     if (listener) {
         switch (operation) {
-        case ListAvailable:
-            listener->availableWorkspacesLoadedSuccessfully(list);
-            break;
-        case ListSubscribed:
-            listener->subscribedWorkspacesLoadedSuccessfully(list);
-            break;
+        case ListAvailable: listener->availableWorkspacesLoadedSuccessfully(list); break;
+        case ListSubscribed: listener->subscribedWorkspacesLoadedSuccessfully(list); break;
         case Join:
             if (successful) listener->workspaceSubscribedSuccessfully(target);
             else listener->failedToSubscribeWorkspace(target, message);
@@ -197,8 +186,7 @@ void WorkspaceDataLoader::didEndDocument() {
             if (successful) listener->workspaceUnsubscribedSuccessfully(target);
             else listener->failedToUnsubscribeWorkspace(target, message);
             break;
-        default:
-            break;
+        default: break;
         }
     }
     if (auto done = completion()) done(0);

@@ -62,6 +62,7 @@ int main(int argc, char** argv) {
             platform->keyValueStore->set(setting.key, crash::settingValue(setting.key, at));
             emit(std::string(1, setting.tag) + " " + std::to_string(at));
         }
-        if (step % crash::kSyncCadence == 0) emit(platform->keyValueStore->synchronize() ? "Y" : "L synchronize failed");
+        if (step % crash::kSyncCadence == 0)
+            emit(platform->keyValueStore->synchronize() ? "Y" : "L synchronize failed");
     }
 }

@@ -54,7 +54,8 @@ inline Value settingValue(const std::string& key, std::int64_t at) {
     if (key == "crash-blob") {
         Value::Data bytes(static_cast<std::size_t>(8 + (at * 131) % 4096));
         for (std::size_t i = 0; i < bytes.size(); ++i)
-            bytes[i] = static_cast<std::uint8_t>(i < 8 ? (at >> (8 * i)) & 0xff : (at + static_cast<std::int64_t>(i)) & 0xff);
+            bytes[i] = static_cast<std::uint8_t>(i < 8 ? (at >> (8 * i)) & 0xff
+                                                       : (at + static_cast<std::int64_t>(i)) & 0xff);
         return Value(std::move(bytes));
     }
     return Value(Value::Dictionary{{"stamp", Value(static_cast<long long>(at))},

@@ -56,7 +56,7 @@ private:
 };
 
 struct ChildRun {
-    bool killed = false;      // ended by our SIGKILL, not on its own
+    bool killed = false;  // ended by our SIGKILL, not on its own
     int status = 0;
     std::vector<std::string> lines;
 };
@@ -91,15 +91,14 @@ ChildRun runAndKill(const std::filesystem::path& dir, int run, std::chrono::mill
             started = true;
             deadline = std::chrono::steady_clock::now() + delay;
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0 || !open) break;
         pollfd p{fds[0], POLLIN, 0};
         if (::poll(&p, 1, static_cast<int>(left.count())) > 0) {
             const auto n = ::read(fds[0], buffer, sizeof buffer);
-            if (n > 0)
-                output.append(buffer, static_cast<std::size_t>(n));
-            else
-                open = false;  // the child is gone already
+            if (n > 0) output.append(buffer, static_cast<std::size_t>(n));
+            else open = false;  // the child is gone already
         }
     }
     ::kill(pid, SIGKILL);
@@ -178,7 +177,8 @@ protected:
 
 TEST_F(CrashSafety, KilledWriterLosesNothingItReportedStored) {
     unsigned seed = std::random_device{}();
-    if (const char* fixed = std::getenv("QUORVELA_CRASH_SEED")) seed = static_cast<unsigned>(std::strtoul(fixed, nullptr, 10));
+    if (const char* fixed = std::getenv("QUORVELA_CRASH_SEED"))
+        seed = static_cast<unsigned>(std::strtoul(fixed, nullptr, 10));
     std::cout << "seed " << seed << std::endl;
     std::mt19937 random(seed);
     std::uniform_int_distribution<int> delayMs(kMinDelayMs, kMaxDelayMs);
@@ -279,7 +279,7 @@ TEST_F(CrashSafety, KilledWriterLosesNothingItReportedStored) {
                 allowed.push_back(settings.count(setting.key) ? settings[setting.key] : Value());
             }
             const auto next = lastStamp.count(setting.key) ? lastStamp[setting.key] + setting.cadence
-                                                          : crash::stamp(run, setting.cadence);
+                                                           : crash::stamp(run, setting.cadence);
             allowed.push_back(crash::settingValue(setting.key, next));
             ASSERT_TRUE(value == allowed[0] || value == allowed[1])
                 << setting.key << " reads back as " << value.describe() << ", reported "

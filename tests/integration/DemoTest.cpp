@@ -53,14 +53,33 @@ TEST(DemoTest, EveryStepOfTheStoryHappens) {
         if (line.rfind("  [ok]     ", 0) == 0) ok.push_back(line);
     }
     // One progress line per part of the story, in this order.
-    const std::vector<std::string> story = {
-        "sandbox started",      "sandbox seeded",       "configure:",          "push token",
-        "registered",           "QuorvelaReady",        "default workspace",   "available workspaces",
-        "joined the",           "subscribed workspaces", "location updates",   "the nearest regions",
-        "Corner Bakery: geofence entry", "beacon entry", "beacon exit",        "geofence exit",
-        "City Park: geofence entry", "left the park",   "TXT_MSG:",            "GET_LOC:",
-        "CRT_REGION:",          "DLT_BEACON:",          "geo push:",           "Wi-Fi beacon entry",
-        "Wi-Fi beacon exit",    "replies to the club",  "unregisters"};
+    const std::vector<std::string> story = {"sandbox started",
+                                            "sandbox seeded",
+                                            "configure:",
+                                            "push token",
+                                            "registered",
+                                            "QuorvelaReady",
+                                            "default workspace",
+                                            "available workspaces",
+                                            "joined the",
+                                            "subscribed workspaces",
+                                            "location updates",
+                                            "the nearest regions",
+                                            "Corner Bakery: geofence entry",
+                                            "beacon entry",
+                                            "beacon exit",
+                                            "geofence exit",
+                                            "City Park: geofence entry",
+                                            "left the park",
+                                            "TXT_MSG:",
+                                            "GET_LOC:",
+                                            "CRT_REGION:",
+                                            "DLT_BEACON:",
+                                            "geo push:",
+                                            "Wi-Fi beacon entry",
+                                            "Wi-Fi beacon exit",
+                                            "replies to the club",
+                                            "unregisters"};
     std::size_t at = 0;
     for (const auto& part : story) {
         while (at < ok.size() && ok[at].find(part) == std::string::npos) ++at;

@@ -142,7 +142,9 @@ TEST_F(HostToolTest, HostileLinesEndInOneShortErrorLineEach) {
     EXPECT_TRUE(Utf8Text::isValid(result.out));
     auto out = lines(result.out);
     ASSERT_EQ(out.size(), 8u) << result.out.substr(0, 2000);
-    for (std::size_t i = 1; i <= 4; ++i) EXPECT_EQ(out[i].rfind("error JSON argument nested deeper than 512 levels: [[[", 0), 0u) << out[i].substr(0, 100);
+    for (std::size_t i = 1; i <= 4; ++i)
+        EXPECT_EQ(out[i].rfind("error JSON argument nested deeper than 512 levels: [[[", 0), 0u)
+            << out[i].substr(0, 100);
     EXPECT_EQ(out[5].rfind("error unknown command: frob\\x00\\xFF\\xFEzzz", 0), 0u) << out[5].substr(0, 100);
     for (std::size_t i = 1; i <= 5; ++i) {
         EXPECT_LT(out[i].size(), 300u) << "the echo is cut";
@@ -154,8 +156,8 @@ TEST_F(HostToolTest, HostileLinesEndInOneShortErrorLineEach) {
 }
 
 TEST_F(HostToolTest, BadOptionsExitWithTwo) {
-    for (const char* options : {"--no-such-option", "--delegate sometimes", "--authorization x",
-                                "--connect-to nowhere"}) {
+    for (const char* options :
+         {"--no-such-option", "--delegate sometimes", "--authorization x", "--connect-to nowhere"}) {
         EXPECT_EQ(run(options, "hello.script").status, 2) << options;
     }
 }

@@ -105,7 +105,7 @@ TEST_F(LibrarySandboxTest, UserAndLocationTravelWithEvents) {
     auto events = sandbox.analyticsEvents();
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].keys(), (std::vector<std::string>{"deviceid", "client", "app", "platform", "eventtype",
-                                                           "latitude", "longitude", "mobile", "version"}));
+                                                          "latitude", "longitude", "mobile", "version"}));
     EXPECT_EQ(events[0].value("latitude"), "10.480600");
     EXPECT_EQ(events[0].value("longitude"), "-66.903600");
     EXPECT_EQ(events[0].value("mobile"), "alice+bob@example.com");
@@ -120,9 +120,7 @@ TEST_F(LibrarySandboxTest, DisabledAnalyticsSendsNothing) {
     EXPECT_FALSE(log().contains("Analytics"));
 }
 
-TEST_F(LibrarySandboxTest, PublicIPComesFromTheEchoService) {
-    EXPECT_EQ(facade->publicIP(), "127.0.0.1");
-}
+TEST_F(LibrarySandboxTest, PublicIPComesFromTheEchoService) { EXPECT_EQ(facade->publicIP(), "127.0.0.1"); }
 
 TEST_F(LibrarySandboxTest, PublicIPIsNothingWhenTheEchoServiceCannotBeReached) {
     // A port nobody listens on fails at once.

@@ -145,15 +145,16 @@ TEST_F(LocationReplaySandboxTest, ReplayedWalkReportsEntriesAndExits) {
     std::vector<std::string> regionEvents;
     for (const auto& event : sandbox.analyticsEvents()) {
         auto type = event.value("eventtype").value_or("");
-        if (type.rfind("GEOFENCE_", 0) == 0) regionEvents.push_back(type + " " + event.value("campaign_name").value_or(""));
+        if (type.rfind("GEOFENCE_", 0) == 0)
+            regionEvents.push_back(type + " " + event.value("campaign_name").value_or(""));
     }
     // The two events of one entry travel as separate requests: their order
     // of arrival is not fixed.
     std::sort(regionEvents.begin(), regionEvents.end());
-    EXPECT_EQ(regionEvents, (std::vector<std::string>{
-                                "GEOFENCE_ENTER Park", "GEOFENCE_ENTER Shop", "GEOFENCE_ENTER_EXTRA_INFO Park",
-                                "GEOFENCE_ENTER_EXTRA_INFO Shop", "GEOFENCE_EXIT Park", "GEOFENCE_EXIT Shop",
-                                "GEOFENCE_EXIT_EXTRA_INFO Park", "GEOFENCE_EXIT_EXTRA_INFO Shop"}));
+    EXPECT_EQ(regionEvents,
+              (std::vector<std::string>{"GEOFENCE_ENTER Park", "GEOFENCE_ENTER Shop", "GEOFENCE_ENTER_EXTRA_INFO Park",
+                                        "GEOFENCE_ENTER_EXTRA_INFO Shop", "GEOFENCE_EXIT Park", "GEOFENCE_EXIT Shop",
+                                        "GEOFENCE_EXIT_EXTRA_INFO Park", "GEOFENCE_EXIT_EXTRA_INFO Shop"}));
     auto monitored = facade->monitoredGeoFences();
     EXPECT_EQ(monitored.size(), 3u) << "all three fit the budget";
 }

@@ -62,7 +62,9 @@ protected:
         sandbox.start(options);
         sandbox.createApplication("demo app", "client-1", "secret");
         admin = std::make_unique<httplib::Client>("127.0.0.1", sandbox.adminPort());
-        post("/workspaces", {{"clientId", "ws-1"}, {"name", "Shop"}, {"publicKey", "ws-key"},
+        post("/workspaces", {{"clientId", "ws-1"},
+                             {"name", "Shop"},
+                             {"publicKey", "ws-key"},
                              {"callbackURL", "https://shop.example/cb"}});
         post("/workspaces", {{"clientId", "ws-2"}, {"name", "Club"}, {"publicKey", "other-key"}});
         platform = makePlatform();
@@ -176,7 +178,8 @@ TEST_F(MessagesSandboxTest, PendingMessagesUnderBothCredentials) {
     // Fetched once; a new message for the workspace is pending under its key.
     queue("ws-1", "m4", "Fourth");
     queue("ws-2", "m5", "Fifth");
-    auto workspaceLoader = PendingMessageDataLoader::create(platform, ClientCredentials{"demo app", "client-1", "secret"});
+    auto workspaceLoader = PendingMessageDataLoader::create(platform,
+                                                            ClientCredentials{"demo app", "client-1", "secret"});
     workspaceLoader->setDelegate(events);
     workspaceLoader->startLoadingMessageFromWorkspace(ws, events->completion("done"));
     idle();

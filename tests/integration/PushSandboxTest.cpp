@@ -126,7 +126,8 @@ protected:
     // What the platform push service delivers to the device now.
     std::vector<std::string> collect() {
         std::vector<std::string> payloads;
-        for (const auto& push : post("/pushes/take", {{"token", kToken}}, 200)) payloads.push_back(push["payload"].dump());
+        for (const auto& push : post("/pushes/take", {{"token", kToken}}, 200))
+            payloads.push_back(push["payload"].dump());
         return payloads;
     }
     std::vector<std::string> eventTypes() {
@@ -148,9 +149,9 @@ protected:
 
 TEST_F(PushSandboxTest, AnnouncedMessageLandsInTheInbox) {
     registerToken();
-    post("/pushes", {{"token", kToken},
-                     {"message", {{"clientId", "ws-1"}, {"fields", {{"id", "m-1"}, {"subject", "Spring"},
-                                                                   {"text", "Hello"}}}}}});
+    post("/pushes",
+         {{"token", kToken},
+          {"message", {{"clientId", "ws-1"}, {"fields", {{"id", "m-1"}, {"subject", "Spring"}, {"text", "Hello"}}}}}});
     auto payloads = collect();
     ASSERT_EQ(payloads.size(), 1u);
     EXPECT_TRUE(collect().empty());  // delivered once
@@ -189,9 +190,9 @@ TEST_F(PushSandboxTest, EveryCommandAnswersExactlyOnceWhateverTheSandboxDoes) {
     post("/messages", {{"clientId", "ws-1"}, {"user", "user-7"}, {"fields", {{"id", "geo-1"}}}});
 
     const std::vector<std::string> operations{"getPendingMessages", "getMessage", "getGeoFences", "getBeacons"};
-    const std::vector<std::string> commands{"TXT_MSG",    "GEOFENCE",    "BEACON",     "CRT_REGION", "UPDT_REGION",
-                                            "DLT_REGION", "CRT_BEACON",  "UPDT_BEACON", "DLT_BEACON", "GEO_PUSH",
-                                            "GEOPUSH",    "GET_LOC",     "NOPE"};
+    const std::vector<std::string> commands{"TXT_MSG",    "GEOFENCE",   "BEACON",      "CRT_REGION", "UPDT_REGION",
+                                            "DLT_REGION", "CRT_BEACON", "UPDT_BEACON", "DLT_BEACON", "GEO_PUSH",
+                                            "GEOPUSH",    "GET_LOC",    "NOPE"};
     for (const char* fault : {"", "malformed", "html", "drop"}) {
         for (const auto& operation : operations) {
             put("/faults", {{"operation", operation}, {"fault", *fault ? json(fault) : json(nullptr)}});

@@ -50,8 +50,8 @@ protected:
     sandbox::RegistrationStore registrations() { return sandbox::RegistrationStore(sandbox.state().database()); }
     std::size_t initEvents() {
         auto events = sandbox.analyticsEvents();
-        return static_cast<std::size_t>(std::count_if(events.begin(), events.end(),
-                                                      [](const auto& e) { return e.value("eventtype") == "INIT"; }));
+        return static_cast<std::size_t>(
+            std::count_if(events.begin(), events.end(), [](const auto& e) { return e.value("eventtype") == "INIT"; }));
     }
     std::size_t requestsFor(const std::string& operation) {
         auto requests = sandbox.requests();

@@ -184,9 +184,9 @@ protected:
     /// Everything a fault must leave alone, as stored.
     std::map<std::string, Value> storedState(KeyValueStore& store) const {
         std::map<std::string, Value> out;
-        for (const std::string& key : {ws->messagesStoreKey(), ws->geofencesStoreKey(), std::string("maxStoredMessages"),
-                                       std::string("locationDisabled"), std::string("clientUserID"),
-                                       std::string("deviceUniqueID")})
+        for (const std::string& key :
+             {ws->messagesStoreKey(), ws->geofencesStoreKey(), std::string("maxStoredMessages"),
+              std::string("locationDisabled"), std::string("clientUserID"), std::string("deviceUniqueID")})
             out[key] = store.get(key);
         return out;
     }
@@ -196,12 +196,12 @@ protected:
     /// (shared session), a single message into the inbox, and a
     /// synchronisation (geofences and beacons).
     void startOperations() {
-        auto facadeLoader =
-            PendingMessageDataLoader::create(platform, ClientCredentials{"demo app", "client-1", "secret"});
+        auto facadeLoader = PendingMessageDataLoader::create(platform,
+                                                             ClientCredentials{"demo app", "client-1", "secret"});
         facadeLoader->setDelegate(std::make_shared<PendingEvents>(recorder, "facade pending"));
         facadeLoader->startLoadingMessageWithCompletionHandler(recorder.completion("facade pending"));
-        auto workspaceLoader =
-            PendingMessageDataLoader::create(platform, ClientCredentials{"demo app", "client-1", "secret"});
+        auto workspaceLoader = PendingMessageDataLoader::create(platform,
+                                                                ClientCredentials{"demo app", "client-1", "secret"});
         workspaceLoader->setDelegate(std::make_shared<PendingEvents>(recorder, "workspace pending"));
         workspaceLoader->startLoadingMessageFromWorkspace(ws, recorder.completion("workspace pending"));
         ws->fetchMessageWithID(std::string("m-injected"), recorder.completion("single"));
@@ -274,8 +274,9 @@ TEST_F(TransportFaultTest, EveryFaultEndsInTheErrorPathAndLosesNothing) {
         EXPECT_EQ(storedState(*platform->keyValueStore), before);
         if (!c.logFragment.empty()) {
             const auto lines = capturingLog(*platform).lines();
-            EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
-                                    [&](const std::string& line) { return line.find(c.logFragment) != std::string::npos; }))
+            EXPECT_TRUE(
+                std::any_of(lines.begin(), lines.end(),
+                            [&](const std::string& line) { return line.find(c.logFragment) != std::string::npos; }))
                 << "no log line mentions \"" << c.logFragment << "\":\n"
                 << ::testing::PrintToString(lines);
         }
@@ -310,8 +311,7 @@ TEST_F(TransportFaultTest, EveryFaultEndsInTheErrorPathAndLosesNothing) {
 // the fault and nothing else.
 TEST_F(TransportFaultTest, TheSameReplyFromATrustedServerGoesThrough) {
     const auto trusted = sandbox::CertificateAuthority::ensure(dir.path() / "sandbox" / "tls");
-    MisbehavingServer server(Behaviour::CompleteReply, kReplyBody, trusted.certFile.string(),
-                             trusted.keyFile.string());
+    MisbehavingServer server(Behaviour::CompleteReply, kReplyBody, trusted.certFile.string(), trusted.keyFile.string());
     platform->http = clientTo(server.connectTo(), kRoomyTimeout);
     ws->fetchMessageWithID(std::string("m-injected"), recorder.completion("single"));
     ASSERT_TRUE(platform->dispatcher->waitIdle(kIdleBound));

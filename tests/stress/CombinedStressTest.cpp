@@ -131,15 +131,24 @@ protected:
         json fences = json::array();
         for (int i = 0; i < 4; ++i) {
             auto [lat, lon] = east(300.0 * i);
-            fences.push_back({{"regionId", "fence-" + std::to_string(i)}, {"name", "Fence " + std::to_string(i)},
-                              {"latitude", lat}, {"longitude", lon}, {"radius", 100}, {"eventType", "ENTER_EXIT"},
-                              {"activated", "true"}, {"clientId", kDefault}});
+            fences.push_back({{"regionId", "fence-" + std::to_string(i)},
+                              {"name", "Fence " + std::to_string(i)},
+                              {"latitude", lat},
+                              {"longitude", lon},
+                              {"radius", 100},
+                              {"eventType", "ENTER_EXIT"},
+                              {"activated", "true"},
+                              {"clientId", kDefault}});
         }
         sandbox::RegionLists lists(sandbox.state());
         lists.set(kDefault, sandbox::RegionLists::Kind::Geofences, fences.dump());
         lists.set(kClub, sandbox::RegionLists::Kind::Beacons,
-                  json::array({{{"regionId", "wifi-cafe"}, {"name", "Cafe Wi-Fi"}, {"type", "WIFI_BEACON"},
-                                {"uuid", kCafeSsid}, {"eventType", "ENTER_EXIT"}, {"clientId", kClub}}})
+                  json::array({{{"regionId", "wifi-cafe"},
+                                {"name", "Cafe Wi-Fi"},
+                                {"type", "WIFI_BEACON"},
+                                {"uuid", kCafeSsid},
+                                {"eventType", "ENTER_EXIT"},
+                                {"clientId", kClub}}})
                       .dump());
         writePlist(dir, "bundle/Quorvela-Info.plist",
                    {{"appName", "demo app"}, {"publicKey", kDefault}, {"privateKey", "secret"}});
@@ -235,10 +244,8 @@ TEST_F(CombinedStressTest, EverythingAtOnceStaysConsistent) {
                 const auto regions = manager.monitoredRegions();
                 if (!regions.empty()) {
                     const auto& region = regions[static_cast<std::size_t>(i) % regions.size()];
-                    if (i % 3 == 0)
-                        facade->locationManagerDidEnterRegion(manager, region);
-                    else
-                        facade->locationManagerDidExitRegion(manager, region);
+                    if (i % 3 == 0) facade->locationManagerDidEnterRegion(manager, region);
+                    else facade->locationManagerDidExitRegion(manager, region);
                 }
             }
         });
@@ -260,20 +267,18 @@ TEST_F(CombinedStressTest, EverythingAtOnceStaysConsistent) {
         threads.emplace_back([&] {
             for (int i = 0; i < kRounds * 2; ++i) {
                 switch (i % 3) {
-                    case 0:
-                        wifi->setCurrentNetwork(Value::Dictionary{{"SSID", Value(kCafeSsid)},
-                                                                  {"BSSID", Value("aa:bb:cc:dd:ee:01")}});
-                        break;
-                    case 1:
-                        wifi->setCurrentNetwork(Value::Dictionary{{"SSID", Value("Elsewhere")},
-                                                                  {"BSSID", Value("aa:bb:cc:dd:ee:02")}});
-                        break;
-                    default: wifi->setCurrentNetwork(std::nullopt); break;
+                case 0:
+                    wifi->setCurrentNetwork(
+                        Value::Dictionary{{"SSID", Value(kCafeSsid)}, {"BSSID", Value("aa:bb:cc:dd:ee:01")}});
+                    break;
+                case 1:
+                    wifi->setCurrentNetwork(
+                        Value::Dictionary{{"SSID", Value("Elsewhere")}, {"BSSID", Value("aa:bb:cc:dd:ee:02")}});
+                    break;
+                default: wifi->setCurrentNetwork(std::nullopt); break;
                 }
-                if (i % 2 == 0)
-                    facade->onNetworkChangeCallback(NetworkMonitor::kNetworkChange);
-                else
-                    monitor->post(NetworkMonitor::kNetworkChange);
+                if (i % 2 == 0) facade->onNetworkChangeCallback(NetworkMonitor::kNetworkChange);
+                else monitor->post(NetworkMonitor::kNetworkChange);
                 std::this_thread::sleep_for(10ms);
             }
         });
@@ -345,8 +350,8 @@ TEST_F(CombinedStressTest, EverythingAtOnceStaysConsistent) {
         ++operations[request.operation];
         EXPECT_NE(request.signatureOk, std::optional<bool>(false)) << request.path;
     }
-    for (const char* operation : {"getPendingMessages", "joinWorkspace", "detachWorkspace", "notifyRegionEvent",
-                                  "getGeoFences", "getBeacons"})
+    for (const char* operation :
+         {"getPendingMessages", "joinWorkspace", "detachWorkspace", "notifyRegionEvent", "getGeoFences", "getBeacons"})
         EXPECT_GT(operations[operation], 0) << operation;
     auto reports = [&] {
         std::vector<std::string> out;

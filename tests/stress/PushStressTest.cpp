@@ -86,8 +86,8 @@ TEST(PushStressTest, ThousandPushesFromEightThreads) {
             std::lock_guard lock(issuedMutex);
             issued[id] = client;
         }
-        return FakeHttpClient::reply("<messages><message><blastID>b</blastID><id>" + id + "</id><clientId>" +
-                                     client + "</clientId></message></messages>");
+        return FakeHttpClient::reply("<messages><message><blastID>b</blastID><id>" + id + "</id><clientId>" + client +
+                                     "</clientId></message></messages>");
     });
     std::atomic<int> listRequests{0};
     auto lists = [&](const std::string& body) {

@@ -24,8 +24,9 @@ public:
     /// How many lines contain `text`.
     std::size_t count(const std::string& text) const {
         std::lock_guard lock(mutex_);
-        return static_cast<std::size_t>(std::count_if(
-            lines_.begin(), lines_.end(), [&](const std::string& line) { return line.find(text) != std::string::npos; }));
+        return static_cast<std::size_t>(std::count_if(lines_.begin(), lines_.end(), [&](const std::string& line) {
+            return line.find(text) != std::string::npos;
+        }));
     }
     bool contains(const std::string& text) const { return count(text) > 0; }
     void clear() {

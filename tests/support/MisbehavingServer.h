@@ -172,32 +172,31 @@ private:
     bool behave(SSL* ssl, int fd) {
         const std::string half = body_.substr(0, body_.size() / 2);
         switch (behaviour_) {
-            case Behaviour::RefuseConnections:
-                return false;
-            case Behaviour::CompleteReply:
-                if (writeAll(ssl, headers(body_.size()) + body_)) SSL_shutdown(ssl);
-                return false;
-            case Behaviour::ResetMidBody: {
-                writeAll(ssl, headers(body_.size() + 1024) + half);
-                const linger abortive{1, 0};  // close sends RST instead of FIN
-                ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
-                closeFd(fd);
-                return true;
-            }
-            case Behaviour::NeverEnd: {
-                writeAll(ssl, headers(body_.size() + 1024) + half);
-                std::unique_lock lock(mutex_);
-                stopped_.wait(lock, [this] { return stopping_; });
-                return false;
-            }
-            case Behaviour::Oversized: {
-                if (!writeAll(ssl, headers(std::nullopt) + body_)) return false;
-                const std::string padding = "<!--" + std::string(64 * 1024 - 7, 'p') + "-->";
-                for (std::size_t sent = body_.size(); sent < oversizedBytes_; sent += padding.size())
-                    if (!writeAll(ssl, padding)) return false;  // the client gave up, as it should
-                SSL_shutdown(ssl);
-                return false;
-            }
+        case Behaviour::RefuseConnections: return false;
+        case Behaviour::CompleteReply:
+            if (writeAll(ssl, headers(body_.size()) + body_)) SSL_shutdown(ssl);
+            return false;
+        case Behaviour::ResetMidBody: {
+            writeAll(ssl, headers(body_.size() + 1024) + half);
+            const linger abortive{1, 0};  // close sends RST instead of FIN
+            ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
+            closeFd(fd);
+            return true;
+        }
+        case Behaviour::NeverEnd: {
+            writeAll(ssl, headers(body_.size() + 1024) + half);
+            std::unique_lock lock(mutex_);
+            stopped_.wait(lock, [this] { return stopping_; });
+            return false;
+        }
+        case Behaviour::Oversized: {
+            if (!writeAll(ssl, headers(std::nullopt) + body_)) return false;
+            const std::string padding = "<!--" + std::string(64 * 1024 - 7, 'p') + "-->";
+            for (std::size_t sent = body_.size(); sent < oversizedBytes_; sent += padding.size())
+                if (!writeAll(ssl, padding)) return false;  // the client gave up, as it should
+            SSL_shutdown(ssl);
+            return false;
+        }
         }
         return false;
     }

@@ -56,7 +56,9 @@ inline std::shared_ptr<Platform> makeTestPlatform(const TempDir& dir) {
 inline FakeHttpClient& fakeHttp(const Platform& p) { return dynamic_cast<FakeHttpClient&>(*p.http); }
 inline CapturingLog& capturingLog(const Platform& p) { return dynamic_cast<CapturingLog&>(*p.systemLog); }
 inline FakeClock& fakeClock(const Platform& p) { return dynamic_cast<FakeClock&>(*p.clock); }
-inline MemorySecureStore& memorySecureStore(const Platform& p) { return dynamic_cast<MemorySecureStore&>(*p.secureStore); }
+inline MemorySecureStore& memorySecureStore(const Platform& p) {
+    return dynamic_cast<MemorySecureStore&>(*p.secureStore);
+}
 inline SoftwareLocationManager& softwareLocationManager(const Platform& p) {
     return dynamic_cast<SoftwareLocationManager&>(*p.locationManager);
 }

@@ -20,8 +20,8 @@ inline constexpr int kMaxJsonNesting = 512;
 
 struct Argument {
     bool isJson = false;
-    std::string word;       ///< a plain word
-    nlohmann::json json;    ///< a JSON value (null for the word null)
+    std::string word;     ///< a plain word
+    nlohmann::json json;  ///< a JSON value (null for the word null)
 
     /// Text for a text parameter: a plain word, or a JSON string; nothing for
     /// JSON null. Throws CommandError for any other JSON value.

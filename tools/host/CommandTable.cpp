@@ -19,17 +19,46 @@ namespace {
 // Every command of the tool's contract; those without a handler yet are
 // answered as not available rather than unknown.
 const std::set<std::string>& documentedCommands() {
-    static const std::set<std::string> names{
-        "configure", "register", "unregister", "token", "subscribe-device", "activate", "push", "unread",
-        "message", "available", "subscribed", "join", "leave", "sync", "reply", "event", "set", "load-env",
-        "load-credentials", "authorize", "services", "location", "enter", "exit", "enter-beacon", "exit-beacon",
-        "wifi", "network-change", "refresh-regions", "reset-regions", "show", "wait", "sleep", "quit"};
+    static const std::set<std::string> names{"configure",
+                                             "register",
+                                             "unregister",
+                                             "token",
+                                             "subscribe-device",
+                                             "activate",
+                                             "push",
+                                             "unread",
+                                             "message",
+                                             "available",
+                                             "subscribed",
+                                             "join",
+                                             "leave",
+                                             "sync",
+                                             "reply",
+                                             "event",
+                                             "set",
+                                             "load-env",
+                                             "load-credentials",
+                                             "authorize",
+                                             "services",
+                                             "location",
+                                             "enter",
+                                             "exit",
+                                             "enter-beacon",
+                                             "exit-beacon",
+                                             "wifi",
+                                             "network-change",
+                                             "refresh-regions",
+                                             "reset-regions",
+                                             "show",
+                                             "wait",
+                                             "sleep",
+                                             "quit"};
     return names;
 }
 
 const std::set<std::string>& documentedShowTargets() {
-    static const std::set<std::string> names{"inbox", "geofences", "beacons", "workspaces",
-                                             "regions", "monitored", "store", "location"};
+    static const std::set<std::string> names{"inbox",   "geofences", "beacons", "workspaces",
+                                             "regions", "monitored", "store",   "location"};
     return names;
 }
 
@@ -56,7 +85,8 @@ CommandTable::Flow CommandTable::run(const CommandLine& line) {
     try {
         auto it = commands_.find(line.command);
         if (it != commands_.end()) return it->second(line.arguments);
-        if (documentedCommands().count(line.command)) throw CommandError{"not available: " + EchoedInput::of(line.command)};
+        if (documentedCommands().count(line.command))
+            throw CommandError{"not available: " + EchoedInput::of(line.command)};
         throw CommandError{"unknown command: " + EchoedInput::of(line.command)};
     } catch (const CommandError& error) {
         output_.line("error " + error.text);

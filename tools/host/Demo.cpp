@@ -74,9 +74,8 @@ int Demo::run() {
     const auto started = std::chrono::steady_clock::now();
     Output output(stdout);
     std::shared_ptr<Quorvela> facade;
-    DemoStory story(output, [&facade](std::chrono::milliseconds timeout) {
-        return facade ? facade->flush(timeout) : true;
-    });
+    DemoStory story(output,
+                    [&facade](std::chrono::milliseconds timeout) { return facade ? facade->flush(timeout) : true; });
     story.title("Quorvela demo: the real library against an embedded sandbox, over HTTPS on loopback");
 
     story.chapter("Setting the stage");
@@ -92,8 +91,8 @@ int Demo::run() {
         return 1;
     }
     story.step("sandbox started", [&] {
-        return DemoCheck::pass(fmt::format("https on {}, admin API on port {}, its own CA", sandbox.connectTo(),
-                                           sandbox.adminPort()));
+        return DemoCheck::pass(
+            fmt::format("https on {}, admin API on port {}, its own CA", sandbox.connectTo(), sandbox.adminPort()));
     });
 
     DemoSeed seed(sandbox);
@@ -130,8 +129,8 @@ int Demo::run() {
     library->setDelegate(delegate);
     if (!story.step("library set up: HTTPS client, software location manager, manual Wi-Fi", [&] {
             if (!installed) return DemoCheck::fail("the shared instance existed before the demo's platform");
-            return DemoCheck::pass(fmt::format("connections to {}, CA {}", sandbox.connectTo(),
-                                               sandbox.caFile().filename().string()));
+            return DemoCheck::pass(
+                fmt::format("connections to {}, CA {}", sandbox.connectTo(), sandbox.caFile().filename().string()));
         })) {
         return 1;
     }
@@ -141,8 +140,8 @@ int Demo::run() {
     const auto token = DemoWorld::pushToken();
     DemoPushService pushes(sandbox, Quorvela::NSDataToNSString({token.begin(), token.end()}));
     DemoCompletions completions;
-    DemoContext demo{story, seed,     probe,           pushes, library, delegate, completions,
-                     locationManager, gps, beacons, wifi,   network};
+    DemoContext demo{story,           seed, probe,   pushes, library, delegate, completions,
+                     locationManager, gps,  beacons, wifi,   network};
 
     DemoStartChapter::play(demo);
     DemoRouteChapter::play(demo);
@@ -157,15 +156,14 @@ int Demo::run() {
     for (const auto& line : DemoSummary::lines(DemoSummary::captureSandbox(probe, sandbox), hostView))
         output.line(line);
 
-    const auto seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     const auto failures = story.failures();
     output.line("");
     if (failures.empty()) {
         output.line(fmt::format("Result: all {} steps happened, in {:.1f} s", story.steps(), seconds));
     } else {
-        output.line(fmt::format("Result: {} of {} steps FAILED, in {:.1f} s:", failures.size(), story.steps(),
-                                seconds));
+        output.line(
+            fmt::format("Result: {} of {} steps FAILED, in {:.1f} s:", failures.size(), story.steps(), seconds));
         for (const auto& failure : failures) output.line("  - " + failure);
     }
     sandbox.stop();

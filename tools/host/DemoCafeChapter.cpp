@@ -16,11 +16,12 @@ std::string text(std::string_view view) { return std::string(view); }
 DemoCheck wifiCheck(const DemoProbe& probe, const char* status, const char* event) {
     if (probe.eventCount(event) < 1) return DemoCheck::fail(fmt::format("the sandbox has no {} event", event));
     auto report = probe.regionReport(text(DemoWorld::kWifiBeaconId), status);
-    if (!report) return DemoCheck::fail(fmt::format("the sandbox has no {} report for {}", status, DemoWorld::kWifiBeaconId));
+    if (!report)
+        return DemoCheck::fail(fmt::format("the sandbox has no {} report for {}", status, DemoWorld::kWifiBeaconId));
     if (report->regionType != "WIFI_BEACON")
         return DemoCheck::fail(fmt::format("reported as {}", report->regionType.value_or("(null)")));
-    return DemoCheck::pass(fmt::format("{}; notifyRegionEvent {} WIFI_BEACON {} for {}", event, DemoWorld::kWifiBeaconId,
-                                       status, report->clientId));
+    return DemoCheck::pass(fmt::format("{}; notifyRegionEvent {} WIFI_BEACON {} for {}", event,
+                                       DemoWorld::kWifiBeaconId, status, report->clientId));
 }
 
 }  // namespace
@@ -47,8 +48,8 @@ void DemoCafeChapter::play(DemoContext& demo) {
         if (!club) return DemoCheck::fail("the club is not among the subscribed workspaces");
         for (const auto& response : probe.responses()) {
             if (response.clientId == DemoWorld::kClubId && response.text == DemoWorld::kReplyText)
-                return DemoCheck::pass(fmt::format("sendResponse from {} arrived, Base64 \"{}\"", response.sender,
-                                                   response.encodedText));
+                return DemoCheck::pass(
+                    fmt::format("sendResponse from {} arrived, Base64 \"{}\"", response.sender, response.encodedText));
         }
         return DemoCheck::fail("the sandbox received no such response");
     });

@@ -62,8 +62,8 @@ void DemoPushChapter::play(DemoContext& demo) {
         const auto handed = demo.delegate->messagesByWorkspace();
         std::size_t handedCount = 0;
         for (const auto& [client, ids] : handed) handedCount += ids.size();
-        const std::string seen = fmt::format("inboxes: {} {}, {} {}; pushReceived: {}", DemoWorld::kShopName,
-                                             inShop, DemoWorld::kClubName, inClub, handedCount);
+        const std::string seen = fmt::format("inboxes: {} {}, {} {}; pushReceived: {}", DemoWorld::kShopName, inShop,
+                                             DemoWorld::kClubName, inClub, handedCount);
         if (inShop != 2 || inClub != 1 || handedCount < 3) return DemoCheck::fail(seen);
         return DemoCheck::pass("done 0; " + seen);
     });
@@ -87,7 +87,8 @@ void DemoPushChapter::play(DemoContext& demo) {
     });
 
     demo.seed.removeBakeryBeacon();
-    undelivered = deliver(demo, "DLT_BEACON", payload(text(DemoWorld::kBeaconId), "DLT_BEACON", "Bakery counter", shop));
+    undelivered = deliver(demo, "DLT_BEACON",
+                          payload(text(DemoWorld::kBeaconId), "DLT_BEACON", "Bakery counter", shop));
     story.step("DLT_BEACON: the bakery beacon dropped and no longer monitored", [&] {
         if (auto problem = handledWithNewData(demo, "DLT_BEACON", undelivered)) return DemoCheck::fail(*problem);
         const auto ids = probe.beaconIds(shop);
@@ -106,7 +107,8 @@ void DemoPushChapter::play(DemoContext& demo) {
     story.step("geo push: the device is inside the circle, the message is fetched", [&] {
         if (auto problem = handledWithNewData(demo, "GEO_PUSH", undelivered)) return DemoCheck::fail(*problem);
         if (!probe.inboxHolds(club, "m-coffee"))
-            return DemoCheck::fail(fmt::format("m-coffee is not in the club's inbox ({} messages)", probe.inboxSize(club)));
+            return DemoCheck::fail(
+                fmt::format("m-coffee is not in the club's inbox ({} messages)", probe.inboxSize(club)));
         return DemoCheck::pass(fmt::format("done 0; the club's inbox holds {} messages", probe.inboxSize(club)));
     });
 }

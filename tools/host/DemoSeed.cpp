@@ -20,10 +20,10 @@ std::string text(std::string_view view) { return std::string(view); }
 
 ordered_json geofence(const DemoWorld::Place& place) {
     // Without an "ENTER" or "EXIT" event type both crossings count.
-    return ordered_json{{"regionId", place.regionId},     {"name", place.name},
-                        {"latitude", place.latitude},     {"longitude", place.longitude},
-                        {"radius", place.radius},         {"eventType", "ENTER_EXIT"},
-                        {"activated", "true"},            {"clientId", DemoWorld::kShopId},
+    return ordered_json{{"regionId", place.regionId},  {"name", place.name},
+                        {"latitude", place.latitude},  {"longitude", place.longitude},
+                        {"radius", place.radius},      {"eventType", "ENTER_EXIT"},
+                        {"activated", "true"},         {"clientId", DemoWorld::kShopId},
                         {"msgTitle", text(place.name)}};
 }
 
@@ -40,9 +40,12 @@ void DemoSeed::seed() {
 
     setGeofences(false);
     setShopBeacons(true);
-    const ordered_json clubBeacons = ordered_json::array({ordered_json{
-        {"regionId", DemoWorld::kWifiBeaconId}, {"name", "Café Wi-Fi"}, {"type", "WIFI_BEACON"},
-        {"uuid", DemoWorld::kWifiSsid}, {"eventType", "ENTER_EXIT"}, {"clientId", DemoWorld::kClubId}}});
+    const ordered_json clubBeacons = ordered_json::array({ordered_json{{"regionId", DemoWorld::kWifiBeaconId},
+                                                                       {"name", "Café Wi-Fi"},
+                                                                       {"type", "WIFI_BEACON"},
+                                                                       {"uuid", DemoWorld::kWifiSsid},
+                                                                       {"eventType", "ENTER_EXIT"},
+                                                                       {"clientId", DemoWorld::kClubId}}});
     sandbox::RegionLists(sandbox_.state())
         .set(text(DemoWorld::kClubId), sandbox::RegionLists::Kind::Beacons, clubBeacons.dump());
 
@@ -52,10 +55,10 @@ void DemoSeed::seed() {
 }
 
 std::string DemoSeed::describe() const {
-    return fmt::format("application \"{}\", workspaces {} (default) and {}, {} pending messages, {} geofences, "
-                       "{} beacons",
-                       DemoWorld::kAppName, DemoWorld::kShopId, DemoWorld::kClubId, pendingCount(), geofenceCount(),
-                       beaconCount());
+    return fmt::format(
+        "application \"{}\", workspaces {} (default) and {}, {} pending messages, {} geofences, "
+        "{} beacons",
+        DemoWorld::kAppName, DemoWorld::kShopId, DemoWorld::kClubId, pendingCount(), geofenceCount(), beaconCount());
 }
 
 void DemoSeed::addMarketGeofence() { setGeofences(true); }
@@ -84,13 +87,11 @@ int DemoSeed::beaconCount() const {
     return count;
 }
 
-int DemoSeed::pendingCount() const {
-    return static_cast<int>(sandbox::MessageQueue(sandbox_.state()).all().size());
-}
+int DemoSeed::pendingCount() const { return static_cast<int>(sandbox::MessageQueue(sandbox_.state()).all().size()); }
 
 void DemoSeed::setGeofences(bool withMarket) {
-    ordered_json list = ordered_json::array(
-        {geofence(DemoWorld::kBakery), geofence(DemoWorld::kPark), geofence(DemoWorld::kStation)});
+    ordered_json list =
+        ordered_json::array({geofence(DemoWorld::kBakery), geofence(DemoWorld::kPark), geofence(DemoWorld::kStation)});
     if (withMarket) list.push_back(geofence(DemoWorld::kMarket));
     sandbox::RegionLists(sandbox_.state())
         .set(text(DemoWorld::kShopId), sandbox::RegionLists::Kind::Geofences, list.dump());
@@ -99,10 +100,14 @@ void DemoSeed::setGeofences(bool withMarket) {
 void DemoSeed::setShopBeacons(bool withBakeryBeacon) {
     ordered_json list = ordered_json::array();
     if (withBakeryBeacon) {
-        list.push_back(ordered_json{{"regionId", DemoWorld::kBeaconId}, {"name", DemoWorld::kBeaconName},
-                                    {"type", "BEACON"},                 {"uuid", DemoWorld::kBeaconUuid},
-                                    {"major", "1"},                     {"minor", "7"},
-                                    {"eventType", "ENTER_EXIT"},        {"clientId", DemoWorld::kShopId}});
+        list.push_back(ordered_json{{"regionId", DemoWorld::kBeaconId},
+                                    {"name", DemoWorld::kBeaconName},
+                                    {"type", "BEACON"},
+                                    {"uuid", DemoWorld::kBeaconUuid},
+                                    {"major", "1"},
+                                    {"minor", "7"},
+                                    {"eventType", "ENTER_EXIT"},
+                                    {"clientId", DemoWorld::kShopId}});
     }
     sandbox::RegionLists(sandbox_.state())
         .set(text(DemoWorld::kShopId), sandbox::RegionLists::Kind::Beacons, list.dump());

@@ -36,8 +36,7 @@ public:
 private:
     void setGeofences(bool withMarket);
     void setShopBeacons(bool withBakeryBeacon);
-    void queue(const std::string& clientId, const std::string& id, const std::string& subject,
-               const std::string& text);
+    void queue(const std::string& clientId, const std::string& id, const std::string& subject, const std::string& text);
 
     sandbox::Sandbox& sandbox_;
 };

@@ -61,11 +61,13 @@ void DemoStartChapter::play(DemoContext& demo) {
     const std::string shop = text(DemoWorld::kShopId);
     story.step("default workspace \"" + text(DemoWorld::kShopName) + "\" joined and synchronised", [&] {
         if (!probe.subscribed(shop))
-            return DemoCheck::fail("not among the subscribed workspaces (" + DemoProbe::join(probe.subscribedIds()) + ")");
+            return DemoCheck::fail("not among the subscribed workspaces (" + DemoProbe::join(probe.subscribedIds()) +
+                                   ")");
         const auto geofences = probe.geofenceIds(shop);
         const auto beacons = probe.beaconIds(shop);
         if (geofences.size() != 3 || beacons.size() != 1)
-            return DemoCheck::fail("geofences: " + DemoProbe::join(geofences) + "; beacons: " + DemoProbe::join(beacons));
+            return DemoCheck::fail("geofences: " + DemoProbe::join(geofences) +
+                                   "; beacons: " + DemoProbe::join(beacons));
         return DemoCheck::pass("geofences " + DemoProbe::join(geofences) + "; beacon " + DemoProbe::join(beacons));
     });
 

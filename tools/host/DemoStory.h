@@ -46,8 +46,7 @@ public:
     void note(const std::string& text);
     /// Waits (bounded) for `check` to hold, prints the step's line and
     /// returns whether it held.
-    bool step(const std::string& what, const Check& check,
-              std::chrono::milliseconds limit = kStepLimit);
+    bool step(const std::string& what, const Check& check, std::chrono::milliseconds limit = kStepLimit);
 
     /// Waits for the library to be idle, at most `limit` and never past the
     /// budget; true when it is idle.

@@ -34,7 +34,8 @@ DemoSummary::HostView DemoSummary::captureHost(const DemoProbe& probe, const Dem
     }
     view.monitored = probe.monitored();
     view.readyCalls = delegate.readyCalls();
-    for (const auto& [client, ids] : delegate.messagesByWorkspace()) view.messagesHanded += static_cast<int>(ids.size());
+    for (const auto& [client, ids] : delegate.messagesByWorkspace())
+        view.messagesHanded += static_cast<int>(ids.size());
     return view;
 }
 
@@ -83,8 +84,10 @@ std::vector<std::string> DemoSummary::lines(const SandboxView& received, const H
         ++events[type];
     }
     std::string eventText;
-    for (const auto& type : eventOrder) eventText += fmt::format("{}{} {}", eventText.empty() ? "" : ", ", type, events[type]);
-    out.push_back(fmt::format("  analytics events ({}): {}", received.events.size(), eventText.empty() ? "none" : eventText));
+    for (const auto& type : eventOrder)
+        eventText += fmt::format("{}{} {}", eventText.empty() ? "" : ", ", type, events[type]);
+    out.push_back(
+        fmt::format("  analytics events ({}): {}", received.events.size(), eventText.empty() ? "none" : eventText));
 
     out.push_back(fmt::format("  location reports ({}):", received.reports.size()));
     for (const auto& report : received.reports) {
@@ -112,7 +115,8 @@ std::vector<std::string> DemoSummary::lines(const SandboxView& received, const H
     if (host.workspaces.empty()) out.push_back("  (no subscribed workspace)");
     std::string monitored;
     for (const auto& id : host.monitored) monitored += (monitored.empty() ? "" : ", ") + id;
-    out.push_back(fmt::format("  monitored regions ({}): {}", host.monitored.size(), monitored.empty() ? "none" : monitored));
+    out.push_back(
+        fmt::format("  monitored regions ({}): {}", host.monitored.size(), monitored.empty() ? "none" : monitored));
     out.push_back(fmt::format("  QuorvelaReady calls: {}; messages handed to the host: {}", host.readyCalls,
                               host.messagesHanded));
     return out;

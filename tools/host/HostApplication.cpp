@@ -8,9 +8,9 @@
 #include "HostDelegate.h"
 #include "Output.h"
 #include "platform/StderrSystemLog.h"
+#include "quorvela/Quorvela.h"
 #include "quorvela/platform/ManualNetworkMonitor.h"
 #include "quorvela/platform/ManualWifiInfo.h"
-#include "quorvela/Quorvela.h"
 
 namespace quorvela::host {
 

@@ -21,8 +21,9 @@ PushCommands::Named PushCommands::make(std::shared_ptr<Quorvela> facade, Output&
         if (arguments.size() != 1 || !arguments[0].isJson || !arguments[0].json.is_object())
             throw CommandError{"usage: push <json-object>"};
         // As a push service delivers it: the notification's JSON text.
-        facade->processRemoteNotification(arguments[0].json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace),
-                                          printDone(output, "push"));
+        facade->processRemoteNotification(
+            arguments[0].json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace),
+            printDone(output, "push"));
         return Flow::Continue;
     });
     commands.emplace_back("unread", [facade, &output](const Arguments& arguments) {

@@ -29,7 +29,9 @@ std::shared_ptr<Workspace> lookUp(const List& first, const List& second, const s
     return withClientId(second, clientId);
 }
 
-ordered_json text(const std::optional<std::string>& value) { return value ? ordered_json(*value) : ordered_json(nullptr); }
+ordered_json text(const std::optional<std::string>& value) {
+    return value ? ordered_json(*value) : ordered_json(nullptr);
+}
 
 ordered_json listJson(const List& list) {
     ordered_json out = ordered_json::array();
@@ -61,15 +63,15 @@ WorkspaceCommands::Named WorkspaceCommands::make(std::shared_ptr<Quorvela> facad
     });
     commands.emplace_back("join", [facade, &output](const Arguments& arguments) {
         if (arguments.size() != 1) throw CommandError{"usage: join <clientId>"};
-        auto workspace =
-            lookUp(facade->getAvailableWorkspaces(), facade->getSubscribedWorkspaces(), arguments[0].text());
+        auto workspace = lookUp(facade->getAvailableWorkspaces(), facade->getSubscribedWorkspaces(),
+                                arguments[0].text());
         facade->joinWorkspace(workspace, printer(output, "join"));
         return Flow::Continue;
     });
     commands.emplace_back("leave", [facade, &output](const Arguments& arguments) {
         if (arguments.size() != 1) throw CommandError{"usage: leave <clientId>"};
-        auto workspace =
-            lookUp(facade->getSubscribedWorkspaces(), facade->getAvailableWorkspaces(), arguments[0].text());
+        auto workspace = lookUp(facade->getSubscribedWorkspaces(), facade->getAvailableWorkspaces(),
+                                arguments[0].text());
         facade->leaveWorkspace(workspace, printer(output, "leave"));
         return Flow::Continue;
     });

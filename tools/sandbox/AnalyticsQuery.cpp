@@ -7,8 +7,8 @@
 namespace quorvela::sandbox {
 
 const std::vector<std::string>& AnalyticsQuery::eventKeys() {
-    static const std::vector<std::string> keys{"deviceid", "client",   "app",       "platform",
-                                               "eventtype", "latitude", "longitude", "mobile",
+    static const std::vector<std::string> keys{"deviceid",  "client",   "app",           "platform",
+                                               "eventtype", "latitude", "longitude",     "mobile",
                                                "extrainfo", "address",  "campaign_name", "version"};
     return keys;
 }
@@ -21,7 +21,8 @@ std::optional<AnalyticsQuery::Pairs> AnalyticsQuery::parse(std::string_view quer
     const auto& known = eventKeys();
     for (;;) {
         const std::size_t amp = query.find('&', start);
-        const std::string_view piece = query.substr(start, amp == std::string_view::npos ? std::string_view::npos : amp - start);
+        const std::string_view piece = query.substr(
+            start, amp == std::string_view::npos ? std::string_view::npos : amp - start);
         const std::size_t equals = piece.find('=');
         const std::string key(piece.substr(0, equals));
         const bool isKey = equals != std::string_view::npos &&

@@ -22,9 +22,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct KeyFree { void operator()(EVP_PKEY* key) const { EVP_PKEY_free(key); } };
-struct CertFree { void operator()(X509* cert) const { X509_free(cert); } };
-struct FileClose { void operator()(FILE* file) const { std::fclose(file); } };
+struct KeyFree {
+    void operator()(EVP_PKEY* key) const { EVP_PKEY_free(key); }
+};
+struct CertFree {
+    void operator()(X509* cert) const { X509_free(cert); }
+};
+struct FileClose {
+    void operator()(FILE* file) const { std::fclose(file); }
+};
 using Key = std::unique_ptr<EVP_PKEY, KeyFree>;
 using Cert = std::unique_ptr<X509, CertFree>;
 using File = std::unique_ptr<FILE, FileClose>;
@@ -69,8 +75,10 @@ Cert makeCertificate(EVP_PKEY* subjectKey, const std::string& commonName) {
     X509_gmtime_adj(X509_getm_notAfter(cert.get()), kValidDays * kDay);
     X509_set_pubkey(cert.get(), subjectKey);
     X509_NAME* name = X509_get_subject_name(cert.get());
-    X509_NAME_add_entry_by_txt(name, "O", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("Quorvela sandbox"), -1, -1, 0);
-    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(commonName.c_str()), -1, -1, 0);
+    X509_NAME_add_entry_by_txt(name, "O", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("Quorvela sandbox"), -1,
+                               -1, 0);
+    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(commonName.c_str()), -1,
+                               -1, 0);
     return cert;
 }
 
@@ -152,7 +160,8 @@ CertificateAuthority::Files CertificateAuthority::ensure(const fs::path& folder)
         addExtension(ca.get(), ca.get(), NID_key_usage, "critical,keyCertSign,cRLSign");
         addExtension(ca.get(), ca.get(), NID_subject_key_identifier, "hash");
         sign(ca.get(), caKey.get());
-        writeFile(caKeyFile, true, [&](FILE* f) { return PEM_write_PrivateKey(f, caKey.get(), nullptr, nullptr, 0, nullptr, nullptr); });
+        writeFile(caKeyFile, true,
+                  [&](FILE* f) { return PEM_write_PrivateKey(f, caKey.get(), nullptr, nullptr, 0, nullptr, nullptr); });
         writeFile(files.caFile, false, [&](FILE* f) { return PEM_write_X509(f, ca.get()); });
     }
 
@@ -176,7 +185,8 @@ CertificateAuthority::Files CertificateAuthority::ensure(const fs::path& folder)
     addExtension(server.get(), ca.get(), NID_subject_key_identifier, "hash");
     addExtension(server.get(), ca.get(), NID_authority_key_identifier, "keyid:always");
     sign(server.get(), caKey.get());
-    writeFile(files.keyFile, true, [&](FILE* f) { return PEM_write_PrivateKey(f, serverKey.get(), nullptr, nullptr, 0, nullptr, nullptr); });
+    writeFile(files.keyFile, true,
+              [&](FILE* f) { return PEM_write_PrivateKey(f, serverKey.get(), nullptr, nullptr, 0, nullptr, nullptr); });
     writeFile(files.certFile, false, [&](FILE* f) { return PEM_write_X509(f, server.get()); });
     return files;
 }

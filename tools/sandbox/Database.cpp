@@ -83,13 +83,13 @@ std::vector<SqlRow> Database::run(std::string_view sql, const std::vector<SqlVal
         const int columns = sqlite3_column_count(raw);
         for (int c = 0; c < columns; ++c) {
             switch (sqlite3_column_type(raw, c)) {
-                case SQLITE_INTEGER: row.emplace_back(static_cast<std::int64_t>(sqlite3_column_int64(raw, c))); break;
-                case SQLITE_FLOAT: row.emplace_back(sqlite3_column_double(raw, c)); break;
-                case SQLITE_NULL: row.emplace_back(nullptr); break;
-                default: {
-                    const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_blob(raw, c));
-                    row.emplace_back(std::string(bytes != nullptr ? bytes : "", sqlite3_column_bytes(raw, c)));
-                }
+            case SQLITE_INTEGER: row.emplace_back(static_cast<std::int64_t>(sqlite3_column_int64(raw, c))); break;
+            case SQLITE_FLOAT: row.emplace_back(sqlite3_column_double(raw, c)); break;
+            case SQLITE_NULL: row.emplace_back(nullptr); break;
+            default: {
+                const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_blob(raw, c));
+                row.emplace_back(std::string(bytes != nullptr ? bytes : "", sqlite3_column_bytes(raw, c)));
+            }
             }
         }
         rows.push_back(std::move(row));

@@ -84,11 +84,10 @@ std::string ListEndpoints::listReply(const std::string& json, const std::string&
 }
 
 void ListEndpoints::addTo(RestRouter& router) {
-    router.add("getGeoFences",
-                         EndpointFaults::withFaults("getGeoFences", listOperation(RegionLists::Kind::Geofences,
-                                                                                  "geoFences", "geoFence")));
+    router.add("getGeoFences", EndpointFaults::withFaults("getGeoFences", listOperation(RegionLists::Kind::Geofences,
+                                                                                        "geoFences", "geoFence")));
     router.add("getBeacons", EndpointFaults::withFaults(
-                                           "getBeacons", listOperation(RegionLists::Kind::Beacons, "beacons", "beacon")));
+                                 "getBeacons", listOperation(RegionLists::Kind::Beacons, "beacons", "beacon")));
 }
 
 void ListEndpoints::addAdminRoutes(httplib::Server& server, SandboxState& state) {

@@ -56,7 +56,8 @@ void LocationAdminRoutes::add(httplib::Server& server, SandboxState& state) {
         const json body = json::parse(request.body);
         if (!body.is_object()) throw std::invalid_argument("The body must be a JSON object");
         auto mode = body.find("mode");
-        if (mode == body.end() || !mode->is_string() || !LocationStore(state.database()).setMode(mode->get<std::string>()))
+        if (mode == body.end() || !mode->is_string() ||
+            !LocationStore(state.database()).setMode(mode->get<std::string>()))
             throw std::invalid_argument("\"mode\" must be accept, reject or malformed");
         sendJson(response, 200, json{{"mode", mode->get<std::string>()}});
     });

@@ -27,10 +27,10 @@ std::string escaped(const std::string& text) {
     std::string out;
     for (char c : text) {
         switch (c) {
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '&': out += "&amp;"; break;
-            default: out += c;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '&': out += "&amp;"; break;
+        default: out += c;
         }
     }
     return out;
@@ -55,7 +55,8 @@ std::int64_t nowMillis() {
 // Stores a valid report and answers as the store's mode says.
 RestReply answer(LocationStore& store, const LocationReport& report, const std::string& accepted) {
     const std::string mode = store.mode();
-    if (mode == "malformed") return RestReply{500, "<html><body><h1>500 Internal Server Error</h1></body>", "text/html"};
+    if (mode == "malformed")
+        return RestReply{500, "<html><body><h1>500 Internal Server Error</h1></body>", "text/html"};
     store.add(report);
     if (mode == "reject") return LocationEndpoints::reply(false, "Report refused");
     return LocationEndpoints::reply(true, accepted);

@@ -50,9 +50,9 @@ void LocationStore::add(const LocationReport& r) {
 
 std::vector<LocationReport> LocationStore::reports() {
     std::vector<LocationReport> out;
-    for (const SqlRow& row : db_.query(
-             "SELECT time, operation, device_id, client_id, time_stamp, latitude, longitude, request_id, region, "
-             "status, region_type, app_name, platform FROM location_reports ORDER BY id")) {
+    for (const SqlRow& row :
+         db_.query("SELECT time, operation, device_id, client_id, time_stamp, latitude, longitude, request_id, region, "
+                   "status, region_type, app_name, platform FROM location_reports ORDER BY id")) {
         LocationReport r;
         r.time = Database::integer(row[0]);
         r.operation = Database::text(row[1]);

@@ -12,12 +12,12 @@ namespace quorvela::sandbox {
 /// (sendLocation) or a region entry / exit (notifyRegionEvent). Values are
 /// kept as the client wrote them.
 struct LocationReport {
-    std::int64_t time = 0;   ///< when the sandbox received it, milliseconds since 1970
-    std::string operation;   ///< "sendLocation" or "notifyRegionEvent"
+    std::int64_t time = 0;  ///< when the sandbox received it, milliseconds since 1970
+    std::string operation;  ///< "sendLocation" or "notifyRegionEvent"
     std::string deviceId;
     std::string clientId;
-    std::string timeStamp;   ///< the client's time stamp (milliseconds)
-    std::string latitude;    ///< six decimals, as sent
+    std::string timeStamp;  ///< the client's time stamp (milliseconds)
+    std::string latitude;   ///< six decimals, as sent
     std::string longitude;
     std::optional<std::string> requestId;   ///< sendLocation only
     std::optional<std::string> region;      ///< notifyRegionEvent only (as the next four)

@@ -101,8 +101,9 @@ RestReply response(const RestCall& call, SandboxState& state) {
     received.encodedText = join(s, n - 5);
     received.text = decodeBase64(received.encodedText);
     MessageQueue(state).recordResponse(received);
-    return xml("<transactionResult><successful>true</successful><message>Response received</message>"
-               "</transactionResult>");
+    return xml(
+        "<transactionResult><successful>true</successful><message>Response received</message>"
+        "</transactionResult>");
 }
 
 json toJson(const QueuedMessage& message) {
@@ -139,11 +140,10 @@ void MessageEndpoints::addTo(RestRouter& router) {
         };
     };
     router.add("getPendingMessages",
-                         EndpointFaults::withFaults("getPendingMessages", RestOperation{pendingKey, pending}));
-    router.add("getMessage",
-                         EndpointFaults::withFaults("getMessage", RestOperation{workspaceKeyAt(1, 3), single}));
+               EndpointFaults::withFaults("getPendingMessages", RestOperation{pendingKey, pending}));
+    router.add("getMessage", EndpointFaults::withFaults("getMessage", RestOperation{workspaceKeyAt(1, 3), single}));
     router.add("sendResponse",
-                         EndpointFaults::withFaults("sendResponse", RestOperation{workspaceKeyAt(-2, 6), response}));
+               EndpointFaults::withFaults("sendResponse", RestOperation{workspaceKeyAt(-2, 6), response}));
 }
 
 void MessageEndpoints::addAdminRoutes(httplib::Server& server, SandboxState& state) {
@@ -161,7 +161,9 @@ void MessageEndpoints::addAdminRoutes(httplib::Server& server, SandboxState& sta
     server.Get("/workspaces", [&state](const httplib::Request&, httplib::Response& reply) {
         json out = json::array();
         for (const auto& w : WorkspaceTable(state).all()) {
-            out.push_back({{"clientId", w.clientId}, {"name", w.name}, {"publicKey", w.publicKey},
+            out.push_back({{"clientId", w.clientId},
+                           {"name", w.name},
+                           {"publicKey", w.publicKey},
                            {"callbackURL", w.callbackUrl ? json(*w.callbackUrl) : json(nullptr)}});
         }
         sendJson(reply, 200, out);
@@ -188,8 +190,11 @@ void MessageEndpoints::addAdminRoutes(httplib::Server& server, SandboxState& sta
     server.Get("/responses", [&state](const httplib::Request&, httplib::Response& reply) {
         json out = json::array();
         for (const auto& r : MessageQueue(state).responses()) {
-            out.push_back({{"time", r.time}, {"clientId", r.clientId}, {"sender", r.sender},
-                           {"appName", r.appName}, {"encodedText", r.encodedText},
+            out.push_back({{"time", r.time},
+                           {"clientId", r.clientId},
+                           {"sender", r.sender},
+                           {"appName", r.appName},
+                           {"encodedText", r.encodedText},
                            {"text", r.text ? json(*r.text) : json(nullptr)}});
         }
         sendJson(reply, 200, out);

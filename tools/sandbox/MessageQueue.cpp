@@ -61,9 +61,9 @@ std::optional<std::string> QueuedMessage::field(const std::string& name) const {
 }
 
 const std::vector<std::string>& MessageQueue::fieldNames() {
-    static const std::vector<std::string> names{"blastID", "id", "type", "from", "to", "subject", "text",
-                                                "status", "statusDescription", "date", "timezone", "clientId",
-                                                "appName", "platform", "metaData"};
+    static const std::vector<std::string> names{
+        "blastID",           "id",   "type",     "from",     "to",      "subject",  "text",    "status",
+        "statusDescription", "date", "timezone", "clientId", "appName", "platform", "metaData"};
     return names;
 }
 
@@ -150,8 +150,7 @@ std::vector<ReceivedResponse> MessageQueue::responses() {
     for (const SqlRow& row : state_.database().query(
              "SELECT time, client_id, sender, app_name, encoded_text, text FROM responses ORDER BY id")) {
         out.push_back(ReceivedResponse{Database::integer(row[0]), Database::text(row[1]), Database::text(row[2]),
-                                       Database::text(row[3]), Database::text(row[4]),
-                                       Database::optionalText(row[5])});
+                                       Database::text(row[3]), Database::text(row[4]), Database::optionalText(row[5])});
     }
     return out;
 }

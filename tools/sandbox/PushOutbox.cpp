@@ -31,8 +31,8 @@ CREATE INDEX IF NOT EXISTS push_outbox_token ON push_outbox (push_token, deliver
 constexpr const char* kColumns = "id, time, push_token, device_id, public_id, payload, delivered";
 
 OutboxPush fromRow(const SqlRow& row) {
-    return OutboxPush{Database::integer(row[0]), Database::integer(row[1]), Database::text(row[2]),
-                      Database::text(row[3]),    Database::text(row[4]),    Database::text(row[5]),
+    return OutboxPush{Database::integer(row[0]),     Database::integer(row[1]), Database::text(row[2]),
+                      Database::text(row[3]),        Database::text(row[4]),    Database::text(row[5]),
                       Database::integer(row[6]) != 0};
 }
 
@@ -66,8 +66,13 @@ OutboxPush PushOutbox::send(const std::string& pushToken, const std::string& pay
         throw std::invalid_argument("The push payload must be a JSON object");
     const auto device = this->device(token);
     if (!device) throw std::invalid_argument("No device registered the push token " + pushToken);
-    OutboxPush push{0, nowMillis(), token, device->deviceId, device->publicId,
-                    payload.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace), false};
+    OutboxPush push{0,
+                    nowMillis(),
+                    token,
+                    device->deviceId,
+                    device->publicId,
+                    payload.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace),
+                    false};
     push.id = state_.database().execute(
         "INSERT INTO push_outbox (time, push_token, device_id, public_id, payload) VALUES (?, ?, ?, ?, ?)",
         {push.time, push.pushToken, push.deviceId, push.publicId, push.payload});

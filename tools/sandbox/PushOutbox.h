@@ -14,11 +14,11 @@ class SandboxState;
 /// A push "sent" to a device, waiting for the device to collect it.
 struct OutboxPush {
     std::int64_t id = 0;
-    std::int64_t time = 0;      ///< milliseconds since 1970 when it was sent
-    std::string pushToken;      ///< lower-case hexadecimal, as devices register it
-    std::string deviceId;       ///< the device that registered the token
-    std::string publicId;       ///< the application it registered the token for
-    std::string payload;        ///< the notification's JSON object text
+    std::int64_t time = 0;  ///< milliseconds since 1970 when it was sent
+    std::string pushToken;  ///< lower-case hexadecimal, as devices register it
+    std::string deviceId;   ///< the device that registered the token
+    std::string publicId;   ///< the application it registered the token for
+    std::string payload;    ///< the notification's JSON object text
     bool delivered = false;
 };
 

@@ -71,7 +71,8 @@ void RegistrationAdminRoutes::add(httplib::Server& server, SandboxState& state) 
     server.Get("/devices", [&state](const httplib::Request&, httplib::Response& response) {
         json out = json::array();
         for (const DeviceToken& device : RegistrationStore(state.database()).devices()) {
-            out.push_back({{"deviceId", device.deviceId}, {"publicId", device.publicId}, {"pushToken", device.pushToken}});
+            out.push_back(
+                {{"deviceId", device.deviceId}, {"publicId", device.publicId}, {"pushToken", device.pushToken}});
         }
         sendJson(response, 200, out);
     });

@@ -39,18 +39,16 @@ std::string escaped(const std::string& text) {
     std::string out;
     for (char c : text) {
         switch (c) {
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '&': out += "&amp;"; break;
-            default: out += c;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '&': out += "&amp;"; break;
+        default: out += c;
         }
     }
     return out;
 }
 
-RestOperation operation(RestOperation::Handler handler) {
-    return RestOperation{applicationKey, std::move(handler)};
-}
+RestOperation operation(RestOperation::Handler handler) { return RestOperation{applicationKey, std::move(handler)}; }
 
 }  // namespace
 
@@ -104,7 +102,8 @@ RestReply RegistrationEndpoints::activatePhone(const RestCall& call, SandboxStat
     if (behaviour.malformed.count(call.operation)) return malformed();
     auto user = store.user(s[0], clientOf(call));
     if (!user) return transactionResult(false, "No user registered");
-    if (joined(s, 3, s.size() - 2) != behaviour.validationCode) return transactionResult(false, "Invalid validation code");
+    if (joined(s, 3, s.size() - 2) != behaviour.validationCode)
+        return transactionResult(false, "Invalid validation code");
     user->validated = true;
     store.putUser(*user);
     return transactionResult(true, "Phone activated");

@@ -116,7 +116,8 @@ HttpClientOptions Sandbox::httpOptions() const {
 }
 
 std::string Sandbox::baseUrl() {
-    return std::string("https://") + QUORVELA_SERVICE_HOST + std::string(RestRouter::kBasePath.substr(0, RestRouter::kBasePath.size() - 1));
+    return std::string("https://") + QUORVELA_SERVICE_HOST +
+           std::string(RestRouter::kBasePath.substr(0, RestRouter::kBasePath.size() - 1));
 }
 
 void Sandbox::createApplication(const std::string& appName, const std::string& publicId, const std::string& privateKey,

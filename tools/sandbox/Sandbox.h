@@ -17,8 +17,8 @@ struct SandboxOptions {
     /// Holds the state (sandbox.sqlite) and the certificates (tls/); created if missing.
     std::filesystem::path dataDir;
     std::string host = "127.0.0.1";
-    int port = 0;       ///< HTTPS port; 0 picks a free one
-    int adminPort = 0;  ///< admin API port; 0 picks a free one
+    int port = 0;          ///< HTTPS port; 0 picks a free one
+    int adminPort = 0;     ///< admin API port; 0 picks a free one
     bool adminApi = true;  ///< false: no admin HTTP server (the C++ calls below still work)
 };
 

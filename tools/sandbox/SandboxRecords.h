@@ -18,10 +18,10 @@ struct Application {
 
 /// One request the HTTPS server answered.
 struct RequestRecord {
-    std::int64_t time = 0;                ///< milliseconds since 1970
-    std::string path;                     ///< the request target as sent (encoded, with query)
-    std::string operation;                ///< REST operation, "events", "ipecho" or "" when unrouted
-    std::optional<bool> signatureOk;      ///< set for REST operations whose signature was checked
+    std::int64_t time = 0;            ///< milliseconds since 1970
+    std::string path;                 ///< the request target as sent (encoded, with query)
+    std::string operation;            ///< REST operation, "events", "ipecho" or "" when unrouted
+    std::optional<bool> signatureOk;  ///< set for REST operations whose signature was checked
     int status = 0;
 };
 

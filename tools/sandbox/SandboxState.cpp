@@ -42,7 +42,8 @@ SandboxState::SandboxState(const std::filesystem::path& file) : db_(file) { db_.
 void SandboxState::putApplication(const Application& application) {
     db_.execute(
         "INSERT OR REPLACE INTO applications (public_id, app_name, private_key, default_workspace) VALUES (?, ?, ?, ?)",
-        {application.publicId, application.appName, application.privateKey, optionalValue(application.defaultWorkspace)});
+        {application.publicId, application.appName, application.privateKey,
+         optionalValue(application.defaultWorkspace)});
 }
 
 std::optional<Application> SandboxState::application(const std::string& publicId) {
@@ -73,7 +74,8 @@ void SandboxState::recordRequest(const RequestRecord& record) {
 
 std::vector<RequestRecord> SandboxState::requests() {
     std::vector<RequestRecord> out;
-    for (const SqlRow& row : db_.query("SELECT time, path, operation, signature_ok, status FROM requests ORDER BY id")) {
+    for (const SqlRow& row :
+         db_.query("SELECT time, path, operation, signature_ok, status FROM requests ORDER BY id")) {
         RequestRecord record;
         record.time = Database::integer(row[0]);
         record.path = Database::text(row[1]);

@@ -85,8 +85,10 @@ std::optional<WorkspaceSubscription> subscriptionOf(const RestCall& call) {
 }  // namespace
 
 void WorkspaceEndpoints::addTo(RestRouter& router) {
-    router.add("getWorkspaces", EndpointFaults::withFaults("getWorkspaces", RestOperation{applicationKey, getWorkspaces}));
-    router.add("joinWorkspace", EndpointFaults::withFaults("joinWorkspace", RestOperation{workspaceKey, joinWorkspace}));
+    router.add("getWorkspaces",
+               EndpointFaults::withFaults("getWorkspaces", RestOperation{applicationKey, getWorkspaces}));
+    router.add("joinWorkspace",
+               EndpointFaults::withFaults("joinWorkspace", RestOperation{workspaceKey, joinWorkspace}));
     router.add("detachWorkspace",
                EndpointFaults::withFaults("detachWorkspace", RestOperation{workspaceKey, detachWorkspace}));
 }
@@ -163,8 +165,7 @@ RestReply WorkspaceEndpoints::detachWorkspace(const RestCall& call, SandboxState
     WorkspaceSubscriptions subscriptions(state.database());
     if (subscriptions.behaviour().refusesLeave(subscription->clientId))
         return RegistrationEndpoints::transactionResult(false, "Leave refused");
-    if (!subscriptions.remove(*subscription))
-        return RegistrationEndpoints::transactionResult(false, "Not subscribed");
+    if (!subscriptions.remove(*subscription)) return RegistrationEndpoints::transactionResult(false, "Not subscribed");
     return RegistrationEndpoints::transactionResult(true, "Workspace detached");
 }
 

@@ -52,16 +52,17 @@ bool WorkspaceSubscriptions::contains(const WorkspaceSubscription& s) {
 
 std::vector<std::string> WorkspaceSubscriptions::clientIds(const std::string& appName, const std::string& userId) {
     std::vector<std::string> out;
-    for (const SqlRow& row : db_.query(
-             "SELECT client_id FROM workspace_subscriptions WHERE app_name = ? AND user_id = ? ORDER BY rowid",
-             {appName, userId}))
+    for (const SqlRow& row :
+         db_.query("SELECT client_id FROM workspace_subscriptions WHERE app_name = ? AND user_id = ? ORDER BY rowid",
+                   {appName, userId}))
         out.push_back(Database::text(row[0]));
     return out;
 }
 
 std::vector<WorkspaceSubscription> WorkspaceSubscriptions::all() {
     std::vector<WorkspaceSubscription> out;
-    for (const SqlRow& row : db_.query("SELECT app_name, user_id, client_id FROM workspace_subscriptions ORDER BY rowid"))
+    for (const SqlRow& row :
+         db_.query("SELECT app_name, user_id, client_id FROM workspace_subscriptions ORDER BY rowid"))
         out.push_back({Database::text(row[0]), Database::text(row[1]), Database::text(row[2])});
     return out;
 }

@@ -18,8 +18,7 @@ public:
     static std::shared_ptr<CircularRegion> make(double latitude, double longitude, double radius,
                                                 std::string identifier) {
         if (!isValidCentre(latitude, longitude) || !std::isfinite(radius) || radius < 0.0) return nullptr;
-        return std::shared_ptr<CircularRegion>(
-            new CircularRegion(latitude, longitude, radius, std::move(identifier)));
+        return std::shared_ptr<CircularRegion>(new CircularRegion(latitude, longitude, radius, std::move(identifier)));
     }
 
     static bool isValidCentre(double latitude, double longitude) {

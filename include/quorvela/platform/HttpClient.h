@@ -11,10 +11,10 @@ namespace quorvela {
 /// What one GET produced: a finished transfer with its status and body, or a
 /// transport error (no connection, TLS failure, time-out, body over the cap).
 struct QUORVELA_EXPORT HttpResult {
-    bool ok = false;          ///< the transfer finished and the body is complete
-    long status = 0;          ///< HTTP status when ok
-    std::string body;         ///< the reply bytes when ok
-    std::string error;        ///< the transport's error text when not ok
+    bool ok = false;    ///< the transfer finished and the body is complete
+    long status = 0;    ///< HTTP status when ok
+    std::string body;   ///< the reply bytes when ok
+    std::string error;  ///< the transport's error text when not ok
 };
 
 struct QUORVELA_EXPORT HttpClientOptions {

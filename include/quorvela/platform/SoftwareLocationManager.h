@@ -41,7 +41,7 @@
 namespace quorvela {
 
 class QUORVELA_EXPORT SoftwareLocationManager : public LocationManager,
-                                public std::enable_shared_from_this<SoftwareLocationManager> {
+                                                public std::enable_shared_from_this<SoftwareLocationManager> {
 public:
     static constexpr const char* kLimitError = "The maximum number of monitored regions (20) is reached";
     static constexpr const char* kRadiusError = "The region's radius exceeds the maximum monitoring distance";

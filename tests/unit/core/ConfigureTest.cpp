@@ -105,8 +105,8 @@ TEST_F(ConfigureTest, SwitchesUseLenientConversions) {
         Value entry;
         bool expected;
     };
-    const Case cases[] = {{Value(true), true},  {Value("YES"), true}, {Value("1"), true},   {Value(1), true},
-                          {Value(2.5), true},   {Value("NO"), false}, {Value("0"), false}, {Value(0), false},
+    const Case cases[] = {{Value(true), true},   {Value("YES"), true}, {Value("1"), true},  {Value(1), true},
+                          {Value(2.5), true},    {Value("NO"), false}, {Value("0"), false}, {Value(0), false},
                           {Value(false), false}, {Value("yes"), true}, {Value(""), false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.entry.describe());
@@ -150,8 +150,9 @@ TEST_F(ConfigureTest, LoadCredentialsNeedsConfigurationAndUsesOtherKeyNames) {
 
     facade->loadQuorvelaCredentials("Other");
     EXPECT_FALSE(facade->appName());
-    EXPECT_TRUE(log().contains("QUORVELA-DEBUG: loadQuorvelaCredentials: check in the configuration file "
-                               "(Quorvela-info.plist) some of the following keys (appName/publicKey/privateKey)"));
+    EXPECT_TRUE(
+        log().contains("QUORVELA-DEBUG: loadQuorvelaCredentials: check in the configuration file "
+                       "(Quorvela-info.plist) some of the following keys (appName/publicKey/privateKey)"));
 
     store->set("configureQuorvela", "YES");
     facade->setApiClientPrivateKey("old key");

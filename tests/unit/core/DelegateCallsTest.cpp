@@ -36,7 +36,8 @@ TEST(DelegateCallsTest, OnlyImplementedOperationsAreCalledInOrder) {
         std::vector<std::string> expected;
     };
     const Case cases[] = {
-        {"all", {Op::PushReceivedFromWorkspace, Op::PushReceived, Op::QuorvelaReady},
+        {"all",
+         {Op::PushReceivedFromWorkspace, Op::PushReceived, Op::QuorvelaReady},
          {"fromWorkspace m1", "message m1", "ready"}},
         {"message only", {Op::PushReceived}, {"message m1"}},
         {"workspace and ready", {Op::PushReceivedFromWorkspace, Op::QuorvelaReady}, {"fromWorkspace m1", "ready"}},

@@ -12,13 +12,8 @@ TEST(TimeStampTest, MillisecondRule) {
         double seconds;
         std::int64_t expected;
     };
-    const Case cases[] = {{0.5, 500},
-                          {1.0009, 1000},
-                          {1700000000.9876, 1700000000987},
-                          {0.0, 0},
-                          {-1.25, -1250},
-                          {std::nan(""), 0},
-                          {1e300, 0}};
+    const Case cases[] = {{0.5, 500},        {1.0009, 1000}, {1700000000.9876, 1700000000987}, {0.0, 0}, {-1.25, -1250},
+                          {std::nan(""), 0}, {1e300, 0}};
     for (const auto& c : cases) {
         EXPECT_EQ(Quorvela::timeStampFor(c.seconds), c.expected) << c.seconds;
     }

@@ -15,7 +15,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-const std::string kSuccess = "<transactionResult><successful>true</successful><message>ok</message></transactionResult>";
+const std::string kSuccess =
+    "<transactionResult><successful>true</successful><message>ok</message></transactionResult>";
 
 /// Holds the fake service's answers until released (bounded, so a broken
 /// test cannot hang the run).

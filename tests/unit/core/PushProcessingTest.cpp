@@ -16,8 +16,8 @@
 #include "core/BackgroundTaskTable.h"
 #include "core/PushLocationActions.h"
 #include "core/PushProcessing.h"
-#include "model/WorkspaceList.h"
 #include "location/GeoDistance.h"
+#include "model/WorkspaceList.h"
 #include "protocol/PercentEncoding.h"
 #include "quorvela/Message.h"
 #include "quorvela/Workspace.h"
@@ -180,7 +180,8 @@ protected:
     std::vector<std::string> events(const std::string& type) {
         std::vector<std::string> out;
         for (const auto& request : http().requests())
-            if (request.rfind(eventsUrl(), 0) == 0 && request.find("&eventtype=" + PercentEncoding::encodePath(type) + "&") != std::string::npos)
+            if (request.rfind(eventsUrl(), 0) == 0 &&
+                request.find("&eventtype=" + PercentEncoding::encodePath(type) + "&") != std::string::npos)
                 out.push_back(request);
         return out;
     }
@@ -344,10 +345,9 @@ TEST_F(PushProcessingTest, AnalyticsOffLogsNothingButProcessesThePush) {
 
 TEST_F(PushProcessingTest, PendingListSkipsUnknownClientIdAndKeepsTheRest) {
     auto other = addWorkspace("c3");
-    http().answer(url("getPendingMessages"),
-                  FakeHttpClient::reply("<messages>" + messageXml("m1", "c1", "First") +
-                                        messageXml("m2", "nobody", "Lost") + messageXml("m3", "c3", "Third") +
-                                        "</messages>"));
+    http().answer(url("getPendingMessages"), FakeHttpClient::reply("<messages>" + messageXml("m1", "c1", "First") +
+                                                                   messageXml("m2", "nobody", "Lost") +
+                                                                   messageXml("m3", "c3", "Third") + "</messages>"));
     Results results;
     facade->getUnreadMessagesWithHandler(results.handler());
     ASSERT_TRUE(idle());
@@ -513,10 +513,9 @@ TEST_F(PushProcessingTest, EveryCommandAnswersExactlyOnce) {
     facade->setQuorvelaLastLocation(here);
 
     enum class Service { Good, Refused, Garbage };
-    const std::vector<std::string> commands{"GET_LOC",  "CRT_REGION", "UPDT_REGION", "DLT_REGION",
-                                            "TXT_MSG",  "GEOFENCE",   "BEACON",      "GEO_PUSH",
-                                            "GEOPUSH",  "CRT_BEACON", "UPDT_BEACON", "DLT_BEACON",
-                                            "UNKNOWN"};
+    const std::vector<std::string> commands{"GET_LOC",     "CRT_REGION", "UPDT_REGION", "DLT_REGION", "TXT_MSG",
+                                            "GEOFENCE",    "BEACON",     "GEO_PUSH",    "GEOPUSH",    "CRT_BEACON",
+                                            "UPDT_BEACON", "DLT_BEACON", "UNKNOWN"};
     for (Service service : {Service::Good, Service::Refused, Service::Garbage}) {
         http().clearAnswers();
         http().answer(eventsUrl(), FakeHttpClient::reply(""));
@@ -588,8 +587,8 @@ TEST_F(PushProcessingTest, GeoPushThroughTheFacade) {
             facade->setQuorvelaLastLocation(std::nullopt);
         }
         Results results;
-        facade->processRemoteNotification(Value::Dictionary{{"msgId", row.msgId}, {"type", "GEO_PUSH"}, {"clientId", "c1"}},
-                                          results.handler());
+        facade->processRemoteNotification(
+            Value::Dictionary{{"msgId", row.msgId}, {"type", "GEO_PUSH"}, {"clientId", "c1"}}, results.handler());
         ASSERT_TRUE(idle());
         EXPECT_EQ(results.values(), std::vector<unsigned long>{row.result});
         EXPECT_EQ(sent("getMessage"), row.fetches ? 1u : 0u);

@@ -9,15 +9,17 @@
 #include <string>
 #include <vector>
 
+#include <fmt/format.h>
 #include "CoreFixture.h"
 #include "model/WorkspaceList.h"
-#include <fmt/format.h>
 
 namespace quorvela::test {
 namespace {
 
-const std::string kSuccess = "<transactionResult><successful>true</successful><message>ok</message></transactionResult>";
-const std::string kFailure = "<transactionResult><successful>false</successful><message>no</message></transactionResult>";
+const std::string kSuccess =
+    "<transactionResult><successful>true</successful><message>ok</message></transactionResult>";
+const std::string kFailure =
+    "<transactionResult><successful>false</successful><message>no</message></transactionResult>";
 
 // Remembers every value written under "deviceUniqueID", in order.
 class DeviceIdRecordingStore : public CountingStore {

@@ -55,9 +55,9 @@ protected:
     static std::string xmlOf(const std::vector<std::shared_ptr<Workspace>>& list) {
         std::string body = "<workspaces>";
         for (const auto& w : list)
-            body += "<workspace><clientId>" + *w->clientId() + "</clientId><name>" + *w->name() +
-                    "</name><publicKey>" + *w->publicKey() + "</publicKey><subscribed>" +
-                    (w->subscribed() ? "true" : "false") + "</subscribed></workspace>";
+            body += "<workspace><clientId>" + *w->clientId() + "</clientId><name>" + *w->name() + "</name><publicKey>" +
+                    *w->publicKey() + "</publicKey><subscribed>" + (w->subscribed() ? "true" : "false") +
+                    "</subscribed></workspace>";
         return body + "</workspaces>";
     }
     static std::string url(const std::string& operation) { return serviceBaseUrl() + "/" + operation + "/"; }
@@ -279,11 +279,9 @@ TEST_F(WorkspaceManagementTest, JoiningAddsOnceSynchronisesAndReportsToTheFacade
 
 TEST_F(WorkspaceManagementTest, JoinReplyWithItsOwnRecordIsTolerated) {
     setSubscribed({ws("B", true)});
-    answer("joinWorkspace",
-           "<r><successful>true</successful><workspace><clientId>X</clientId></workspace></r>");
+    answer("joinWorkspace", "<r><successful>true</successful><workspace><clientId>X</clientId></workspace></r>");
     facade->joinWorkspace(ws("A"));
-    answer("detachWorkspace",
-           "<r><successful>false</successful><workspace><clientId>X</clientId></workspace></r>");
+    answer("detachWorkspace", "<r><successful>false</successful><workspace><clientId>X</clientId></workspace></r>");
     facade->leaveWorkspace(ws("B"));
     ASSERT_TRUE(idle());
     EXPECT_EQ(ids(subscribed()), std::vector<std::string>{"B"});

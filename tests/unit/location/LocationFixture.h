@@ -172,8 +172,9 @@ protected:
             std::string rest = url.substr(prefix.size());
             for (std::size_t at = 0;;) {
                 auto slash = rest.find('/', at);
-                fields.push_back(PercentEncoding::decode(rest.substr(at, slash == std::string::npos ? slash : slash - at))
-                                     .value_or("<bad>"));
+                fields.push_back(
+                    PercentEncoding::decode(rest.substr(at, slash == std::string::npos ? slash : slash - at))
+                        .value_or("<bad>"));
                 if (slash == std::string::npos) break;
                 at = slash + 1;
             }

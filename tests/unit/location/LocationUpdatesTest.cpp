@@ -3,10 +3,10 @@
 #include <cmath>
 #include <mutex>
 
-#include "location/GeoDistance.h"
-#include "location/GeoPushTarget.h"
 #include "LocationFixture.h"
 #include "core/BackgroundTaskTable.h"
+#include "location/GeoDistance.h"
+#include "location/GeoPushTarget.h"
 #include "quorvela/platform/ManualNetworkMonitor.h"
 
 namespace quorvela::test {
@@ -74,12 +74,9 @@ TEST_F(LocationUpdatesTest, ServicesEnabledTable) {
         bool enabled;
     };
     const Row rows[] = {
-        {"all well", true, false, 3, true},
-        {"locationDisabled", true, true, 3, false},
-        {"services off", false, false, 3, false},
-        {"when in use", true, false, 4, false},
-        {"denied", true, false, 2, false},
-        {"not determined", true, false, 0, false},
+        {"all well", true, false, 3, true},       {"locationDisabled", true, true, 3, false},
+        {"services off", false, false, 3, false}, {"when in use", true, false, 4, false},
+        {"denied", true, false, 2, false},        {"not determined", true, false, 0, false},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);

@@ -11,9 +11,9 @@ protected:
     void monitor(const std::vector<std::string>& ids) {
         for (const auto& id : ids) {
             if (id.rfind("b", 0) == 0)
-                manager().startMonitoringForRegion(BeaconRegion::make(SoftwareLocationManager::kUnknownBeaconUuid, 0, 0, id));
-            else
-                manager().startMonitoringForRegion(CircularRegion::make(1.0, 1.0, 10.0, id));
+                manager().startMonitoringForRegion(
+                    BeaconRegion::make(SoftwareLocationManager::kUnknownBeaconUuid, 0, 0, id));
+            else manager().startMonitoringForRegion(CircularRegion::make(1.0, 1.0, 10.0, id));
         }
     }
     void reset() {
@@ -27,7 +27,7 @@ TEST_F(RegionConsistencyTest, SynchronisationTable) {
         const char* name;
         std::vector<std::string> subscribed;      // client ids, in order
         std::vector<std::string> otherGeofences;  // held by the workspace "other"
-        std::string synchronised;                  // client id of the fetched workspace
+        std::string synchronised;                 // client id of the fetched workspace
         std::vector<std::string> fetchedGeofences;
         std::vector<std::string> fetchedBeacons;  // "b..." Bluetooth, "w..." Wi-Fi
         bool beaconsFetched;
@@ -36,18 +36,40 @@ TEST_F(RegionConsistencyTest, SynchronisationTable) {
         std::vector<bool> replaced;  // per subscribed entry
     };
     const std::vector<Row> rows = {
-        {"deleted geofence stops only its region", {"ws", "other"}, {"g-other"}, "ws", {"g1"}, {"b1"}, false,
-         {"g1", "g2", "b1", "g-other"}, {"b1", "g-other", "g1"}, {true, false}},
-        {"beacon fetch prunes geofences too", {"ws"}, {}, "ws", {"g1"}, {}, true, {"g1", "g9", "b1"}, {"g1"},
-         {true}},
+        {"deleted geofence stops only its region",
+         {"ws", "other"},
+         {"g-other"},
+         "ws",
+         {"g1"},
+         {"b1"},
+         false,
+         {"g1", "g2", "b1", "g-other"},
+         {"b1", "g-other", "g1"},
+         {true, false}},
+        {"beacon fetch prunes geofences too", {"ws"}, {}, "ws", {"g1"}, {}, true, {"g1", "g9", "b1"}, {"g1"}, {true}},
         {"Wi-Fi beacons keep no region", {"ws"}, {}, "ws", {}, {"wb1"}, true, {"wb1"}, {}, {true}},
-        {"client id of nobody: no replacement, pruning runs", {"other"}, {"g-other"}, "ws", {"g1"}, {}, false,
-         {"g1", "g-other"}, {"g-other"}, {false}},
-        {"both entries with the client id are replaced", {"ws", "other", "ws"}, {}, "ws", {"g1"}, {}, false, {},
-         {}, {true, false, true}},
+        {"client id of nobody: no replacement, pruning runs",
+         {"other"},
+         {"g-other"},
+         "ws",
+         {"g1"},
+         {},
+         false,
+         {"g1", "g-other"},
+         {"g-other"},
+         {false}},
+        {"both entries with the client id are replaced",
+         {"ws", "other", "ws"},
+         {},
+         "ws",
+         {"g1"},
+         {},
+         false,
+         {},
+         {},
+         {true, false, true}},
         {"identifiers compare exactly", {"ws"}, {}, "ws", {"g1"}, {}, false, {"G1", "g1"}, {"g1"}, {true}},
-        {"a new geofence is not started here", {"ws"}, {}, "ws", {"g1", "g-new"}, {}, false, {"g1"}, {"g1"},
-         {true}},
+        {"a new geofence is not started here", {"ws"}, {}, "ws", {"g1", "g-new"}, {}, false, {"g1"}, {"g1"}, {true}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -81,8 +103,7 @@ TEST_F(RegionConsistencyTest, SynchronisationTable) {
         EXPECT_EQ(monitoredIds(), expected);
         auto after = facade->workspacesSubscribed()->snapshot();
         ASSERT_EQ(after.size(), row.replaced.size());
-        for (std::size_t i = 0; i < after.size(); ++i)
-            EXPECT_EQ(after[i] == fetched, row.replaced[i]) << "entry " << i;
+        for (std::size_t i = 0; i < after.size(); ++i) EXPECT_EQ(after[i] == fetched, row.replaced[i]) << "entry " << i;
     }
 }
 
@@ -111,7 +132,8 @@ TEST_F(RegionConsistencyTest, UnregisterRunsUnderNamedBackgroundTasks) {
     facade->unregisterBeaconWithMsgID("r1", std::nullopt, "DLT_BEACON", nullptr);
     ASSERT_TRUE(idle());
     // Begun and ended: the entry is kept with the invalid task.
-    EXPECT_EQ(facade->backgroundTasks().entry("Unregister region - Spring sale"), std::optional<BackgroundTasks::TaskId>(0));
+    EXPECT_EQ(facade->backgroundTasks().entry("Unregister region - Spring sale"),
+              std::optional<BackgroundTasks::TaskId>(0));
     EXPECT_EQ(facade->backgroundTasks().entry("Unregister beacon - (null)"), std::optional<BackgroundTasks::TaskId>(0));
 }
 

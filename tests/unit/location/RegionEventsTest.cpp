@@ -34,7 +34,7 @@ TEST_F(RegionEventsTest, GeofenceOfTheSecondWorkspace) {
         "5.000000, verticalAccuracy: 3.000000, timestamp: 2023-11-14 22:13:20 +0000, description: " +
         here.description();
     EXPECT_EQ(events(), (std::vector<SentEvent>{{"GEOFENCE_ENTER", "gf-2", "campaign gf-2", "ws2"},
-                                               {"GEOFENCE_ENTER_EXTRA_INFO", extra, "campaign gf-2", "ws2"}}));
+                                                {"GEOFENCE_ENTER_EXTRA_INFO", extra, "campaign gf-2", "ws2"}}));
     auto sent = reports();
     ASSERT_EQ(sent.size(), 1U);
     ASSERT_EQ(sent[0].size(), 12U);  // eleven fields and the signature
@@ -55,9 +55,9 @@ TEST_F(RegionEventsTest, FirstWorkspaceWinsAndLookupsAgree) {
     EXPECT_EQ(facade->getWorkspaceFromRegion(region), ws1);
     EXPECT_EQ(facade->getCampaignNameFromRegion(region), std::optional<std::string>("campaign gf-1"));
     // Geofence regions search geofences only, beacon regions beacons only.
-    EXPECT_EQ(facade->getWorkspaceFromRegion(BeaconRegion::make(SoftwareLocationManager::kUnknownBeaconUuid, 0, 0,
-                                                                "gf-1")),
-              nullptr);
+    EXPECT_EQ(
+        facade->getWorkspaceFromRegion(BeaconRegion::make(SoftwareLocationManager::kUnknownBeaconUuid, 0, 0, "gf-1")),
+        nullptr);
     EXPECT_EQ(facade->getWorkspaceFromRegion(CircularRegion::make(1.0, 1.0, 1.0, "bt-1")), nullptr);
     EXPECT_EQ(facade->getWorkspaceFromRegion(CircularRegion::make(1.0, 1.0, 1.0, "GF-1")), nullptr)
         << "identifiers compare exactly";

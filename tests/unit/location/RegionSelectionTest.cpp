@@ -58,8 +58,7 @@ TEST_F(RegionSelectionTest, BudgetTable) {
     const std::vector<Row> rows = {
         {"no position: beacons only", 3, 5, false, {}, names("b", 1, 3)},
         {"no position: monitored geofences stay", 3, 5, false, {"g5"}, join(names("b", 1, 3), {"g5"})},
-        {"5 beacons, 30 geofences", 5, 30, true, {"g1", "g16", "g30"},
-         join(names("b", 1, 5), names("g", 1, 15))},
+        {"5 beacons, 30 geofences", 5, 30, true, {"g1", "g16", "g30"}, join(names("b", 1, 5), names("g", 1, 15))},
         {"exactly 20 beacons", 20, 4, true, {"g1", "g2"}, names("b", 1, 20)},
         {"more than 20 beacons", 25, 4, true, {}, names("b", 1, 20)},
         {"few of each", 2, 3, true, {}, join(names("b", 1, 2), names("g", 1, 3))},
@@ -212,8 +211,8 @@ TEST_F(RegionSelectionTest, MonitoringFailureIsReported) {
     facade->locationManagerMonitoringDidFailForRegion(manager(), CircularRegion::make(1.0, 1.0, 10.0, "huge"),
                                                       "too large");
     ASSERT_TRUE(idle());
-    EXPECT_EQ(events(), (std::vector<SentEvent>{{"ERROR", "monitoringDidFailForRegion: huge, Reason: too large",
-                                                 "campaign huge", "ws1"}}));
+    EXPECT_EQ(events(), (std::vector<SentEvent>{
+                            {"ERROR", "monitoringDidFailForRegion: huge, Reason: too large", "campaign huge", "ws1"}}));
     EXPECT_TRUE(log().contains("QUORVELA-DEBUG: too large"));
 }
 

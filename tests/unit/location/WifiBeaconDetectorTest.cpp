@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "core/BackgroundTaskTable.h"
-#include "model/WorkspaceList.h"
 #include "location/WifiBeaconDetector.h"
 #include "location/WifiConnection.h"
+#include "model/WorkspaceList.h"
 #include "protocol/PercentEncoding.h"
 #include "protocol/ServiceEndpoints.h"
 #include "quorvela/Beacon.h"
@@ -173,19 +173,39 @@ TEST_F(WifiBeaconDetectorTest, LastWifiTable) {
         std::vector<Report> reports;
     };
     const std::vector<Row> rows = {
-        {"absent, connected", std::nullopt, home, T, {{"WIFI_BEACON_CONNECT", T}},
+        {"absent, connected",
+         std::nullopt,
+         home,
+         T,
+         {{"WIFI_BEACON_CONNECT", T}},
          {{"r-home", "ENTER", "WIFI_BEACON", "ws1"}}},
         {"same connection", T, home, T, {}, {}},
-        {"another connection", T, office, U, {{"WIFI_BEACON_CONNECT", U}},
+        {"another connection",
+         T,
+         office,
+         U,
+         {{"WIFI_BEACON_CONNECT", U}},
          {{"r-office", "ENTER", "WIFI_BEACON", "ws1"}}},
-        {"after a disconnection", std::string("{}"), home, T, {{"WIFI_BEACON_CONNECT", T}},
+        {"after a disconnection",
+         std::string("{}"),
+         home,
+         T,
+         {{"WIFI_BEACON_CONNECT", T}},
          {{"r-home", "ENTER", "WIFI_BEACON", "ws1"}}},
-        {"disconnected", T, std::nullopt, std::string("{}"), {{"WIFI_BEACON_DISCONNECT", T}},
+        {"disconnected",
+         T,
+         std::nullopt,
+         std::string("{}"),
+         {{"WIFI_BEACON_DISCONNECT", T}},
          {{"r-home", "EXIT", "WIFI_BEACON", "ws1"}}},
         {"still disconnected", std::string("{}"), std::nullopt, std::string("{}"), {}, {}},
         {"never connected", std::nullopt, std::nullopt, std::nullopt, {}, {}},
-        {"damaged text, disconnected", std::string("{\"SSID\":\"home\""), std::nullopt, std::string("{}"),
-         {{"WIFI_BEACON_DISCONNECT", "{\"SSID\":\"home\""}}, {}},
+        {"damaged text, disconnected",
+         std::string("{\"SSID\":\"home\""),
+         std::nullopt,
+         std::string("{}"),
+         {{"WIFI_BEACON_DISCONNECT", "{\"SSID\":\"home\""}},
+         {}},
     };
     addWorkspace("ws1", {{"r-home", "home"}, {"r-office", "office"}});
     for (const auto& row : rows) {
@@ -240,7 +260,8 @@ TEST_F(WifiBeaconDetectorTest, EveryMatchingWorkspaceGetsItsOwnReport) {
     change();
     auto found = reports();
     std::sort(found.begin(), found.end(), [](const Report& a, const Report& b) { return a.region < b.region; });
-    EXPECT_EQ(found, (std::vector<Report>{{"r1", "ENTER", "WIFI_BEACON", "ws1"}, {"r3", "ENTER", "WIFI_BEACON", "ws3"}}));
+    EXPECT_EQ(found,
+              (std::vector<Report>{{"r1", "ENTER", "WIFI_BEACON", "ws1"}, {"r3", "ENTER", "WIFI_BEACON", "ws3"}}));
     EXPECT_EQ(test::capturingLog(*platform).count("LocationDelegate: ok"), 2U);
 }
 
@@ -252,7 +273,7 @@ TEST_F(WifiBeaconDetectorTest, NotificationWithAnotherNameOnlyBeginsAndEndsItsTa
     EXPECT_TRUE(http().requests().empty());
     EXPECT_EQ(lastWifi(), std::nullopt);
     auto entry = facade->backgroundTasks().entry("com.example.other");
-    ASSERT_TRUE(entry.has_value());  // begun ...
+    ASSERT_TRUE(entry.has_value());                // begun ...
     EXPECT_EQ(*entry, BackgroundTasks::kInvalid);  // ... and ended
     // The monitor's observer is registered for the network-change name only.
     change("com.example.other");
@@ -294,9 +315,9 @@ TEST_F(WifiBeaconDetectorTest, ConcurrentChangesReportAConnectionOnce) {
     wifi->setCurrentNetwork(network("home", "aa:bb:cc:dd:ee:01"));
     // A slow echo keeps every change inside the look-up at the same time.
     http().answer(ipEchoUrl(), FakeHttpClient::Handler([](const std::string&) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        return FakeHttpClient::reply(kIP);
-    }));
+                      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                      return FakeHttpClient::reply(kIP);
+                  }));
     http().clearRequests();
     for (int i = 0; i < 8; ++i) monitor->post(kChange);
     ASSERT_TRUE(platform->dispatcher->waitIdle(std::chrono::seconds(10)));

@@ -11,9 +11,9 @@ namespace {
 using Text = std::optional<std::string>;
 constexpr const char* kUuid = "E2C56DB5-DFFB-48D2-B060-D0F5A71096E0";
 
-const char* const kTextKeys[] = {"regionId", "name",   "type",   "eventType", "msgTitle",     "msgContent",
-                                 "appName",  "timezone", "update", "clientId", "uuid",         "major",
-                                 "minor",    "manufacturer", "distanceString"};
+const char* const kTextKeys[] = {"regionId",   "name",    "type",     "eventType",    "msgTitle",
+                                 "msgContent", "appName", "timezone", "update",       "clientId",
+                                 "uuid",       "major",   "minor",    "manufacturer", "distanceString"};
 
 TEST(Beacon, NewBeaconIsAllNull) {
     Beacon b;
@@ -39,8 +39,8 @@ TEST(Beacon, SetValueStoresTextsAndReadsTheFlagLeniently) {
         Text text;
         bool flag;
     };
-    const Row rows[] = {{"YES", true}, {"true", true}, {"1", true},     {"+0012", true}, {"T", true},
-                        {"no", false}, {"0", false},   {"-0", false},   {"", false},     {std::nullopt, false}};
+    const Row rows[] = {{"YES", true}, {"true", true}, {"1", true},   {"+0012", true}, {"T", true},
+                        {"no", false}, {"0", false},   {"-0", false}, {"", false},     {std::nullopt, false}};
     for (const auto& row : rows) {
         b.setActivated(!row.flag);
         b.setValue(row.text, "activated");
@@ -78,9 +78,8 @@ TEST(Beacon, MajorAndMinorWrapToSixteenBits) {
         std::uint16_t expectedMajor, expectedMinor;
     };
     const Row rows[] = {
-        {"1", "2", 1, 2},           {"65535", "0", 65535, 0},   {"65536", "65537", 0, 1},
-        {"-1", "-2", 65535, 65534}, {" 7x", "abc", 7, 0},        {"", std::nullopt, 0, 0},
-        {"131073", "12.9", 1, 12},
+        {"1", "2", 1, 2},     {"65535", "0", 65535, 0}, {"65536", "65537", 0, 1},  {"-1", "-2", 65535, 65534},
+        {" 7x", "abc", 7, 0}, {"", std::nullopt, 0, 0}, {"131073", "12.9", 1, 12},
     };
     for (const auto& row : rows) {
         Beacon b;
@@ -102,8 +101,11 @@ TEST(Beacon, EventTypeChoosesTheNotifications) {
         Text eventType;
         bool entry, exit;
     };
-    const Row rows[] = {{"ENTER", true, false}, {"EXIT", false, true}, {"exit", true, true},
-                        {"", true, true},       {std::nullopt, true, true}};
+    const Row rows[] = {{"ENTER", true, false},
+                        {"EXIT", false, true},
+                        {"exit", true, true},
+                        {"", true, true},
+                        {std::nullopt, true, true}};
     for (const auto& row : rows) {
         Beacon b;
         b.setRegionId(std::string("B"));

@@ -29,10 +29,10 @@ bool isFreshUuid(const std::string& text) {
 TEST(DeviceUID, StoreCombinations) {
     struct Row {
         const char* what;
-        std::optional<std::string> secure;  // the secure store's item at the start
-        Value keyValue;                     // the key-value store's entry at the start
-        bool secureFails;                   // every secure store call fails
-        std::string expected;               // kFresh: a new UUID
+        std::optional<std::string> secure;       // the secure store's item at the start
+        Value keyValue;                          // the key-value store's entry at the start
+        bool secureFails;                        // every secure store call fails
+        std::string expected;                    // kFresh: a new UUID
         std::optional<std::string> secureAfter;  // kFresh: the returned value
         std::optional<std::string> keyValueAfter;
     };

@@ -153,8 +153,7 @@ TEST(Geofence, RadiusIsCutToTheMaximumMonitoringDistance) {
         double expected;
     };
     const Row rows[] = {
-        {0.0, 0.0}, {std::nullopt, 0.0}, {99999.0, 99999.0}, {max, max}, {100000.5, max}, {1e12, max},
-        {150.0, 150.0},
+        {0.0, 0.0}, {std::nullopt, 0.0}, {99999.0, 99999.0}, {max, max}, {100000.5, max}, {1e12, max}, {150.0, 150.0},
     };
     for (const auto& row : rows) {
         Geofence g;
@@ -178,7 +177,7 @@ TEST(Geofence, EventTypeChoosesTheNotifications) {
         bool entry;
         bool exit;
     };
-    const Row rows[] = {{"ENTER", true, false}, {"EXIT", false, true}, {"enter", true, true},
+    const Row rows[] = {{"ENTER", true, false}, {"EXIT", false, true},      {"enter", true, true},
                         {"", true, true},       {std::nullopt, true, true}, {"BOTH", true, true}};
     for (const auto& row : rows) {
         Geofence g;
@@ -200,9 +199,9 @@ TEST(Geofence, InvalidDataRaisesCreatingGeofenceException) {
         bool ok;
     };
     const Row rows[] = {
-        {90.0, 180.0, 10.0, true},   {-90.0, -180.0, 10.0, true}, {90.0001, 0.0, 10.0, false},
-        {0.0, -180.5, 10.0, false},  {nan, 0.0, 10.0, false},     {0.0, inf, 10.0, false},
-        {0.0, 0.0, -1.0, false},     {0.0, 0.0, nan, false},      {0.0, 0.0, inf, false},
+        {90.0, 180.0, 10.0, true},  {-90.0, -180.0, 10.0, true}, {90.0001, 0.0, 10.0, false},
+        {0.0, -180.5, 10.0, false}, {nan, 0.0, 10.0, false},     {0.0, inf, 10.0, false},
+        {0.0, 0.0, -1.0, false},    {0.0, 0.0, nan, false},      {0.0, 0.0, inf, false},
     };
     for (const auto& row : rows) {
         Geofence g;

@@ -71,25 +71,62 @@ TEST(Inbox, ProcessMessageRules) {
     const Row rows[] = {
         {"insert into empty inbox", {}, Value(), "1/a:new", "READ", {"1/a:new"}, true},
         {"insert goes to the front", {"1/a:x", "1/b:y"}, Value(), "2/a:new", "", {"2/a:new", "1/a:x", "1/b:y"}, true},
-        {"replace keeps the position", {"1/a:x", "1/b:y", "1/c:z"}, Value(), "1/b:updated", "",
-         {"1/a:x", "1/b:updated", "1/c:z"}, true},
+        {"replace keeps the position",
+         {"1/a:x", "1/b:y", "1/c:z"},
+         Value(),
+         "1/b:updated",
+         "",
+         {"1/a:x", "1/b:updated", "1/c:z"},
+         true},
         {"same id, other blastID is new", {"1/a:x"}, Value(), "9/a:new", "", {"9/a:new", "1/a:x"}, true},
         {"first match wins", {"1/a:first", "1/a:second"}, Value(), "1/a:new", "", {"1/a:new", "1/a:second"}, true},
         {"delete a stored message", {"1/a:x", "1/b:y", "1/c:z"}, Value(), "1/b:", "DELETED", {"1/a:x", "1/c:z"}, true},
         {"delete an unknown message", {"1/a:x"}, Value(), "7/q:", "DELETED", {"1/a:x"}, false},
         {"status is case-sensitive", {"1/a:x"}, Value(), "1/a:y", "deleted", {"1/a:y"}, true},
-        {"limit 3 drops the oldest", {"1/a:x", "1/b:y", "1/c:z"}, Value(3), "2/n:new", "",
-         {"2/n:new", "1/a:x", "1/b:y"}, true},
-        {"limit 0 means none", {"1/a:x", "1/b:y", "1/c:z"}, Value(0), "2/n:new", "",
-         {"2/n:new", "1/a:x", "1/b:y", "1/c:z"}, true},
-        {"negative limit means none", {"1/a:x", "1/b:y"}, Value(-5), "2/n:new", "", {"2/n:new", "1/a:x", "1/b:y"}, true},
-        {"lowered limit trims at an update", numbered(10), Value(2), "b/0:changed", "", {"b/0:changed", "b/1:m1"}, true},
+        {"limit 3 drops the oldest",
+         {"1/a:x", "1/b:y", "1/c:z"},
+         Value(3),
+         "2/n:new",
+         "",
+         {"2/n:new", "1/a:x", "1/b:y"},
+         true},
+        {"limit 0 means none",
+         {"1/a:x", "1/b:y", "1/c:z"},
+         Value(0),
+         "2/n:new",
+         "",
+         {"2/n:new", "1/a:x", "1/b:y", "1/c:z"},
+         true},
+        {"negative limit means none",
+         {"1/a:x", "1/b:y"},
+         Value(-5),
+         "2/n:new",
+         "",
+         {"2/n:new", "1/a:x", "1/b:y"},
+         true},
+        {"lowered limit trims at an update",
+         numbered(10),
+         Value(2),
+         "b/0:changed",
+         "",
+         {"b/0:changed", "b/1:m1"},
+         true},
         {"lowered limit trims at an insert", numbered(10), Value(2), "c/0:new", "", {"c/0:new", "b/0:m0"}, true},
-        {"delete does not trim", numbered(5), Value(2), "b/4:", "DELETED", {"b/0:m0", "b/1:m1", "b/2:m2", "b/3:m3"},
+        {"delete does not trim",
+         numbered(5),
+         Value(2),
+         "b/4:",
+         "DELETED",
+         {"b/0:m0", "b/1:m1", "b/2:m2", "b/3:m3"},
          true},
         {"limit read leniently from text", {"1/a:x", "1/b:y"}, Value("2"), "2/n:new", "", {"2/n:new", "1/a:x"}, true},
-        {"limit taken as 32 bits", {"1/a:x", "1/b:y"}, Value(static_cast<long long>(1) << 32), "2/n:new", "",
-         {"2/n:new", "1/a:x", "1/b:y"}, true},
+        {"limit taken as 32 bits",
+         {"1/a:x", "1/b:y"},
+         Value(static_cast<long long>(1) << 32),
+         "2/n:new",
+         "",
+         {"2/n:new", "1/a:x", "1/b:y"},
+         true},
     };
 
     for (const auto& row : rows) {
@@ -112,8 +149,7 @@ TEST(Inbox, ProcessMessageRules) {
         EXPECT_EQ(labels(ws->getMessages()), row.expected);
         EXPECT_EQ(countingStore(*platform).writes > writesBefore, row.storeWritten);
         // The store holds what the inbox holds.
-        const auto stored =
-            RecordArchive::unarchiveRecords<Message>(platform->keyValueStore->get("cid-messages"));
+        const auto stored = RecordArchive::unarchiveRecords<Message>(platform->keyValueStore->get("cid-messages"));
         EXPECT_EQ(labels(stored), row.expected);
         // The delegate hears about every message, whatever the inbox did.
         ASSERT_EQ(delegate->calls.size(), 1u);
@@ -128,7 +164,7 @@ TEST(Inbox, IndexOperationsWriteTheStoreAndIgnoreBadIndexes) {
     ws->setClientId(std::string("w"));
     ws->addMessage(parse("1/a:x"), 0);
     ws->addMessage(parse("1/b:y"), 1);
-    ws->addMessage(parse("1/c:z"), 5);   // past the end
+    ws->addMessage(parse("1/c:z"), 5);  // past the end
     ws->addMessage(parse("1/d:z"), -1);
     ws->updateMessage(parse("1/a:X"), 0);
     ws->updateMessage(parse("1/q:q"), 2);
@@ -164,7 +200,8 @@ TEST(Inbox, ConcurrentProcessMessageKeepsTheInboxConsistent) {
                     // one of its own earlier messages now and then.
                     ws->processMessage(parse("shared/1:from" + std::to_string(t)));
                     if (i % 10 == 9)
-                        ws->processMessage(parse("t" + std::to_string(t) + "/" + std::to_string(i - 1) + ":", "DELETED"));
+                        ws->processMessage(
+                            parse("t" + std::to_string(t) + "/" + std::to_string(i - 1) + ":", "DELETED"));
                     (void)ws->getMessages();
                 }
             });

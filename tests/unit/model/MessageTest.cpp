@@ -37,11 +37,13 @@ TEST(Message, SetValueStoresKnownKeysAndIgnoresOthers) {
 TEST(Message, ArchiveRoundTripKeepsEveryFieldAndNulls) {
     auto original = Message::create();
     int i = 0;
-    for (const char* name : Message::fieldNames()) original->setValue("text " + std::to_string(i++) + " \xC3\xA9", name);
+    for (const char* name : Message::fieldNames())
+        original->setValue("text " + std::to_string(i++) + " \xC3\xA9", name);
     original->setText(std::nullopt);
     original->setMetaData(std::string(""));  // empty stays empty, not null
 
-    const Value stored = RecordArchive::archiveRecords(std::vector<std::shared_ptr<Message>>{original, Message::create()});
+    const Value stored =
+        RecordArchive::archiveRecords(std::vector<std::shared_ptr<Message>>{original, Message::create()});
     ASSERT_NE(stored.asData(), nullptr);
     const auto restored = RecordArchive::unarchiveRecords<Message>(stored);
     ASSERT_EQ(restored.size(), 2u);
@@ -71,14 +73,14 @@ TEST(Message, GetDateAcceptsOnlyThePatternWithMillisecondsAndColonOffset) {
         {"2016-03-01T15:15:30.250+00:00", 1456845330.25},
         {"2016-03-01T17:45:30.250+02:30", 1456845330.25},
         {"1970-01-01T00:00:00.000+00:00", 0.0},
-        {"2016-03-01T10:15:30-05:00", std::nullopt},       // no milliseconds
-        {"2016-03-01T10:15:30.250", std::nullopt},         // no offset
+        {"2016-03-01T10:15:30-05:00", std::nullopt},  // no milliseconds
+        {"2016-03-01T10:15:30.250", std::nullopt},    // no offset
         {"2016-03-01T10:15:30.250Z", std::nullopt},
-        {"2016-03-01T10:15:30.250-0500", std::nullopt},    // offset without colon
+        {"2016-03-01T10:15:30.250-0500", std::nullopt},  // offset without colon
         {"2016-03-01T10:15:30.25-05:00", std::nullopt},
         {"2016-03-01 10:15:30.250-05:00", std::nullopt},
-        {"2016-13-01T10:15:30.250-05:00", std::nullopt},   // month 13
-        {"2016-02-30T10:15:30.250-05:00", std::nullopt},   // no such day
+        {"2016-13-01T10:15:30.250-05:00", std::nullopt},  // month 13
+        {"2016-02-30T10:15:30.250-05:00", std::nullopt},  // no such day
         {"2016-03-01T10:15:30.250-05:00 ", std::nullopt},
         {"", std::nullopt},
     };

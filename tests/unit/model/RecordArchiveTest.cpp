@@ -56,8 +56,9 @@ TEST(RecordArchive, ListOrderSurvives) {
 
 // Every input kept with the fuzz target (crashes included) reads without harm.
 TEST(RecordArchive, FuzzCorpusReplays) {
-    const std::filesystem::path folders[] = {std::filesystem::path(QUORVELA_SOURCE_DIR) / "fuzz/corpus/archive_reader",
-                                             std::filesystem::path(QUORVELA_SOURCE_DIR) / "fuzz/regressions/archive_reader"};
+    const std::filesystem::path folders[] = {
+        std::filesystem::path(QUORVELA_SOURCE_DIR) / "fuzz/corpus/archive_reader",
+        std::filesystem::path(QUORVELA_SOURCE_DIR) / "fuzz/regressions/archive_reader"};
     int replayed = 0;
     for (const auto& folder : folders) {
         if (!std::filesystem::is_directory(folder)) continue;

@@ -45,7 +45,8 @@ private:
 
 const std::string kGeofences = serviceBaseUrl() + "/getGeoFences/";
 const std::string kBeacons = serviceBaseUrl() + "/getBeacons/";
-const std::string kGeofenceReply = "<l><geoFence><regionId>g1</regionId></geoFence><geoFence><regionId>g2</regionId></geoFence></l>";
+const std::string kGeofenceReply =
+    "<l><geoFence><regionId>g1</regionId></geoFence><geoFence><regionId>g2</regionId></geoFence></l>";
 const std::string kBeaconReply = "<l><beacon><regionId>b1</regionId><type>BEACON</type></beacon></l>";
 
 class SynchronizationTest : public ::testing::Test {

@@ -100,8 +100,8 @@ TEST(Workspace, SetValueRecognisesParserKeysOnly) {
         std::optional<std::string> text;
         bool subscribed;
     };
-    const Row rows[] = {{"YES", true}, {"true", true},   {"1", true},  {"+0012", true}, {"no", false},
-                        {"false", false}, {"0", false}, {"", false}, {std::nullopt, false}};
+    const Row rows[] = {{"YES", true},    {"true", true}, {"1", true}, {"+0012", true},      {"no", false},
+                        {"false", false}, {"0", false},   {"", false}, {std::nullopt, false}};
     for (const auto& row : rows) {
         ws->setSubscribed(!row.subscribed);
         ws->setValue(row.text, "subscribed");

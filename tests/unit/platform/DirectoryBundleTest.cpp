@@ -47,8 +47,9 @@ TEST(DirectoryBundle, UnreadableResourcesGiveNothing) {
 
 TEST(DirectoryBundle, LocalizedStringsFallBackToTheKey) {
     test::TempDir dir;
-    dir.write("Localizable.strings", "/* headline */\n\"Workspace\" = \"Espacio de trabajo\";\n// note\n"
-                                     "\"Quote\" = \"say \\\"hi\\\"\\n\";\n");
+    dir.write("Localizable.strings",
+              "/* headline */\n\"Workspace\" = \"Espacio de trabajo\";\n// note\n"
+              "\"Quote\" = \"say \\\"hi\\\"\\n\";\n");
     DirectoryBundle bundle(dir.path());
     EXPECT_EQ(bundle.localizedString("Workspace"), "Espacio de trabajo");
     EXPECT_EQ(bundle.localizedString("Quote"), "say \"hi\"\n");

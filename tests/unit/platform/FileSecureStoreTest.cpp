@@ -18,7 +18,8 @@ protected:
     std::filesystem::path folder() const { return dir.path() / "secure"; }
     std::vector<std::string> files() const {
         std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(folder())) names.push_back(entry.path().filename());
+        for (const auto& entry : std::filesystem::directory_iterator(folder()))
+            names.push_back(entry.path().filename());
         std::sort(names.begin(), names.end());
         return names;
     }

@@ -12,7 +12,8 @@ namespace {
 TEST(ManualNetworkMonitorTest, DeliversByNameInOrderOfRegistration) {
     ManualNetworkMonitor monitor;
     std::vector<std::string> heard;
-    monitor.addObserver(std::string(NetworkMonitor::kNetworkChange), [&](const std::string& n) { heard.push_back("a:" + n); });
+    monitor.addObserver(std::string(NetworkMonitor::kNetworkChange),
+                        [&](const std::string& n) { heard.push_back("a:" + n); });
     auto all = monitor.addObserver(std::nullopt, [&](const std::string& n) { heard.push_back("all:" + n); });
     monitor.post(NetworkMonitor::kNetworkChange);
     monitor.post("other");

@@ -18,11 +18,12 @@ TEST(Platform, DefaultPortsKeepDataInTheGivenFolder) {
     dir.write("Localizable.strings", "\"Workspace\" = \"Espacio\";");
     {
         auto platform = Platform::makeDefault(options);
-        for (const auto& port : {std::shared_ptr<void>(platform->keyValueStore), std::shared_ptr<void>(platform->secureStore),
-                                 std::shared_ptr<void>(platform->bundle), std::shared_ptr<void>(platform->http),
-                                 std::shared_ptr<void>(platform->dispatcher), std::shared_ptr<void>(platform->backgroundTasks),
-                                 std::shared_ptr<void>(platform->systemLog), std::shared_ptr<void>(platform->clock),
-                                 std::shared_ptr<void>(platform->deviceInfo)})
+        for (const auto& port :
+             {std::shared_ptr<void>(platform->keyValueStore), std::shared_ptr<void>(platform->secureStore),
+              std::shared_ptr<void>(platform->bundle), std::shared_ptr<void>(platform->http),
+              std::shared_ptr<void>(platform->dispatcher), std::shared_ptr<void>(platform->backgroundTasks),
+              std::shared_ptr<void>(platform->systemLog), std::shared_ptr<void>(platform->clock),
+              std::shared_ptr<void>(platform->deviceInfo)})
             EXPECT_TRUE(port);
         EXPECT_TRUE(std::dynamic_pointer_cast<SqliteKeyValueStore>(platform->keyValueStore));
         platform->keyValueStore->set("kept", Value("yes"));
@@ -50,7 +51,8 @@ TEST(Platform, FilesInAHostMadeFolderArePrivateWhateverTheUmask) {
     options.dataDir = data.string();
     {
         auto platform = Platform::makeDefault(options);
-        for (int i = 0; i < 50; ++i) platform->keyValueStore->set("key" + std::to_string(i), Value(std::string(500, 'k')));
+        for (int i = 0; i < 50; ++i)
+            platform->keyValueStore->set("key" + std::to_string(i), Value(std::string(500, 'k')));
         EXPECT_EQ(platform->secureStore->addItem("deviceUID", "deviceUID", {'x'}), SecureStore::kSuccess);
         // The log and index files exist while the store is open: check them now.
         std::size_t files = 0;

@@ -60,11 +60,11 @@ TEST(RouteParser, ReadsNmeaSentences) {
     const std::string log =
         "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n"
         "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\r\n"
-        "$GPRMC,123520,A,3345.000,S,07030.000,W,000.0,,230394,003.1,W\r\n"   // no checksum: accepted
-        "$GPGGA,123521,4807.038,N,01131.000,E,0,00,,,M,,M,,*59\r\n"           // no fix
+        "$GPRMC,123520,A,3345.000,S,07030.000,W,000.0,,230394,003.1,W\r\n"        // no checksum: accepted
+        "$GPGGA,123521,4807.038,N,01131.000,E,0,00,,,M,,M,,*59\r\n"               // no fix
         "$GPRMC,123522,V,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*75\n"  // void
         "$GPRMC,123523,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*00\n"  // bad checksum
-        "$GPGGA,123524,9107.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,\n"    // beyond the pole
+        "$GPGGA,123524,9107.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,\n"        // beyond the pole
         "garbage\n$GNGGA,123525,0000.600,S,00000.000,E,1,08,,,M,,M,,";
     auto fixes = RouteParser::parseNmea(log);
     ASSERT_EQ(fixes.size(), 3u);
@@ -88,11 +88,11 @@ TEST(RouteParser, NmeaCoordinates) {
         const char* value;
         const char* hemisphere;
         std::optional<double> degrees;
-    } cases[] = {{"4807.038", "N", 48.1173},  {"01131.000", "W", -11.516666666666667},
-                 {"9000.000", "S", -90.0},    {"9000.001", "N", std::nullopt},
-                 {"18000.00", "E", 180.0},    {"4860.000", "N", std::nullopt},
+    } cases[] = {{"4807.038", "N", 48.1173},      {"01131.000", "W", -11.516666666666667},
+                 {"9000.000", "S", -90.0},        {"9000.001", "N", std::nullopt},
+                 {"18000.00", "E", 180.0},        {"4860.000", "N", std::nullopt},
                  {"48a7.038", "N", std::nullopt}, {"4807.038", "X", std::nullopt},
-                 {"07.5", "N", std::nullopt},  {"", "N", std::nullopt},
+                 {"07.5", "N", std::nullopt},     {"", "N", std::nullopt},
                  {"123456.0", "N", std::nullopt}};
     for (const auto& c : cases) {
         auto value = RouteParser::parseNmeaCoordinate(c.value, c.hemisphere);

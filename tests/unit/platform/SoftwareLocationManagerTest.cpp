@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <thread>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/ThreadDispatcher.h"
@@ -126,7 +126,7 @@ TEST_F(SoftwareLocationManagerTest, FirstFixInsideIsNoEntryAndTheBoundaryIsInsid
     struct Step {
         double metres;
         std::vector<std::string> events;
-    } steps[] = {{20.0, {}},           {99.99, {}},          {100.01, {"exit c"}}, {100.02, {}},
+    } steps[] = {{20.0, {}},           {99.99, {}},         {100.01, {"exit c"}}, {100.02, {}},
                  {99.99, {"enter c"}}, {100.5, {"exit c"}}, {0.0, {"enter c"}}};
     for (const auto& step : steps) {
         source->push(away(step.metres));
@@ -176,12 +176,8 @@ TEST_F(SoftwareLocationManagerTest, BeaconSourceEntryAndExit) {
         bool inRange;
         std::vector<std::string> events;
     } steps[] = {{"b1", false, {}},  // out of range of a beacon never seen: no exit
-                 {"b1", true, {"enter b1"}},
-                 {"b1", true, {}},
-                 {"b1", false, {"exit b1"}},
-                 {"b1", false, {}},
-                 {"b2", true, {}},
-                 {"unknown", true, {}}};
+                 {"b1", true, {"enter b1"}}, {"b1", true, {}}, {"b1", false, {"exit b1"}},
+                 {"b1", false, {}},          {"b2", true, {}}, {"unknown", true, {}}};
     for (const auto& step : steps) {
         EXPECT_TRUE(step.inRange ? beacons->enter(step.id) : beacons->exit(step.id));
         EXPECT_EQ(recorder->take(), step.events) << step.id << step.inRange;
@@ -262,7 +258,7 @@ TEST_F(SoftwareLocationManagerTest, RegionMonitoringNeedsAlwaysAuthorization) {
     beacons->enter("c");
     EXPECT_EQ(recorder->take(), (Events{"auth 4", "start c"}));
     manager->setAuthorizationStatus(LocationManager::kAuthorizationAlways);
-    source->push(away(1));    // the first fix the manager may judge
+    source->push(away(1));  // the first fix the manager may judge
     source->push(away(500));
     EXPECT_EQ(recorder->take(), (Events{"auth 3", "exit c"}));
 }
@@ -323,7 +319,8 @@ TEST_F(SoftwareLocationManagerTest, ConcurrentFixesRangesAndMonitoringChanges) {
     threads.emplace_back([&] {
         for (int i = 0; i < 300; ++i) {
             monitorCircle("c" + std::to_string(i % 25));
-            if (i % 3 == 0) manager->stopMonitoringForRegion(CircularRegion::make(0, 0, 1, "c" + std::to_string(i % 7)));
+            if (i % 3 == 0)
+                manager->stopMonitoringForRegion(CircularRegion::make(0, 0, 1, "c" + std::to_string(i % 7)));
         }
         ++finished;
     });

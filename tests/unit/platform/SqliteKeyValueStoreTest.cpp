@@ -89,9 +89,10 @@ TEST_F(SqliteStore, DamagedValuesReadAsAbsent) {
     }
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(file().c_str(), &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(db, "UPDATE settings SET value = x'62706c6973743030ffff' WHERE key = 'damaged';"
-                               "UPDATE settings SET value = 'plain text' WHERE key = 'wrong shape';"
-                               "INSERT INTO settings VALUES ('empty', x'');",
+    ASSERT_EQ(sqlite3_exec(db,
+                           "UPDATE settings SET value = x'62706c6973743030ffff' WHERE key = 'damaged';"
+                           "UPDATE settings SET value = 'plain text' WHERE key = 'wrong shape';"
+                           "INSERT INTO settings VALUES ('empty', x'');",
                            nullptr, nullptr, nullptr),
               SQLITE_OK);
     sqlite3_close(db);

@@ -18,7 +18,8 @@ namespace {
 class RecordingSubscriberDelegate : public DeviceSubscriberDelegate {
 public:
     void deviceSubscriberSucceeded(bool successful, const std::optional<std::string>& message) override {
-        add(std::string("succeeded ") + (successful ? "true " : "false ") + (message ? "'" + *message + "'" : "(null)"));
+        add(std::string("succeeded ") + (successful ? "true " : "false ") +
+            (message ? "'" + *message + "'" : "(null)"));
     }
     void deviceSubscriberError(const std::string& error) override { add("error " + error); }
     std::vector<std::string> calls() const {
@@ -56,8 +57,7 @@ protected:
 
 TEST_F(DeviceSubscriberTest, RequestCarriesTokenWithoutPlatformWord) {
     run();
-    const std::string raw =
-        "DEV-1/app/ab01/client/" + std::to_string(static_cast<long long>(FakeClock::kStart * 1000));
+    const std::string raw = "DEV-1/app/ab01/client/" + std::to_string(static_cast<long long>(FakeClock::kStart * 1000));
     const std::string url = serviceBaseUrl() + "/iOSReg/" + raw + "/" + *RequestSigner::sign(raw, "secret");
     EXPECT_EQ(fakeHttp(*platform).requests(), std::vector<std::string>{url});
     EXPECT_TRUE(capturingLog(*platform).contains("QUORVELA-DEBUG: iOSReg: " + url));

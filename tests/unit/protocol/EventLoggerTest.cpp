@@ -60,32 +60,65 @@ TEST_F(EventLoggerTest, QueryLayout) {
         std::string query;
     };
     const Case cases[] = {
-        {"nothing optional", {{"deviceUniqueID", "DEV-1"}}, std::nullopt, "INIT", std::nullopt, std::nullopt,
-         std::nullopt, "deviceid=DEV-1&client=client-1&app=Demo&platform=IOS&eventtype=INIT&version=3.6.0"},
+        {"nothing optional",
+         {{"deviceUniqueID", "DEV-1"}},
+         std::nullopt,
+         "INIT",
+         std::nullopt,
+         std::nullopt,
+         std::nullopt,
+         "deviceid=DEV-1&client=client-1&app=Demo&platform=IOS&eventtype=INIT&version=3.6.0"},
         {"everything",
          {{"deviceUniqueID", "DEV-1"}, {"clientUserID", "+58 412"}, {"ipAddress", "10.0.0.7"}},
-         at(10.5, -66.9), "REGION_ENTER", "a&b=c d", "Spring 50%", std::optional<std::string>("ws-9"),
+         at(10.5, -66.9),
+         "REGION_ENTER",
+         "a&b=c d",
+         "Spring 50%",
+         std::optional<std::string>("ws-9"),
          "deviceid=DEV-1&client=ws-9&app=Demo&platform=IOS&eventtype=REGION_ENTER"
          "&latitude=10.500000&longitude=-66.900000&mobile=+58%20412&extrainfo=a&b=c%20d&address=10.0.0.7"
          "&campaign_name=Spring%2050%25&version=3.6.0"},
         {"empty values are sent empty",
-         {{"deviceUniqueID", "DEV-1"}, {"clientUserID", ""}, {"ipAddress", ""}}, std::nullopt, "", "", "",
+         {{"deviceUniqueID", "DEV-1"}, {"clientUserID", ""}, {"ipAddress", ""}},
+         std::nullopt,
+         "",
+         "",
+         "",
          std::nullopt,
          "deviceid=DEV-1&client=client-1&app=Demo&platform=IOS&eventtype=&mobile=&extrainfo=&address="
          "&campaign_name=&version=3.6.0"},
-        {"absent identifiers and a workspace without client id", {}, std::nullopt, std::nullopt, std::nullopt,
-         std::nullopt, std::optional<std::string>(std::nullopt),
+        {"absent identifiers and a workspace without client id",
+         {},
+         std::nullopt,
+         std::nullopt,
+         std::nullopt,
+         std::nullopt,
+         std::optional<std::string>(std::nullopt),
          "deviceid=(null)&client=(null)&app=Demo&platform=IOS&eventtype=(null)&version=3.6.0"},
-        {"device id and client are not encoded", {{"deviceUniqueID", "a b/c?d"}}, std::nullopt, "T",
-         std::nullopt, std::nullopt, std::optional<std::string>("w x&y"),
+        {"device id and client are not encoded",
+         {{"deviceUniqueID", "a b/c?d"}},
+         std::nullopt,
+         "T",
+         std::nullopt,
+         std::nullopt,
+         std::optional<std::string>("w x&y"),
          "deviceid=a b/c?d&client=w x&y&app=Demo&platform=IOS&eventtype=T&version=3.6.0"},
         {"non-ASCII and reserved marks",
-         {{"deviceUniqueID", "D"}}, at(0.0, 179.1234567), "PUSH RECEIVED", "caf\xC3\xA9;#?", "/+=:@",
+         {{"deviceUniqueID", "D"}},
+         at(0.0, 179.1234567),
+         "PUSH RECEIVED",
+         "caf\xC3\xA9;#?",
+         "/+=:@",
          std::nullopt,
          "deviceid=D&client=client-1&app=Demo&platform=IOS&eventtype=PUSH%20RECEIVED"
          "&latitude=0.000000&longitude=179.123457&extrainfo=caf%C3%A9%3B%23%3F&campaign_name=/+=:@&version=3.6.0"},
-        {"a stored number is written as digits", {{"deviceUniqueID", "D"}, {"clientUserID", 5551234}},
-         std::nullopt, "E", std::nullopt, std::nullopt, std::nullopt,
+        {"a stored number is written as digits",
+         {{"deviceUniqueID", "D"}, {"clientUserID", 5551234}},
+         std::nullopt,
+         "E",
+         std::nullopt,
+         std::nullopt,
+         std::nullopt,
          "deviceid=D&client=client-1&app=Demo&platform=IOS&eventtype=E&mobile=5551234&version=3.6.0"},
     };
     for (const auto& c : cases) {
@@ -149,10 +182,12 @@ TEST_F(EventLoggerTest, ShortFormsLeaveOutCampaignAndWorkspace) {
     auto requests = test::fakeHttp(*platform).requests();
     ASSERT_EQ(requests.size(), 2u);
     std::sort(requests.begin(), requests.end());
-    EXPECT_EQ(requests[0], kHead + "deviceid=D&client=client-1&app=Demo&platform=IOS&eventtype=A&extrainfo=extra"
-                                   "&version=3.6.0");
-    EXPECT_EQ(requests[1], kHead + "deviceid=D&client=ws-2&app=Demo&platform=IOS&eventtype=B&campaign_name=camp"
-                                   "&version=3.6.0");
+    EXPECT_EQ(requests[0], kHead +
+                               "deviceid=D&client=client-1&app=Demo&platform=IOS&eventtype=A&extrainfo=extra"
+                               "&version=3.6.0");
+    EXPECT_EQ(requests[1], kHead +
+                               "deviceid=D&client=ws-2&app=Demo&platform=IOS&eventtype=B&campaign_name=camp"
+                               "&version=3.6.0");
 }
 
 TEST_F(EventLoggerTest, DebugMessageFollowsTheLoggingSwitch) {
@@ -161,8 +196,8 @@ TEST_F(EventLoggerTest, DebugMessageFollowsTheLoggingSwitch) {
         bool written;
     };
     const Case cases[] = {
-        {std::nullopt, true}, {Value(false), true}, {Value(true), false},
-        {Value("YES"), false}, {Value("no"), true}, {Value(0), true}, {Value(1), false},
+        {std::nullopt, true}, {Value(false), true}, {Value(true), false}, {Value("YES"), false},
+        {Value("no"), true},  {Value(0), true},     {Value(1), false},
     };
     for (const auto& c : cases) {
         test::capturingLog(*platform).clear();

@@ -222,9 +222,12 @@ void replayRoute(std::string_view text) {
 /// Fuzz target name (fuzz/<name>.cpp) -> its replay.
 const std::map<std::string, Replay>& replays() {
     static const std::map<std::string, Replay> table{
-        {"archive_reader", replayArchiveReader},   {"geofence_list", replayRegionLists},
-        {"pending_messages", replayPendingMessages}, {"plist_reader", replayPlistReader},
-        {"replay_route", replayRoute},             {"single_message", replaySingleMessage},
+        {"archive_reader", replayArchiveReader},
+        {"geofence_list", replayRegionLists},
+        {"pending_messages", replayPendingMessages},
+        {"plist_reader", replayPlistReader},
+        {"replay_route", replayRoute},
+        {"single_message", replaySingleMessage},
         {"xml_reader", replayXmlReader},
     };
     return table;

@@ -84,9 +84,8 @@ TEST_F(LocationDataLoaderTest, CoordinatesAreSinglePrecisionWithSixDecimals) {
     struct Case {
         float value;
         const char* text;
-    } cases[] = {{10.4806f, "10.480600"},   {-66.9036f, "-66.903603"}, {0.0f, "0.000000"},
-                 {-0.5f, "-0.500000"},      {90.0f, "90.000000"},      {-180.0f, "-180.000000"},
-                 {1e-7f, "0.000000"},       {45.123456789f, "45.123455"}};
+    } cases[] = {{10.4806f, "10.480600"}, {-66.9036f, "-66.903603"}, {0.0f, "0.000000"},  {-0.5f, "-0.500000"},
+                 {90.0f, "90.000000"},    {-180.0f, "-180.000000"},  {1e-7f, "0.000000"}, {45.123456789f, "45.123455"}};
     for (const auto& c : cases) EXPECT_EQ(LocationDataLoader::coordinate(c.value), c.text) << c.text;
 }
 
@@ -114,8 +113,8 @@ TEST_F(LocationDataLoaderTest, SendLocationPathAndUrl) {
 TEST_F(LocationDataLoaderTest, RegionEventPathWithMissingValues) {
     platform->keyValueStore->remove("deviceUniqueID");
     auto made = loader();
-    EXPECT_EQ(made->regionEventPath(std::string("gf 7"), std::string("GEOFENCE"), std::string("EXIT"), -33.5f,
-                                    151.25f, ws, 42),
+    EXPECT_EQ(made->regionEventPath(std::string("gf 7"), std::string("GEOFENCE"), std::string("EXIT"), -33.5f, 151.25f,
+                                    ws, 42),
               "gf 7/(null)/EXIT/42/-33.500000/151.250000/GEOFENCE/Demo App/IOS/client-1/42.000000");
     credentials.appName.reset();
     EXPECT_EQ(LocationDataLoader::create(platform, credentials)
@@ -161,8 +160,8 @@ TEST_F(LocationDataLoaderTest, ReplyGrammar) {
 
 TEST_F(LocationDataLoaderTest, BrokenReplyAndTransportErrors) {
     for (bool regionEvent : {false, true}) {
-        const std::string prefix =
-            regionEvent ? "error Location - notifyRegionEvent Error: " : "error Location - sendLocation Error: ";
+        const std::string prefix = regionEvent ? "error Location - notifyRegionEvent Error: "
+                                               : "error Location - sendLocation Error: ";
         recorder->calls.clear();
         EXPECT_EQ(run(FakeHttpClient::reply("<r><successful>true</successful>"), regionEvent),
                   std::vector<unsigned long>{0});

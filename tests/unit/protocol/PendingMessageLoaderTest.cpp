@@ -72,9 +72,21 @@ TEST(PendingMessagesParserTest, Grammar) {
          "<text>g</text><status>h</status><statusDescription>i</statusDescription><date>j</date>"
          "<timezone>k</timezone><clientId>l</clientId><appName>m</appName><platform>n</platform>"
          "<metaData>o</metaData></message></r>",
-         {{{"blastID", "a"}, {"id", "b"}, {"type", "c"}, {"from", "d"}, {"to", "e"}, {"subject", "f"},
-           {"text", "g"}, {"status", "h"}, {"statusDescription", "i"}, {"date", "j"}, {"timezone", "k"},
-           {"clientId", "l"}, {"appName", "m"}, {"platform", "n"}, {"metaData", "o"}}}},
+         {{{"blastID", "a"},
+           {"id", "b"},
+           {"type", "c"},
+           {"from", "d"},
+           {"to", "e"},
+           {"subject", "f"},
+           {"text", "g"},
+           {"status", "h"},
+           {"statusDescription", "i"},
+           {"date", "j"},
+           {"timezone", "k"},
+           {"clientId", "l"},
+           {"appName", "m"},
+           {"platform", "n"},
+           {"metaData", "o"}}}},
         {"indented XML gives texts that begin with white space",
          "<messages>\n  <message>\n    <id>5</id>\n    <subject>S</subject>\n  </message>\n</messages>",
          {{{"id", "\n  \n    5"}, {"subject", "\n    S"}}}},
@@ -99,8 +111,8 @@ TEST(PendingMessagesParserTest, Grammar) {
 }
 
 TEST(PendingMessagesParserTest, MalformedRepliesFail) {
-    for (const char* xml : {"", "<messages><message><id>1</id></messages>", "<html><body>Error<br></body></html>",
-                            "not xml at all"}) {
+    for (const char* xml :
+         {"", "<messages><message><id>1</id></messages>", "<html><body>Error<br></body></html>", "not xml at all"}) {
         SCOPED_TRACE(xml);
         PendingMessagesParser parser;
         EXPECT_FALSE(parser.parse(xml));
@@ -226,14 +238,14 @@ TEST_F(PendingMessageLoaderTest, ParseErrorIsLoggedWithItsDetails) {
 TEST_F(PendingMessageLoaderTest, UnsignableRequestsTakeTheErrorPath) {
     credentials.appName = "Démo";  // not ASCII
     const auto facade = run([&] { loader()->startLoadingMessageWithCompletionHandler(recorder->completion()); });
-    EXPECT_EQ(facade, (std::vector<std::string>{std::string("error Messages - Error: ") +
-                                                    RequestSigner::kNonAsciiError + " {}",
-                                                "completion 2"}));
+    EXPECT_EQ(facade,
+              (std::vector<std::string>{std::string("error Messages - Error: ") + RequestSigner::kNonAsciiError + " {}",
+                                        "completion 2"}));
     recorder->events.clear();
     const auto ws = run([&] { loader()->startLoadingMessageFromWorkspace(workspace(), recorder->completion()); });
-    EXPECT_EQ(ws, (std::vector<std::string>{std::string("error getPendingMessages Error: ") +
-                                                RequestSigner::kNonAsciiError,
-                                            "completion 2"}));
+    EXPECT_EQ(ws,
+              (std::vector<std::string>{std::string("error getPendingMessages Error: ") + RequestSigner::kNonAsciiError,
+                                        "completion 2"}));
     EXPECT_EQ(http().requests().size(), 0u);
 }
 

@@ -9,8 +9,7 @@ namespace quorvela {
 namespace {
 
 TEST(PercentEncoding, KeepsExactlyThePathSet) {
-    const std::string kept =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-._~!$&'()*+,=:@/";
+    const std::string kept = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-._~!$&'()*+,=:@/";
     for (int byte = 0; byte < 256; ++byte) {
         const std::string one(1, static_cast<char>(byte));
         const bool stays = byte != 0 && kept.find(static_cast<char>(byte)) != std::string::npos;

@@ -125,38 +125,56 @@ TEST_F(RegisterPhoneDataloaderTest, RegistrationReplyGrammar) {
         std::vector<std::string> calls;
     };
     const std::vector<Case> cases{
-        {"compact", "<transactionResult><successful>true</successful><message>Welcome</message></transactionResult>",
-         false, {"RegistrationStatus true false 'Welcome'"}},
+        {"compact",
+         "<transactionResult><successful>true</successful><message>Welcome</message></transactionResult>",
+         false,
+         {"RegistrationStatus true false 'Welcome'"}},
         {"flag comes from the request",
-         "<transactionResult><successful>true</successful><message>m</message></transactionResult>", true,
+         "<transactionResult><successful>true</successful><message>m</message></transactionResult>",
+         true,
          {"RegistrationStatus true true 'm'"}},
-        {"capitals", "<transactionResult><successful>TRUE</successful></transactionResult>", false,
+        {"capitals",
+         "<transactionResult><successful>TRUE</successful></transactionResult>",
+         false,
          {"RegistrationStatus false false (null)"}},
-        {"digit one", "<transactionResult><successful>1</successful></transactionResult>", false,
+        {"digit one",
+         "<transactionResult><successful>1</successful></transactionResult>",
+         false,
          {"RegistrationStatus false false (null)"}},
-        {"leading space", "<transactionResult><successful> true</successful></transactionResult>", false,
+        {"leading space",
+         "<transactionResult><successful> true</successful></transactionResult>",
+         false,
          {"RegistrationStatus false false (null)"}},
         {"indentation is text",
-         "<transactionResult>\n  <successful>true</successful>\n  <message>x</message>\n</transactionResult>", false,
+         "<transactionResult>\n  <successful>true</successful>\n  <message>x</message>\n</transactionResult>",
+         false,
          {"RegistrationStatus false false '\n  x'"}},
         {"wrapper after message clears it",
          "<transactionResult><successful>true</successful><info><message>gone</message></info>"
          "</transactionResult>",
-         false, {"RegistrationStatus true false (null)"}},
+         false,
+         {"RegistrationStatus true false (null)"}},
         {"wrapper after successful resets it",
          "<transactionResult><box><successful>true</successful></box><message>m</message></transactionResult>",
-         false, {"RegistrationStatus false false 'm'"}},
-        {"empty message is null", "<transactionResult><successful>true</successful><message/></transactionResult>",
-         false, {"RegistrationStatus true false (null)"}},
+         false,
+         {"RegistrationStatus false false 'm'"}},
+        {"empty message is null",
+         "<transactionResult><successful>true</successful><message/></transactionResult>",
+         false,
+         {"RegistrationStatus true false (null)"}},
         {"two results, two callbacks",
          "<r><transactionResult><successful>true</successful><message>a</message></transactionResult>"
          "<transactionResult><successful>false</successful><message>b</message></transactionResult></r>",
-         false, {"RegistrationStatus true false 'a'", "RegistrationStatus false false 'b'"}},
+         false,
+         {"RegistrationStatus true false 'a'", "RegistrationStatus false false 'b'"}},
         {"no result element, no callback", "<reply><successful>true</successful></reply>", false, {}},
-        {"html error page", "<html><body><h1>502 Bad Gateway</h1></body>", false,
+        {"html error page",
+         "<html><body><h1>502 Bad Gateway</h1></body>",
+         false,
          {"RegistrationThrowsError System Error"}},
         {"callback before the error stands",
-         "<r><transactionResult><successful>true</successful></transactionResult><broken></r>", false,
+         "<r><transactionResult><successful>true</successful></transactionResult><broken></r>",
+         false,
          {"RegistrationStatus true false (null)", "RegistrationThrowsError System Error"}},
         {"empty body", "", false, {"RegistrationThrowsError System Error"}},
     };
@@ -171,7 +189,8 @@ TEST_F(RegisterPhoneDataloaderTest, RegistrationReplyGrammar) {
 }
 
 TEST_F(RegisterPhoneDataloaderTest, CallbacksFollowTheOperation) {
-    const std::string good = "<transactionResult><successful>true</successful><message>ok</message></transactionResult>";
+    const std::string good =
+        "<transactionResult><successful>true</successful><message>ok</message></transactionResult>";
     const std::string bad = "<transactionResult>";
     struct Case {
         std::string body;

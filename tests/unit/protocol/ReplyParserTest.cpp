@@ -55,8 +55,8 @@ TEST(ReplyParser, WhiteSpaceBetweenElementsPrefixesTheNextText) {
 TEST(ReplyParser, ElementWithoutTextLeavesTheBufferNull) {
     BufferProbe probe;
     EXPECT_TRUE(probe.parse("<r><a></a><b/><c>x</c><d/></r>"));
-    EXPECT_EQ(probe.ends, (Ends{{"a", std::nullopt}, {"b", std::nullopt}, {"c", "x"}, {"d", std::nullopt},
-                                {"r", std::nullopt}}));
+    EXPECT_EQ(probe.ends,
+              (Ends{{"a", std::nullopt}, {"b", std::nullopt}, {"c", "x"}, {"d", std::nullopt}, {"r", std::nullopt}}));
 }
 
 TEST(ReplyParser, PiecesOfOneTextAreJoined) {

@@ -19,7 +19,8 @@ TEST(RequestSigner, KnownAnswers) {
 }
 
 TEST(RequestSigner, SignatureIsAlways64LowercaseHexDigits) {
-    for (const std::string& text : std::vector<std::string>{"", "a", "dev/app/IOS/user/false/client/1700000000000", std::string(5000, 'x')}) {
+    for (const std::string& text :
+         std::vector<std::string>{"", "a", "dev/app/IOS/user/false/client/1700000000000", std::string(5000, 'x')}) {
         auto signature = RequestSigner::sign(text, "key");
         ASSERT_TRUE(signature);
         EXPECT_EQ(signature->size(), 64u);
@@ -48,8 +49,7 @@ TEST(RequestSigner, TextsAreReadUpToTheirFirstNul) {
 TEST(RequestSigner, HexStringRule) {
     std::vector<std::uint8_t> bytes32;
     for (int i = 0; i < 32; ++i) bytes32.push_back(static_cast<std::uint8_t>(i * 8 + 7));
-    const std::string hex32 =
-        "070f171f272f373f474f575f676f777f878f979fa7afb7bfc7cfd7dfe7eff7ff";
+    const std::string hex32 = "070f171f272f373f474f575f676f777f878f979fa7afb7bfc7cfd7dfe7eff7ff";
     EXPECT_EQ(RequestSigner::hexString(bytes32), hex32);
 
     auto longer = bytes32;

@@ -60,7 +60,7 @@ TEST_F(SendMessageTest, UserIsSenderAndTextTravelsAsBase64) {
 }
 
 TEST_F(SendMessageTest, SlashInBase64AddsOnePathSegment) {
-    const std::string withSlash = send("???");  // Pz8/
+    const std::string withSlash = send("???");     // Pz8/
     const std::string withoutSlash = send("abc");  // YWJj
     EXPECT_NE(withSlash.find("/sendResponse/Pz8//user-7/"), std::string::npos) << withSlash;
     EXPECT_EQ(segments(withSlash), segments(withoutSlash) + 1);

@@ -51,8 +51,8 @@ TEST(SingleMessageParserTest, Grammar) {
     const Case cases[] = {
         {"one message", "<message><id>123</id><subject>Hello</subject></message>", "123", "Hello"},
         {"the last message wins", "<r><message><id>1</id></message><message><id>2</id></message></r>", "2", ""},
-        {"a field after the message still changes it", "<r><message><id>1</id></message><subject>S</subject></r>",
-         "1", "S"},
+        {"a field after the message still changes it", "<r><message><id>1</id></message><subject>S</subject></r>", "1",
+         "S"},
         {"empty subject is null", "<message><id>4</id><subject/></message>", "4", std::nullopt},
         {"no message", "<reply><id>1</id></reply>", std::nullopt, std::nullopt},
     };

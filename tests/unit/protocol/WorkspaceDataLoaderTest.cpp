@@ -144,8 +144,8 @@ TEST_F(WorkspaceDataLoaderTest, RequestLayout) {
         run(c.call, c.filter);
         const auto requests = http().requests();
         ASSERT_EQ(requests.size(), before + 1);
-        const std::string expected =
-            serviceBaseUrl() + "/" + c.endpoint + "/" + c.rawPath + "/" + *RequestSigner::sign(c.rawPath, c.key);
+        const std::string expected = serviceBaseUrl() + "/" + c.endpoint + "/" + c.rawPath + "/" +
+                                     *RequestSigner::sign(c.rawPath, c.key);
         EXPECT_EQ(requests.back(), expected);
         EXPECT_TRUE(test::capturingLog(*platform).contains("QUORVELA-DEBUG: " + c.logPrefix + expected));
     }
@@ -170,28 +170,44 @@ TEST_F(WorkspaceDataLoaderTest, ReplyGrammar) {
         Events events;
     };
     const Case cases[] = {
-        {"available list", Call::Available,
+        {"available list",
+         Call::Available,
          "<workspaces><workspace><clientId>c1</clientId><name>One</name></workspace>"
          "<workspace><clientId>c2</clientId></workspace></workspaces>",
          {"available 2", "completion 0"}},
-        {"subscribed list", Call::Subscribed, "<workspaces><workspace/></workspaces>",
+        {"subscribed list",
+         Call::Subscribed,
+         "<workspaces><workspace/></workspaces>",
          {"subscribed 1", "completion 0"}},
-        {"list without records", Call::Available, "<workspaces><note>none</note></workspaces>",
+        {"list without records",
+         Call::Available,
+         "<workspaces><note>none</note></workspaces>",
          {"available 0", "completion 0"}},
-        {"list says unsuccessful", Call::Subscribed,
-         "<r><successful>false</successful><message>no</message></r>", {"subscribed 0", "completion 0"}},
-        {"join successful", Call::Join, "<r><successful>true</successful><message>ok</message></r>",
+        {"list says unsuccessful",
+         Call::Subscribed,
+         "<r><successful>false</successful><message>no</message></r>",
+         {"subscribed 0", "completion 0"}},
+        {"join successful",
+         Call::Join,
+         "<r><successful>true</successful><message>ok</message></r>",
          {"joined ws", "completion 0"}},
-        {"join refused", Call::Join, "<r><successful>false</successful><message>full</message></r>",
+        {"join refused",
+         Call::Join,
+         "<r><successful>false</successful><message>full</message></r>",
          {"join failed ws full", "completion 0"}},
         {"join without successful", Call::Join, "<r/>", {"join failed ws <null>", "completion 0"}},
-        {"successful is case-sensitive", Call::Join, "<r><successful>TRUE</successful></r>",
+        {"successful is case-sensitive",
+         Call::Join,
+         "<r><successful>TRUE</successful></r>",
          {"join failed ws <null>", "completion 0"}},
-        {"join reply with its own record", Call::Join,
+        {"join reply with its own record",
+         Call::Join,
          "<r><workspace><clientId>other</clientId></workspace><successful>true</successful></r>",
          {"joined null", "completion 0"}},
         {"leave successful", Call::Leave, "<r><successful>true</successful></r>", {"left ws", "completion 0"}},
-        {"leave refused", Call::Leave, "<r><message>busy</message><successful>no</successful></r>",
+        {"leave refused",
+         Call::Leave,
+         "<r><message>busy</message><successful>no</successful></r>",
          {"leave failed ws busy", "completion 0"}},
     };
     for (const auto& c : cases) {

@@ -71,7 +71,9 @@ TEST(XmlReader, TextIsDecoded) {
     };
     const Case cases[] = {
         {"<a>&amp;&lt;&gt;&quot;&apos;</a>", "&<>\"'"},
-        {"<a>&#233;&#x41;</a>", "\xC3\xA9" "A"},
+        {"<a>&#233;&#x41;</a>",
+         "\xC3\xA9"
+         "A"},
         {"<a>p<![CDATA[<q> & ]]>r</a>", "p<q> & r"},
         {"<a>one\r\ntwo</a>", "one\ntwo"},
         // The reply is UTF-8 whatever its declaration claims.
@@ -94,17 +96,17 @@ TEST(XmlReader, NamespacesAreNotProcessed) {
 
 TEST(XmlReader, MalformedInputIsAnErrorAndNeverEndsTheDocument) {
     const std::string cases[] = {
-        "",                                 // empty body
-        "<a><b></a>",                       // mismatched tag
-        "<a><b>text",                       // a document that never ends
-        "<a>",                              //
+        "",                                    // empty body
+        "<a><b></a>",                          // mismatched tag
+        "<a><b>text",                          // a document that never ends
+        "<a>",                                 //
         "<html><body>502 Bad Gateway</body>",  // error page cut short
-        "<a>\xFF</a>",                      // invalid UTF-8
-        "<a>\xC0\xAF</a>",                  // overlong form
-        "<a>\xED\xA0\x80</a>",              // encoded surrogate
-        std::string("<a>\0</a>", 8),        // NUL byte
-        "<a/><b/>",                         // two roots
-        "<a>&undefined;</a>",               // unknown entity
+        "<a>\xFF</a>",                         // invalid UTF-8
+        "<a>\xC0\xAF</a>",                     // overlong form
+        "<a>\xED\xA0\x80</a>",                 // encoded surrogate
+        std::string("<a>\0</a>", 8),           // NUL byte
+        "<a/><b/>",                            // two roots
+        "<a>&undefined;</a>",                  // unknown entity
         "plain text",
     };
     for (const auto& xml : cases) {

@@ -92,9 +92,7 @@ protected:
         options.connectTo = "127.0.0.1:" + std::to_string(port);
         return options;
     }
-    std::string local(const std::string& path) const {
-        return "https://localhost:" + std::to_string(port) + path;
-    }
+    std::string local(const std::string& path) const { return "https://localhost:" + std::to_string(port) + path; }
 
     test::TempDir dir;
     CertificateAuthority::Files certificates;

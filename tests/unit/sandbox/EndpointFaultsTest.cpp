@@ -3,9 +3,9 @@
 // connection is a transport error. The server goes on serving after each.
 #include <gtest/gtest.h>
 
+#include "SandboxFixture.h"
 #include "sandbox/EndpointFaults.h"
 #include "sandbox/SandboxState.h"
-#include "SandboxFixture.h"
 
 namespace quorvela::sandbox::test {
 namespace {

@@ -77,14 +77,14 @@ TEST_F(LocationEndpointsTest, RefusesBadReports) {
         const char* path;
         int status;
     } cases[] = {
-        {"sendLocation", "r/dev/1/10.0/APP/pub-1/1.000000", 400},                  // 7 values
-        {"sendLocation", "r/dev/1/10.0/20.0/IOS/pub-1/1.000000", 400},             // not APP
-        {"sendLocation", "r/dev/x1/10.0/20.0/APP/pub-1/1.000000", 400},            // time stamp
-        {"sendLocation", "r/dev/1/91.0/20.0/APP/pub-1/1.000000", 400},             // latitude
-        {"sendLocation", "r/dev/1/10.0/nan/APP/pub-1/1.000000", 400},              // longitude
+        {"sendLocation", "r/dev/1/10.0/APP/pub-1/1.000000", 400},        // 7 values
+        {"sendLocation", "r/dev/1/10.0/20.0/IOS/pub-1/1.000000", 400},   // not APP
+        {"sendLocation", "r/dev/x1/10.0/20.0/APP/pub-1/1.000000", 400},  // time stamp
+        {"sendLocation", "r/dev/1/91.0/20.0/APP/pub-1/1.000000", 400},   // latitude
+        {"sendLocation", "r/dev/1/10.0/nan/APP/pub-1/1.000000", 400},    // longitude
         {"notifyRegionEvent", "g/dev/INSIDE/1/1.0/1.0/GEOFENCE/a/IOS/pub-1/1.000000", 400},
         {"notifyRegionEvent", "g/h/dev/ENTER/1/1.0/1.0/GEOFENCE/a/IOS/pub-1/1.000000", 400},  // a "/" in the region
-        {"sendLocation", "r/dev/1/10.0/20.0/APP/nobody/1.000000", 403},            // unknown client
+        {"sendLocation", "r/dev/1/10.0/20.0/APP/nobody/1.000000", 403},                       // unknown client
     };
     for (const auto& c : cases) {
         auto result = call(c.operation, c.path);
@@ -157,7 +157,8 @@ TEST_F(LocationEndpointsTest, LoaderReportsToTheSandbox) {
     ASSERT_TRUE(libraryDispatcher->waitIdle(20s));
 
     EXPECT_EQ(results, (std::vector<unsigned long>{0, 0}));
-    EXPECT_EQ(outcomes->lines, (std::vector<std::string>{"success Location received", "success Region event received"}));
+    EXPECT_EQ(outcomes->lines,
+              (std::vector<std::string>{"success Location received", "success Region event received"}));
     auto stored = reports();
     ASSERT_EQ(stored.size(), 2u);
     EXPECT_EQ(stored[0].deviceId, "dev-9");
@@ -171,7 +172,8 @@ TEST_F(LocationEndpointsTest, SeededWorkspacesSignWithTheirOwnKey) {
     WorkspaceTable(sandbox.state()).put(SandboxWorkspace{"ws-9", "Stores", "ws-key", std::nullopt});
     const std::string path = "gf 1/dev-1/ENTER/42/1.000000/2.000000/GEOFENCE/Demo App/IOS/ws-9/42.000000";
     EXPECT_EQ(call("notifyRegionEvent", path, "ws-key").status, 200);
-    EXPECT_EQ(call("notifyRegionEvent", path, kPrivateKey).status, 403) << "the application's key is not the workspace's";
+    EXPECT_EQ(call("notifyRegionEvent", path, kPrivateKey).status, 403)
+        << "the application's key is not the workspace's";
     EXPECT_EQ(call("sendLocation", "r/dev-1/42/1.000000/2.000000/APP/unknown/42.000000", "ws-key").status, 403);
     ASSERT_EQ(reports().size(), 1u);
     EXPECT_EQ(reports()[0].clientId, "ws-9");

@@ -123,9 +123,9 @@ TEST_F(PushOutboxTest, AdminRoutes) {
     EXPECT_EQ(announced->status, 201) << announced->body;
     EXPECT_EQ(json::parse(announced->body)["payload"]["msgId"], "m-2");
 
-    for (const char* body : {R"({"token":"nope","payload":{}})", R"({"token":"aabbcc","payload":[1]})",
-                             R"({"token":"aabbcc"})", R"({"payload":{}})", "garbage",
-                             R"({"token":"aabbcc","message":{"clientId":"ws-x"}})"}) {
+    for (const char* body :
+         {R"({"token":"nope","payload":{}})", R"({"token":"aabbcc","payload":[1]})", R"({"token":"aabbcc"})",
+          R"({"payload":{}})", "garbage", R"({"token":"aabbcc","message":{"clientId":"ws-x"}})"}) {
         SCOPED_TRACE(body);
         auto refused = post("/pushes", body);
         ASSERT_TRUE(refused);

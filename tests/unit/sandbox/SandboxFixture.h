@@ -33,9 +33,7 @@ protected:
         sandbox.start(options);
     }
 
-    void makeClient() {
-        client = std::make_unique<CurlHttpClient>(sandbox.httpOptions(), dispatcher);
-    }
+    void makeClient() { client = std::make_unique<CurlHttpClient>(sandbox.httpOptions(), dispatcher); }
 
     HttpResult get(const std::string& url) { return client->getBlocking(url, std::chrono::seconds(10)); }
 

@@ -35,9 +35,16 @@ TEST(SignatureVerifierTest, MatchesTheHmacSha256TestVectors) {
 
 TEST(PercentCodingTest, DecodesStrictly) {
     const std::vector<std::pair<std::string, std::optional<std::string>>> cases{
-        {"a%20b", "a b"},     {"caf%C3%A9", "caf\xC3\xA9"}, {"a+b", "a+b"}, {"%2F%3f", "/?"},
-        {"", ""},             {"%", std::nullopt},          {"%4", std::nullopt}, {"%zz", std::nullopt},
-        {"ok%2", std::nullopt}, {"%00", std::string(1, '\0')},
+        {"a%20b", "a b"},
+        {"caf%C3%A9", "caf\xC3\xA9"},
+        {"a+b", "a+b"},
+        {"%2F%3f", "/?"},
+        {"", ""},
+        {"%", std::nullopt},
+        {"%4", std::nullopt},
+        {"%zz", std::nullopt},
+        {"ok%2", std::nullopt},
+        {"%00", std::string(1, '\0')},
     };
     for (const auto& [input, expected] : cases) EXPECT_EQ(PercentCoding::decode(input), expected) << input;
 }

@@ -44,7 +44,8 @@ TEST_F(SandboxServerTest, SignatureChecks) {
     };
     const std::string id = kPublicId;
     const std::vector<Case> cases{
-        {"correct", id + "/IOS/1700000000000", id + "/IOS/1700000000000", kPrivateKey, 200, id + "/IOS/1700000000000|3"},
+        {"correct", id + "/IOS/1700000000000", id + "/IOS/1700000000000", kPrivateKey, 200,
+         id + "/IOS/1700000000000|3"},
         {"space encoded, raw path signed", id + "/a%20b/1", id + "/a b/1", kPrivateKey, 200, id + "/a b/1|3"},
         {"slash in a value adds a segment", id + "/a/b/1", id + "/a/b/1", kPrivateKey, 200, id + "/a/b/1|4"},
         {"non-ASCII value", id + "/caf%C3%A9/1", id + "/caf\xC3\xA9/1", kPrivateKey, 200, id + "/caf\xC3\xA9/1|3"},
@@ -78,7 +79,8 @@ TEST_F(SandboxServerTest, SignatureChecks) {
 
 TEST_F(SandboxServerTest, AcceptsTheLibrarysSignedUrls) {
     // Values with characters the library encodes, leaves alone, or that add a segment.
-    const std::string rawPath = SignedUrl::joinPath({kPublicId, "a b", "x/y", "(=&+;?#%)", std::nullopt, "1700000000000"});
+    const std::string rawPath =
+        SignedUrl::joinPath({kPublicId, "a b", "x/y", "(=&+;?#%)", std::nullopt, "1700000000000"});
     SignedUrl url = SignedUrl::build("echoPath", rawPath, std::string(kPrivateKey));
     ASSERT_TRUE(url.ok()) << url.error();
     HttpResult result = get(url.url());
@@ -101,10 +103,9 @@ TEST_F(SandboxServerTest, EventsAreRecordedInOrderWithDecodedValues) {
     auto events = sandbox.analyticsEvents();
     ASSERT_EQ(events.size(), 1u);
     const std::vector<std::pair<std::string, std::string>> expected{
-        {"deviceid", "DEV-1"},   {"client", "pub-1"},         {"app", "Demo App"},
-        {"platform", "IOS"},     {"eventtype", "REGION ENTER"}, {"latitude", "10.500000"},
-        {"longitude", "-66.900000"}, {"extrainfo", "a&b=c+d"}, {"campaign_name", ""},
-        {"version", "3.6.0"}};
+        {"deviceid", "DEV-1"},         {"client", "pub-1"},       {"app", "Demo App"},         {"platform", "IOS"},
+        {"eventtype", "REGION ENTER"}, {"latitude", "10.500000"}, {"longitude", "-66.900000"}, {"extrainfo", "a&b=c+d"},
+        {"campaign_name", ""},         {"version", "3.6.0"}};
     EXPECT_EQ(events[0].query, expected);
     EXPECT_EQ(sandbox.requests().back().operation, "events");
 }
@@ -123,16 +124,16 @@ TEST_F(SandboxServerTest, MalformedRequestsGetClientErrorsAndServingGoesOn) {
     const std::string signature = SignatureVerifier::sign(kPrivateKey, std::string(kPublicId) + "/1");
     const std::string rest = Sandbox::baseUrl() + "/echoPath/";
     const std::vector<std::pair<std::string, long>> cases{
-        {rest + "pub-1/%zz/" + signature, 400},               // bad percent-encoding
-        {rest + "pub-1/%2/" + signature, 400},                // truncated escape
-        {rest + "pub-1/1/" + std::string(64, 'A'), 400},      // upper-case signature
-        {rest + "pub-1/1/abc", 400},                          // short signature
-        {rest + "pub-1/a%00b/" + signature, 400},             // NUL inside a value
-        {rest + signature, 400},                              // no parameter path
-        {rest + "pub-1/1/" + signature + "?x=1", 400},        // a query on a REST call
+        {rest + "pub-1/%zz/" + signature, 400},           // bad percent-encoding
+        {rest + "pub-1/%2/" + signature, 400},            // truncated escape
+        {rest + "pub-1/1/" + std::string(64, 'A'), 400},  // upper-case signature
+        {rest + "pub-1/1/abc", 400},                      // short signature
+        {rest + "pub-1/a%00b/" + signature, 400},         // NUL inside a value
+        {rest + signature, 400},                          // no parameter path
+        {rest + "pub-1/1/" + signature + "?x=1", 400},    // a query on a REST call
         {Sandbox::baseUrl() + "/noSuchOperation/pub-1/1/" + signature, 404},
         {Sandbox::baseUrl() + "/", 404},
-        {serviceUrl("/events/"), 400},                        // no query
+        {serviceUrl("/events/"), 400},  // no query
         {serviceUrl("/events/?deviceid=%G1"), 400},
         {serviceUrl("/events"), 404},
         {serviceUrl("/events/more?deviceid=1"), 404},

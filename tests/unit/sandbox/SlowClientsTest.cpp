@@ -8,8 +8,8 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <csignal>
 #include <chrono>
+#include <csignal>
 #include <thread>
 #include <vector>
 
@@ -58,7 +58,8 @@ protected:
                 std::this_thread::sleep_for(10ms);
                 continue;
             }
-            while (!stop && !closedByServer(fd, 200ms)) {}
+            while (!stop && !closedByServer(fd, 200ms)) {
+            }
             ::close(fd);
         }
     }

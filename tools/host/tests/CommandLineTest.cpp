@@ -51,8 +51,8 @@ TEST(CommandLineTest, BlankAndCommentLinesAreSkipped) {
 }
 
 TEST(CommandLineTest, MalformedJsonIsAnError) {
-    for (const char* line : {"event \"open", "push {\"a\":1", "push {\"a\":}", "push [1,]", "event \"x\"y z",
-                             "push {\"a\":1}}"}) {
+    for (const char* line :
+         {"event \"open", "push {\"a\":1", "push {\"a\":}", "push [1,]", "event \"x\"y z", "push {\"a\":1}}"}) {
         EXPECT_THROW(CommandLine::parse(line), CommandError) << line;
     }
 }
@@ -75,8 +75,7 @@ TEST(CommandLineTest, EchoesAreShortAndPrintable) {
     EXPECT_EQ(EchoedInput::of("plain grüße ✓"), "plain grüße ✓");
     EXPECT_EQ(EchoedInput::of(std::string("a\0b\x1b[2J\x7f", 8)), "a\\x00b\\x1B[2J\\x7F");
     // A lone continuation byte, a truncated sequence, an overlong form, a surrogate.
-    EXPECT_EQ(EchoedInput::of("\x80|\xe2\x9c|\xc0\xaf|\xed\xa0\x80"),
-              "\\x80|\\xE2\\x9C|\\xC0\\xAF|\\xED\\xA0\\x80");
+    EXPECT_EQ(EchoedInput::of("\x80|\xe2\x9c|\xc0\xaf|\xed\xa0\x80"), "\\x80|\\xE2\\x9C|\\xC0\\xAF|\\xED\\xA0\\x80");
     // Characters are counted, not bytes: 200 two-byte letters fit, 201 do not.
     std::string letters;
     for (int i = 0; i < 201; ++i) letters += "ü";

@@ -40,8 +40,8 @@ protected:
 TEST_F(DemoStoryTest, StepsWaitForTheirCheckAndReportEachOutcome) {
     struct Case {
         const char* name;
-        bool libraryIdle;       // what the settle function answers
-        int holdsAfterLooks;    // the check holds from this look on; 0: never
+        bool libraryIdle;     // what the settle function answers
+        int holdsAfterLooks;  // the check holds from this look on; 0: never
         bool expectOk;
         const char* expectLine;
     };
@@ -69,7 +69,7 @@ TEST_F(DemoStoryTest, StepsWaitForTheirCheckAndReportEachOutcome) {
             [&] {
                 ++looks;
                 return c.holdsAfterLooks && looks >= c.holdsAfterLooks ? DemoCheck::pass("seen")
-                                                                        : DemoCheck::fail("not seen");
+                                                                       : DemoCheck::fail("not seen");
             },
             std::chrono::milliseconds(c.libraryIdle ? 10000 : 200));
         EXPECT_EQ(ok, c.expectOk);
@@ -117,9 +117,8 @@ TEST(DemoSummaryTest, RequestsAreCountedPerEndpointWithTheirSignatures) {
         record.signatureOk = signatureOk;
         return record;
     };
-    received.requests = {request("registerUser", true), request("events", std::nullopt),
-                         request("getBeacons", true),   request("registerUser", false),
-                         request("events", std::nullopt), request("", std::nullopt)};
+    received.requests = {request("registerUser", true),  request("events", std::nullopt), request("getBeacons", true),
+                         request("registerUser", false), request("events", std::nullopt), request("", std::nullopt)};
     sandbox::AnalyticsEvent init;
     init.query = {{"eventtype", "INIT"}};
     sandbox::AnalyticsEvent push;

@@ -50,8 +50,8 @@ TEST(HostDelegateTest, PrintsOneLinePerCall) {
     std::fclose(file);
 
     auto json = JsonText::messageText(message);
-    EXPECT_EQ(text, "delegate pushReceived:fromWorkspace: " + json + " (null)\n" +
-                        "delegate pushReceived: " + json + "\n" + "delegate QuorvelaReady\n");
+    EXPECT_EQ(text, "delegate pushReceived:fromWorkspace: " + json + " (null)\n" + "delegate pushReceived: " + json +
+                        "\n" + "delegate QuorvelaReady\n");
     EXPECT_NE(json.find("\"subject\":\"hi \\\"there\\\"\""), std::string::npos) << json;
     EXPECT_EQ(json.find('\n'), std::string::npos);
 }

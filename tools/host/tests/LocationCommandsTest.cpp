@@ -99,8 +99,8 @@ protected:
         return dynamic_cast<SoftwareLocationManager&>(*facade->platform()->locationManager);
     }
 
-    std::filesystem::path folder =
-        std::filesystem::temp_directory_path() / ("qv-location-host-" + std::to_string(::getpid()));
+    std::filesystem::path folder = std::filesystem::temp_directory_path() /
+                                   ("qv-location-host-" + std::to_string(::getpid()));
     std::shared_ptr<LinesLog> log = std::make_shared<LinesLog>();
     std::shared_ptr<Quorvela> facade;
     std::FILE* outputFile = nullptr;

@@ -28,7 +28,7 @@ public:
         result.ok = true;
         result.status = 200;
         result.body = url.find("/getMessage/") != std::string::npos ? "<message><id>m1</id></message>"
-                                                                   : "<messages></messages>";
+                                                                    : "<messages></messages>";
         dispatcher_->beginActivity();
         auto dispatcher = dispatcher_;
         dispatcher_->global([dispatcher, result, done = std::move(done)] {
@@ -95,8 +95,8 @@ protected:
         return printed;
     }
 
-    std::filesystem::path folder =
-        std::filesystem::temp_directory_path() / ("qv-push-host-" + std::to_string(::getpid()));
+    std::filesystem::path folder = std::filesystem::temp_directory_path() /
+                                   ("qv-push-host-" + std::to_string(::getpid()));
     std::FILE* stream = std::tmpfile();
     Output output{stream};
     std::size_t consumed = 0;

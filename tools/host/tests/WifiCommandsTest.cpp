@@ -19,9 +19,8 @@ class WifiCommandsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         PlatformOptions options;
-        options.dataDir = (std::filesystem::temp_directory_path() /
-                           ("qv-wifi-host-" + std::to_string(::getpid())))
-                              .string();
+        options.dataDir =
+            (std::filesystem::temp_directory_path() / ("qv-wifi-host-" + std::to_string(::getpid()))).string();
         auto platform = Platform::makeDefault(options);
         platform->wifiInfo = wifi;
         platform->networkMonitor = monitor;
