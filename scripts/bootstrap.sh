@@ -9,7 +9,7 @@ packages=(
   nlohmann-json3-dev libfmt-dev libhowardhinnant-date-dev libgeographiclib-dev
   libcpp-httplib-dev libcli11-dev libnl-genl-3-dev iproute2
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev openssl curl python3 doxygen
+  clang clang-format libclang-rt-14-dev openssl curl python3 doxygen
 )
 
 missing=()
