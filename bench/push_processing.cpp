@@ -18,10 +18,10 @@
 #include <string>
 #include <unistd.h>
 
+#include "core/QuorvelaCore.h"
 #include "model/WorkspaceList.h"
 #include "platform/MemoryKeyValueStore.h"
 #include "quorvela/Message.h"
-#include "quorvela/Quorvela.h"
 #include "quorvela/Workspace.h"
 #include "quorvela/WorkspaceProtocol.h"
 #include "quorvela/platform/SystemLog.h"
@@ -79,13 +79,13 @@ private:
 
 class ForwardToFacade : public WorkspaceProtocol {
 public:
-    explicit ForwardToFacade(std::weak_ptr<Quorvela> facade) : facade_(std::move(facade)) {}
+    explicit ForwardToFacade(std::weak_ptr<QuorvelaCore> facade) : facade_(std::move(facade)) {}
     void pushReceived(const std::shared_ptr<Message>& message, const std::shared_ptr<Workspace>& ws) override {
         if (auto facade = facade_.lock()) facade->pushReceived(message, ws);
     }
 
 private:
-    std::weak_ptr<Quorvela> facade_;
+    std::weak_ptr<QuorvelaCore> facade_;
 };
 
 struct World {
@@ -101,7 +101,7 @@ struct World {
         platform->wifiInfo = nullptr;
         http = std::make_shared<InstantHttp>(platform->dispatcher);
         platform->http = http;
-        facade = Quorvela::create(platform);
+        facade = QuorvelaCore::create(platform);
         facade->setAppName(std::string("bench"));
         facade->setClientID(std::string("client-1"));
         facade->setApiClientPrivateKey(std::string("secret"));
@@ -122,7 +122,7 @@ struct World {
     }
     std::shared_ptr<Platform> platform;
     std::shared_ptr<InstantHttp> http;
-    std::shared_ptr<Quorvela> facade;
+    std::shared_ptr<QuorvelaCore> facade;
     std::shared_ptr<Workspace> workspace;
 };
 
@@ -178,7 +178,7 @@ BENCHMARK(BM_PendingMessagesRetrieved)->Arg(100)->Arg(1000)->Unit(benchmark::kMi
 class Arrivals : public QuorvelaProtocol {
 public:
     void pushReceived(std::shared_ptr<Message>) override { bump(); }
-    Quorvela::Completion handler() {
+    QuorvelaCore::Completion handler() {
         return [this](unsigned long) { bump(); };
     }
     void waitFor(long count) {
@@ -219,7 +219,7 @@ void BM_PushEndToEndSandbox(benchmark::State& state) {
     platform->systemLog = std::make_shared<SilentLog>();
     platform->networkMonitor = nullptr;
     platform->wifiInfo = nullptr;
-    auto facade = Quorvela::create(platform);
+    auto facade = QuorvelaCore::create(platform);
     facade->setAppName(std::string("bench"));
     facade->setClientID(std::string("client-1"));
     facade->setApiClientPrivateKey(std::string("secret"));

@@ -11,6 +11,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "core/QuorvelaCore.h"
 #include "model/WorkspaceList.h"
 #include "platform/MemoryKeyValueStore.h"
 #include "platform/MemorySecureStore.h"
@@ -20,7 +21,6 @@
 #include "platform/ThreadDispatcher.h"
 #include "quorvela/Beacon.h"
 #include "quorvela/Geofence.h"
-#include "quorvela/Quorvela.h"
 #include "quorvela/Workspace.h"
 #include "quorvela/platform/SoftwareLocationManager.h"
 
@@ -31,7 +31,7 @@ using namespace quorvela;
 constexpr double kLat = 48.137;
 constexpr double kLon = 11.575;
 
-std::shared_ptr<Quorvela> makeFacade(int geofences) {
+std::shared_ptr<QuorvelaCore> makeFacade(int geofences) {
     auto platform = std::make_shared<Platform>();
     auto dispatcher = std::make_shared<ThreadDispatcher>();
     platform->dispatcher = dispatcher;
@@ -45,7 +45,7 @@ std::shared_ptr<Quorvela> makeFacade(int geofences) {
     platform->keyValueStore->set("LoggingDisabled", Value(true));
     platform->keyValueStore->set("analyticsDisabled", Value(true));
 
-    auto facade = Quorvela::create(platform);
+    auto facade = QuorvelaCore::create(platform);
     auto workspace = Workspace::create(platform);
     workspace->setClientId("ws-bench");
     workspace->setPublicKey("key");

@@ -12,9 +12,9 @@
 #include <unistd.h>
 
 #include "core/PushPayload.h"
+#include "core/QuorvelaCore.h"
 #include "model/WorkspaceList.h"
 #include "platform/MemoryKeyValueStore.h"
-#include "quorvela/Quorvela.h"
 #include "quorvela/Workspace.h"
 #include "quorvela/platform/SystemLog.h"
 
@@ -46,7 +46,7 @@ private:
     std::shared_ptr<Dispatcher> dispatcher_;
 };
 
-std::shared_ptr<Quorvela> makeFacade() {
+std::shared_ptr<QuorvelaCore> makeFacade() {
     PlatformOptions options;
     options.dataDir =
         (std::filesystem::temp_directory_path() / ("qv-fuzz-push-" + std::to_string(::getpid()))).string();
@@ -57,7 +57,7 @@ std::shared_ptr<Quorvela> makeFacade() {
     platform->http = std::make_shared<RefusingHttp>(platform->dispatcher);
     platform->networkMonitor = nullptr;
     platform->wifiInfo = nullptr;
-    auto facade = Quorvela::create(platform);
+    auto facade = QuorvelaCore::create(platform);
     facade->setAppName(std::string("fuzz"));
     facade->setClientID(std::string("client-1"));
     facade->setApiClientPrivateKey(std::string("secret"));

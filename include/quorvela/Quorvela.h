@@ -1,14 +1,14 @@
 #pragma once
 // The facade: the one object through which a host application uses the
 // library. One process-wide instance (`sharedInstance`); tests and special
-// hosts may make independent ones with `create`.
+// hosts may make independent ones with `create`. Every operation may be
+// called from any thread; those that talk to the service return at once and
+// report through the delegate or the completion handler, off the caller's
+// thread.
 
-#include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,25 +17,21 @@
 #include "quorvela/FetchResult.h"
 #include "quorvela/Location.h"
 #include "quorvela/QuorvelaProtocol.h"
-#include "quorvela/RegionEntry.h"
 #include "quorvela/Value.h"
 #include "quorvela/platform/Platform.h"
 
 namespace quorvela {
 
-class Message;
+class QuorvelaCore;
+class Region;
 class Workspace;
-class WorkspaceList;
-class BackgroundTaskTable;
-class WifiBeaconDetector;
-struct ClientCredentials;
 
-class QUORVELA_EXPORT Quorvela : public std::enable_shared_from_this<Quorvela> {
-    struct Passkey {
-        explicit Passkey() = default;
-    };
-
+class QUORVELA_EXPORT Quorvela {
 public:
+    /// A completion handler: the platform's background-fetch result
+    /// (kFetchResultNewData, kFetchResultNoData, kFetchResultFailed). Empty: none.
+    using Completion = FetchCompletion;
+
     // ---- Making the facade ------------------------------------------------
 
     /// The process-wide facade, made on the first call (safe when several
@@ -50,12 +46,13 @@ public:
     /// An independent facade over `platform` (for tests and special hosts).
     static std::shared_ptr<Quorvela> create(std::shared_ptr<Platform> platform);
 
-    Quorvela(Passkey, std::shared_ptr<Platform> platform);
+    /// Made by the library (`sharedInstance`, `create`) around its state.
+    explicit Quorvela(std::shared_ptr<QuorvelaCore> core);
     ~Quorvela();
     Quorvela(const Quorvela&) = delete;
     Quorvela& operator=(const Quorvela&) = delete;
 
-    const std::shared_ptr<Platform>& platform() const { return platform_; }
+    const std::shared_ptr<Platform>& platform() const;
 
     // ---- Configuration and start-up ----------------------------------------
 
@@ -63,8 +60,6 @@ public:
     /// instance; `configureInstance` does the same for this facade.
     static void configure();
     void configureInstance();
-    /// Start-up after configuration (also after a registration succeeds).
-    void initQuorvela();
     /// Replaces the three credentials from another property list of the
     /// bundle ("appName", "clientID", "apiClientPrivateKey"); nothing is
     /// persisted.
@@ -80,8 +75,6 @@ public:
     void setClientID(std::optional<std::string> value);
     std::optional<std::string> apiClientPrivateKey() const;
     void setApiClientPrivateKey(std::optional<std::string> value);
-    /// The three credentials read together (for the request loaders).
-    ClientCredentials credentials() const;
 
     // ---- Persisted settings (the writers do not flush the store) -------------
 
@@ -91,35 +84,15 @@ public:
     bool isGetLocationDisabled() const;
     void setMaxStoredMessages(std::int32_t maxStoredMessages);
 
-    // ---- State --------------------------------------------------------------
+    // ---- The delegate and the last position ----------------------------------
 
     std::shared_ptr<QuorvelaProtocol> delegate() const;
     void setDelegate(std::shared_ptr<QuorvelaProtocol> delegate);
-
-    /// The last known position, read and replaced as a whole.
+    /// The last known position.
     std::optional<Location> quorvelaLastLocation() const;
-    void setQuorvelaLastLocation(std::optional<Location> location);
-
-    bool useQuorvelaSDK() const { return useQuorvelaSDK_.load(); }
-    void setUseQuorvelaSDK(bool value) { useQuorvelaSDK_.store(value); }
-    double lastPendingMessagesFetch() const { return lastPendingMessagesFetch_.load(); }
-    void setLastPendingMessagesFetch(double value) { lastPendingMessagesFetch_.store(value); }
-
-    /// The available and the subscribed workspace lists. Each list object
-    /// carries its own lock; replacing a list replaces its lock.
-    std::shared_ptr<WorkspaceList> workspaces() const;
-    void setWorkspaces(std::shared_ptr<WorkspaceList> list);
-    std::shared_ptr<WorkspaceList> workspacesSubscribed() const;
-    void setWorkspacesSubscribed(std::shared_ptr<WorkspaceList> list);
-
-    /// The first subscribed workspace with that client id (null matches
-    /// nothing); null when there is none or the library is not configured.
-    std::shared_ptr<Workspace> getWorkspaceWithClientID(const std::optional<std::string>& clientID) const;
 
     // ---- Registration -------------------------------------------------------
-    // Each returns at once; outcomes show in the persisted keys. The reply
-    // callbacks below are called by the loaders (through a small adapter
-    // object per request), off the main thread.
+    // Each returns at once; outcomes show in the persisted keys.
 
     /// Registers the host's user (null or "" is refused with a debug line).
     void registerWithUserID(const std::optional<std::string>& userID);
@@ -129,124 +102,8 @@ public:
     void registerDeviceToken(const std::optional<std::vector<std::uint8_t>>& token);
     void deviceSubscriberWithUniqueID();
     void registerDialog();
-    /// Hooks for asking the user; they present nothing.
-    void showPhoneNumberEntryAlert() {}
-    void showValidationCodeEntryAlert() {}
-
-    void RegistrationStatus(bool successful, bool requireValidation, const std::optional<std::string>& message);
-    /// Treats whatever "clientUserID" holds now as the unregistered user.
-    void UnRegisterUserSucceeded(bool successful);
-    void ActivatePhoneSucceeded(bool successful, const std::optional<std::string>& message);
-    void RegistrationThrowsError(const std::string& error);
-    void UnRegisterUserError(const std::string& error);
-    /// Accepted and ignored.
-    void ActivatePhoneReturnedError(const std::string& error);
-    void deviceSubscriberSucceeded(bool successful, const std::optional<std::string>& message);
-    void deviceSubscriberError(const std::string& error);
-
-    // ---- Background tasks ---------------------------------------------------
-
-    /// Opens a platform background task kept under `identifier` (replacing an
-    /// earlier entry); the task is ended under the same identifier when the
-    /// platform's time runs out.
-    void beginBackgroundTaskWithIdentifier(const std::string& identifier);
-    /// Ends the task kept under `identifier` (task 0 when there is none) and
-    /// marks the entry invalid.
-    void endBackgroundTaskWithIdentifier(const std::string& identifier);
-    BackgroundTaskTable& backgroundTasks() const { return *backgroundTasks_; }
-
-    // ---- Analytics ----------------------------------------------------------
-
-    /// Sends an event with the subscribed workspace of this facade's client id
-    /// (looked up even when analytics is off).
-    void logEvent(const std::optional<std::string>& eventType, const std::optional<std::string>& extraInfo,
-                  const std::optional<std::string>& campaignName);
-    /// Sends an event without campaign or workspace.
-    void logEvent(const std::optional<std::string>& eventType, const std::optional<std::string>& extraInfo);
-    /// Sends an event for `workspace` (null: this facade's client id).
-    void logEvent(const std::optional<std::string>& eventType, const std::optional<std::string>& extraInfo,
-                  const std::optional<std::string>& campaignName, std::shared_ptr<Workspace> workspace);
-
-    /// The device's public address as the IP echo service sees it, or nothing
-    /// on any failure. Blocks the caller (at most `kPublicIPTimeout`). The
-    /// static form uses the shared instance.
-    static std::optional<std::string> getPublicIP();
-    std::optional<std::string> publicIP() const;
-    static constexpr std::chrono::seconds kPublicIPTimeout{60};
-
-    // ---- Wi-Fi beacons and network changes -----------------------------------
-
-    /// The current Wi-Fi network's name, or "unknown" (no Wi-Fi interface, no
-    /// connection, no name). For the host; the library does not use it. The
-    /// static forms use the shared instance.
-    static std::string findSSID();
-    std::string currentSSID() const;
-    /// The first Wi-Fi interface's information record ("SSID", "BSSID"), or
-    /// nothing without an interface or a connection.
-    static std::optional<Value::Dictionary> findConnectionData();
-    std::optional<Value::Dictionary> currentConnectionData() const;
-    /// A posted system notification: for the network-change name the Wi-Fi
-    /// connection is checked (and Wi-Fi beacons reported) in a job on the
-    /// global queue, one change at a time. Returns at once.
-    void onNetworkChangeCallback(const std::string& name);
-    /// Observes the platform's network-change notification. Only the first
-    /// call of a facade registers (once per process for the shared instance);
-    /// the location updates' start calls it, as `initQuorvela` does for a
-    /// ready user.
-    void startNetworkChangeWatch();
-
-    /// The completion handler of a request or a push: the platform's
-    /// background-fetch result (0 new data, 1 no data, 2 failed). Empty: none.
-    using Completion = FetchCompletion;
-
-    // ---- Workspaces ---------------------------------------------------------
-    // (section: workspace management)
-
-    /// Start-up of the workspaces for a ready user (called by `initQuorvela`).
-    void initWorkspaces();
-    /// A workspace of the subscribed list finished its full synchronisation.
-    void synchronicedWorkspace(const std::shared_ptr<Workspace>& workspace);
-    /// The first subscribed default workspace (client id and key of this
-    /// facade), or null.
-    std::shared_ptr<Workspace> getDefaultWorkspace() const;
-    /// Asks the service for the available / subscribed list; the lists are
-    /// merged when the reply arrives, then `handler` gets 0 (read) or 2.
-    void fetchAvailableWorkspacesWithCompletionHandler(Completion handler);
-    void fetchSubscribedWorkspacesWithCompletionHandler(Completion handler);
-    void getAvailableWorkspaceswithFilter(const std::optional<std::string>& filter, Completion handler);
-    /// Copies of the two lists, in order.
-    std::vector<std::shared_ptr<Workspace>> getAvailableWorkspaces() const;
-    std::vector<std::shared_ptr<Workspace>> getSubscribedWorkspaces() const;
-    void joinWorkspace(const std::shared_ptr<Workspace>& workspace, Completion handler = {});
-    void leaveWorkspace(const std::shared_ptr<Workspace>& workspace, Completion handler = {});
-    /// Replaces both lists with the stored ones; the subscribed workspaces
-    /// get this facade as delegate.
-    void loadWorkspaces();
-    /// Write "Workspace-Available" / "Workspace-Subscribed" (not flushed).
-    void storeWorkspaces();
-    void storeSubscribedWorkspaces();
-    /// True when `list` holds a workspace equal to `object`.
-    bool findObject(const std::shared_ptr<Workspace>& object,
-                    const std::vector<std::shared_ptr<Workspace>>& list) const;
-
-    /// The workspace loader's replies (called through a per-request adapter,
-    /// off the main thread).
-    void availableWorkspacesLoadedSuccessfully(const std::vector<std::shared_ptr<Workspace>>& workspaces);
-    void availableWorkspacesLoadedWithErrors(const std::string& error);
-    void subscribedWorkspacesLoadedSuccessfully(const std::vector<std::shared_ptr<Workspace>>& workspaces);
-    void subscribedWorkspacesLoadedWithErrors(const std::string& error);
-    /// `workspace` may be null (a reply that carried a record of its own).
-    void workspaceSubscribedSuccessfully(const std::shared_ptr<Workspace>& workspace);
-    void failedToSubscribeWorkspace(const std::shared_ptr<Workspace>& workspace,
-                                    const std::optional<std::string>& error);
-    void workspaceUnsubscribedSuccessfully(const std::shared_ptr<Workspace>& workspace);
-    /// The workspace is dropped locally although the service refused.
-    void failedToUnsubscribeWorkspace(const std::shared_ptr<Workspace>& workspace,
-                                      const std::optional<std::string>& error);
-    // (end of section: workspace management)
 
     // ---- Push notifications --------------------------------------------------
-    // (section: push processing)
 
     /// A received push notification's dictionary: acts on its command and
     /// calls `handler` exactly once: 1 (no data) at once when nothing is
@@ -266,87 +123,77 @@ public:
     void processPushNotificationForMsgID(const std::optional<std::string>& msgID, Completion handler);
     void processPushNotificationForMsgID(const std::optional<std::string>& msgID,
                                          const std::shared_ptr<Workspace>& workspace, Completion handler);
-    /// A workspace processed `message` (stored, replaced or deleted it).
-    void pushReceived(const std::shared_ptr<Message>& message, const std::shared_ptr<Workspace>& workspace);
-    /// A pending-message request's outcome (called by the loader's adapter,
-    /// off the main thread): each message goes to the subscribed workspace of
-    /// its client id; a failure is reported as an "ERROR" event.
-    void pendingMessagesRetrieved(const std::vector<std::shared_ptr<Message>>& messages);
-    void pendingMessagesRetrievedError(const std::string& error);
-    // (end of section: push processing)
 
-    // ---- Location updates and regions ----------------------------------------
-    // (section: location engine)
+    // ---- Workspaces ---------------------------------------------------------
 
-    /// Configures the location manager and starts updates when allowed
-    /// (called by `initQuorvela`); also starts the network-change watch.
-    void startStandardUpdates();
+    /// The first subscribed workspace with that client id (null matches
+    /// nothing); null when there is none or the library is not configured.
+    std::shared_ptr<Workspace> getWorkspaceWithClientID(const std::optional<std::string>& clientID) const;
+    /// The first subscribed default workspace (client id and key of this
+    /// facade), or null.
+    std::shared_ptr<Workspace> getDefaultWorkspace() const;
+    /// Asks the service for the available / subscribed list; the lists are
+    /// merged when the reply arrives, then `handler` gets 0 (read) or 2.
+    void fetchAvailableWorkspacesWithCompletionHandler(Completion handler);
+    void fetchSubscribedWorkspacesWithCompletionHandler(Completion handler);
+    void getAvailableWorkspaceswithFilter(const std::optional<std::string>& filter, Completion handler);
+    /// Copies of the two lists, in order.
+    std::vector<std::shared_ptr<Workspace>> getAvailableWorkspaces() const;
+    std::vector<std::shared_ptr<Workspace>> getSubscribedWorkspaces() const;
+    void joinWorkspace(const std::shared_ptr<Workspace>& workspace, Completion handler = {});
+    void leaveWorkspace(const std::shared_ptr<Workspace>& workspace, Completion handler = {});
+
+    // ---- Location and regions -----------------------------------------------
+
     /// True when the device's services are on, "locationDisabled" is false
     /// and the application is authorized always.
     bool locationServicesAreEnabled() const;
+    /// Stops and restarts location updates when allowed, for a fresh fix.
+    void forceUpdateLocation();
     /// Chooses the regions to monitor (Bluetooth beacons first, then the
     /// closest geofences, 20 in all).
     void refreshMonitoredRegionsToClosest();
-    /// Stops monitoring every region that no geofence and no Bluetooth beacon
-    /// of a subscribed workspace uses.
-    void stopMonitoringUnusedRegions();
-    void sendLastLocationForMsgID(const std::optional<std::string>& msgID,
-                                  const std::optional<std::string>& campaignName,
-                                  const std::shared_ptr<Workspace>& workspace, Completion handler);
-    void processGeoPushForMsgID(const std::optional<std::string>& msgID, const std::optional<std::string>& campaignName,
-                                const std::shared_ptr<Workspace>& workspace, Completion handler);
-    void unregisterRegionWithMsgID(const std::optional<std::string>& msgID,
-                                   const std::optional<std::string>& campaignName,
-                                   const std::optional<std::string>& messageType,
-                                   const std::shared_ptr<Workspace>& workspace);
-    void unregisterBeaconWithMsgID(const std::optional<std::string>& msgID,
-                                   const std::optional<std::string>& campaignName,
-                                   const std::optional<std::string>& messageType,
-                                   const std::shared_ptr<Workspace>& workspace);
-    /// A geofence or beacon fetch of `workspace` outside a full
-    /// synchronisation ended.
-    void synchronicedGeofences(const std::shared_ptr<Workspace>& workspace);
-    void synchronicedBeacons(const std::shared_ptr<Workspace>& workspace);
-
-    /// Region entries: the regions chosen by the last refresh, an ordered set
-    /// without equal entries.
-    using RegionEntryList = std::vector<RegionEntry>;
-
-    /// The platform's location manager (null when the platform has none).
-    std::shared_ptr<LocationManager> quorvelaLM() const { return platform_->locationManager; }
-    /// Stops and restarts location updates when allowed, for a fresh fix.
-    void forceUpdateLocation();
-    /// The location manager's callbacks (the platform calls them on the main
-    /// queue; the facade is the manager's delegate after
-    /// `startStandardUpdates`). Each returns at once or runs briefly.
-    void locationManagerDidUpdateLocations(LocationManager& manager, const std::vector<Location>& locations);
-    void locationManagerDidChangeAuthorizationStatus(LocationManager& manager, int status);
-    void locationManagerDidEnterRegion(LocationManager& manager, const std::shared_ptr<Region>& region);
-    void locationManagerDidExitRegion(LocationManager& manager, const std::shared_ptr<Region>& region);
-    void locationManagerDidStartMonitoringForRegion(LocationManager& manager, const std::shared_ptr<Region>& region);
-    void locationManagerMonitoringDidFailForRegion(LocationManager& manager, const std::shared_ptr<Region>& region,
-                                                   const std::string& error);
     /// Stops monitoring every region, then refreshes.
     void resetMonitoringRegions();
     /// A snapshot of the monitored regions (geofences and beacons alike).
     std::vector<std::shared_ptr<Region>> monitoredGeoFences() const;
-    /// Copies of the two entry lists; the setters drop entries equal to an
-    /// earlier one.
-    RegionEntryList geoFencesList() const;
-    void setGeoFencesList(const RegionEntryList& entries);
-    RegionEntryList beaconsList() const;
-    void setBeaconsList(const RegionEntryList& entries);
-    /// The name of the record behind a region, and the subscribed workspace
-    /// holding it (the first in list order); none when no record uses it.
-    std::optional<std::string> getCampaignNameFromRegion(const std::shared_ptr<Region>& region) const;
-    std::shared_ptr<Workspace> getWorkspaceFromRegion(const std::shared_ptr<Region>& region) const;
-    /// The outcome of a location report: only logged.
-    void LocationCallSuccess(bool successful, const std::optional<std::string>& message);
-    void LocationCallReturnedError(const std::optional<std::string>& message);
-    // (end of section: location engine)
 
-    // ---- Idle ------------------------------------------------------------------
-    // (section: flush)
+    // ---- Wi-Fi and network changes -------------------------------------------
+
+    /// The current Wi-Fi network's name, or "unknown" (no Wi-Fi interface, no
+    /// connection, no name). For the host; the library does not use it. The
+    /// static forms use the shared instance.
+    static std::string findSSID();
+    std::string currentSSID() const;
+    /// The first Wi-Fi interface's information record ("SSID", "BSSID"), or
+    /// nothing without an interface or a connection.
+    static std::optional<Value::Dictionary> findConnectionData();
+    std::optional<Value::Dictionary> currentConnectionData() const;
+    /// A posted system notification: for the network-change name the Wi-Fi
+    /// connection is checked (and Wi-Fi beacons reported) in a job on the
+    /// global queue, one change at a time. Returns at once.
+    void onNetworkChangeCallback(const std::string& name);
+
+    // ---- Analytics ----------------------------------------------------------
+
+    /// Sends an event with the subscribed workspace of this facade's client id
+    /// (looked up even when analytics is off).
+    void logEvent(const std::optional<std::string>& eventType, const std::optional<std::string>& extraInfo,
+                  const std::optional<std::string>& campaignName);
+    /// Sends an event without campaign or workspace.
+    void logEvent(const std::optional<std::string>& eventType, const std::optional<std::string>& extraInfo);
+    /// Sends an event for `workspace` (null: this facade's client id).
+    void logEvent(const std::optional<std::string>& eventType, const std::optional<std::string>& extraInfo,
+                  const std::optional<std::string>& campaignName, std::shared_ptr<Workspace> workspace);
+    /// The device's public address as the IP echo service sees it, or nothing
+    /// on any failure. Blocks the caller (at most `kPublicIPTimeout`). The
+    /// static form uses the shared instance.
+    static std::optional<std::string> getPublicIP();
+    std::optional<std::string> publicIP() const;
+    static constexpr std::chrono::seconds kPublicIPTimeout{60};
+
+    // ---- Idle -----------------------------------------------------------------
+
     /// Waits until the library is idle (no job queued or running, no transfer
     /// in flight) or `timeout` passes; true when it became idle. Work set off
     /// by the work it waits for (a reply that starts further requests) is
@@ -355,24 +202,18 @@ public:
     /// call it from a callback of the library: the callback's own job keeps
     /// the library busy, so it can only return false once `timeout` passes.
     bool flush(std::chrono::milliseconds timeout);
-    // (end of section: flush)
 
     // ---- Helpers ------------------------------------------------------------
 
     /// Writes "QUORVELA-DEBUG: <message>" unless "LoggingDisabled" is set.
     void debugMessage(const std::string& message) const;
-
-    /// Milliseconds since 1970-01-01 00:00 UTC by the system clock. Requests
-    /// use `currentTimeStamp`, which reads the platform's (injectable) clock.
+    /// Milliseconds since 1970-01-01 00:00 UTC by the system clock.
     static std::int64_t timeStamp();
-    std::int64_t currentTimeStamp() const;
     /// The millisecond rule for `seconds` since 1970: whole seconds times 1000
     /// plus the truncated milliseconds of the fraction.
     static std::int64_t timeStampFor(double seconds);
-
     /// "3.6.0".
     static std::string getSDKVersionString();
-
     /// The request signature of `text` under `key` (HMAC-SHA256, 64
     /// hexadecimal digits); nothing when either holds non-ASCII bytes.
     static std::optional<std::string> encodeString(const std::string& text, const std::string& key);
@@ -380,46 +221,7 @@ public:
     static std::string NSDataToNSString(const std::vector<std::uint8_t>& bytes);
 
 private:
-    std::shared_ptr<Platform> platform_;
-
-    mutable std::mutex credentialsMutex_;
-    std::optional<std::string> appName_;
-    std::optional<std::string> clientID_;
-    std::optional<std::string> apiClientPrivateKey_;
-
-    mutable std::mutex stateMutex_;  // delegate, last location, the two list references
-    std::shared_ptr<QuorvelaProtocol> delegate_;
-    std::optional<Location> quorvelaLastLocation_;
-    std::shared_ptr<WorkspaceList> workspaces_;
-    std::shared_ptr<WorkspaceList> workspacesSubscribed_;
-
-    std::shared_ptr<BackgroundTaskTable> backgroundTasks_;
-    std::atomic<bool> useQuorvelaSDK_{false};
-    std::atomic<double> lastPendingMessagesFetch_{0.0};
-    std::shared_ptr<WifiBeaconDetector> wifiBeaconDetector_;
-    std::once_flag networkWatchOnce_;
-    // (private section: workspace management)
-    // (end of private section: workspace management)
-    // (private section: push processing)
-    // (end of private section: push processing)
-    // (private section: location engine)
-    friend class LocationUpdates;
-    friend class RegionSelection;
-    std::shared_ptr<LocationManagerDelegate> locationManagerDelegate();
-    std::uint64_t nextLocationSequence() { return ++locationSequence_; }
-    void storeRegionLists(RegionEntryList geofences, RegionEntryList beacons);
-
-    std::once_flag locationDelegateOnce_;
-    std::shared_ptr<LocationManagerDelegate> locationManagerDelegate_;
-    // Positions are numbered as the platform delivers them; the last
-    // position is only replaced by a later one.
-    std::atomic<std::uint64_t> locationSequence_{0};
-    std::mutex locationUpdateMutex_;
-    std::uint64_t recordedLocationSequence_ = 0;
-    mutable std::mutex regionListsMutex_;
-    RegionEntryList geoFencesList_;
-    RegionEntryList beaconsList_;
-    // (end of private section: location engine)
+    const std::shared_ptr<QuorvelaCore> core_;
 };
 
 /// The network-change callback for the shared instance (what the platform's

@@ -1,6 +1,6 @@
 #include "core/FacadeLocationActions.h"
 
-#include "quorvela/Quorvela.h"
+#include "core/QuorvelaCore.h"
 
 namespace quorvela {
 

@@ -8,11 +8,11 @@
 
 namespace quorvela {
 
-class Quorvela;
+class QuorvelaCore;
 
 class FacadeLocationActions : public PushLocationActions {
 public:
-    explicit FacadeLocationActions(std::shared_ptr<Quorvela> facade) : facade_(std::move(facade)) {}
+    explicit FacadeLocationActions(std::shared_ptr<QuorvelaCore> facade) : facade_(std::move(facade)) {}
 
     void sendLastLocationForMsgID(const Text& msgID, const Text& campaignName,
                                   const std::shared_ptr<Workspace>& workspace, Completion handler) override;
@@ -25,7 +25,7 @@ public:
                                    const std::shared_ptr<Workspace>& workspace) override;
 
 private:
-    const std::shared_ptr<Quorvela> facade_;
+    const std::shared_ptr<QuorvelaCore> facade_;
 };
 
 }  // namespace quorvela

@@ -1,14 +1,14 @@
 #include "core/FacadeWorkspaceDelegate.h"
 
-#include "quorvela/Quorvela.h"
+#include "core/QuorvelaCore.h"
 
 namespace quorvela {
 
-std::shared_ptr<FacadeWorkspaceDelegate> FacadeWorkspaceDelegate::create(std::weak_ptr<Quorvela> facade) {
+std::shared_ptr<FacadeWorkspaceDelegate> FacadeWorkspaceDelegate::create(std::weak_ptr<QuorvelaCore> facade) {
     return std::make_shared<FacadeWorkspaceDelegate>(std::move(facade));
 }
 
-Workspace::AppNameSource FacadeWorkspaceDelegate::appNameSource(std::weak_ptr<Quorvela> facade) {
+Workspace::AppNameSource FacadeWorkspaceDelegate::appNameSource(std::weak_ptr<QuorvelaCore> facade) {
     return [facade = std::move(facade)]() -> std::optional<std::string> {
         if (auto strong = facade.lock()) return strong->appName();
         return std::nullopt;

@@ -13,16 +13,16 @@
 
 namespace quorvela {
 
-class Quorvela;
+class QuorvelaCore;
 
 class FacadeWorkspaceDelegate : public WorkspaceProtocol {
 public:
-    explicit FacadeWorkspaceDelegate(std::weak_ptr<Quorvela> facade) : facade_(std::move(facade)) {}
-    static std::shared_ptr<FacadeWorkspaceDelegate> create(std::weak_ptr<Quorvela> facade);
+    explicit FacadeWorkspaceDelegate(std::weak_ptr<QuorvelaCore> facade) : facade_(std::move(facade)) {}
+    static std::shared_ptr<FacadeWorkspaceDelegate> create(std::weak_ptr<QuorvelaCore> facade);
 
     /// The facade's application name at the moment of the call (none once the
     /// facade is gone).
-    static Workspace::AppNameSource appNameSource(std::weak_ptr<Quorvela> facade);
+    static Workspace::AppNameSource appNameSource(std::weak_ptr<QuorvelaCore> facade);
 
     void synchronicedWorkspace(const std::shared_ptr<Workspace>& workspace) override;
     void synchronicedGeofences(const std::shared_ptr<Workspace>& workspace) override;
@@ -30,7 +30,7 @@ public:
     void pushReceived(const std::shared_ptr<Message>& message, const std::shared_ptr<Workspace>& workspace) override;
 
 private:
-    const std::weak_ptr<Quorvela> facade_;
+    const std::weak_ptr<QuorvelaCore> facade_;
 };
 
 }  // namespace quorvela

@@ -11,12 +11,12 @@
 
 namespace quorvela {
 
-class Quorvela;
+class QuorvelaCore;
 
 class PendingMessageCallbacks : public PendingMessageDataLoaderDelegate {
 public:
-    explicit PendingMessageCallbacks(std::shared_ptr<Quorvela> facade) : facade_(std::move(facade)) {}
-    static std::shared_ptr<PendingMessageCallbacks> create(std::shared_ptr<Quorvela> facade) {
+    explicit PendingMessageCallbacks(std::shared_ptr<QuorvelaCore> facade) : facade_(std::move(facade)) {}
+    static std::shared_ptr<PendingMessageCallbacks> create(std::shared_ptr<QuorvelaCore> facade) {
         return std::make_shared<PendingMessageCallbacks>(std::move(facade));
     }
 
@@ -24,7 +24,7 @@ public:
     void pendingMessagesRetrievedError(const std::string& error) override;
 
 private:
-    const std::shared_ptr<Quorvela> facade_;
+    const std::shared_ptr<QuorvelaCore> facade_;
 };
 
 }  // namespace quorvela

@@ -8,9 +8,9 @@
 #include "core/DelegateCalls.h"
 #include "core/FacadeLocationActions.h"
 #include "core/PendingMessageCallbacks.h"
+#include "core/QuorvelaCore.h"
 #include "protocol/PendingMessageDataLoader.h"
 #include "quorvela/Message.h"
-#include "quorvela/Quorvela.h"
 #include "quorvela/Workspace.h"
 
 namespace quorvela {
@@ -59,7 +59,7 @@ void callIfAny(const PushProcessing::Completion& handler, unsigned long result) 
 
 }  // namespace
 
-PushProcessing::PushProcessing(Quorvela& facade, std::shared_ptr<PushLocationActions> location)
+PushProcessing::PushProcessing(QuorvelaCore& facade, std::shared_ptr<PushLocationActions> location)
     : facade_(facade), location_(std::move(location)) {}
 
 void PushProcessing::processRemoteNotification(const Value::Dictionary& payload, Completion handler) {
@@ -102,7 +102,7 @@ void PushProcessing::processRemoteNotification(std::string_view payloadJson, Com
     processRemoteNotification(*payload, std::move(handler));
 }
 
-void PushProcessing::runCommand(const std::shared_ptr<Quorvela>& facade, PushLocationActions& location,
+void PushProcessing::runCommand(const std::shared_ptr<QuorvelaCore>& facade, PushLocationActions& location,
                                 const PushPayload& push, const std::shared_ptr<Workspace>& workspace,
                                 const Completion& handler) {
     const std::optional<std::string> msgId = push.msgId;

@@ -25,7 +25,7 @@ namespace quorvela {
 
 class Message;
 class PushLocationActions;
-class Quorvela;
+class QuorvelaCore;
 class Workspace;
 
 class PushProcessing {
@@ -37,7 +37,7 @@ public:
     static constexpr unsigned long kNoData = 1;
 
     /// `location`: where location commands go; null means the facade itself.
-    explicit PushProcessing(Quorvela& facade, std::shared_ptr<PushLocationActions> location = nullptr);
+    explicit PushProcessing(QuorvelaCore& facade, std::shared_ptr<PushLocationActions> location = nullptr);
 
     void processRemoteNotification(const Value::Dictionary& payload, Completion handler);
     /// Malformed JSON or a non-object is refused with a debug line and the
@@ -58,11 +58,11 @@ public:
     void pushReceived(const std::shared_ptr<Message>& message, const std::shared_ptr<Workspace>& workspace);
 
 private:
-    static void runCommand(const std::shared_ptr<Quorvela>& facade, PushLocationActions& location,
+    static void runCommand(const std::shared_ptr<QuorvelaCore>& facade, PushLocationActions& location,
                            const PushPayload& push, const std::shared_ptr<Workspace>& workspace,
                            const Completion& handler);
 
-    Quorvela& facade_;
+    QuorvelaCore& facade_;
     std::shared_ptr<PushLocationActions> location_;
 };
 

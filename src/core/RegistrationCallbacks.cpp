@@ -1,7 +1,7 @@
 #include "core/RegistrationCallbacks.h"
 
+#include "core/QuorvelaCore.h"
 #include "core/RegistrationFlow.h"
-#include "quorvela/Quorvela.h"
 
 namespace quorvela {
 

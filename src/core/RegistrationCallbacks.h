@@ -15,16 +15,16 @@
 
 namespace quorvela {
 
-class Quorvela;
+class QuorvelaCore;
 
 class RegistrationCallbacks : public RegisterPhoneDelegate, public DeviceSubscriberDelegate {
 public:
     /// `unregisteredUser`: the stored user when an unregistration is sent.
-    explicit RegistrationCallbacks(std::shared_ptr<Quorvela> facade,
+    explicit RegistrationCallbacks(std::shared_ptr<QuorvelaCore> facade,
                                    std::optional<Value> unregisteredUser = std::nullopt)
         : facade_(std::move(facade)), unregisteredUser_(std::move(unregisteredUser)) {}
 
-    static std::shared_ptr<RegistrationCallbacks> create(std::shared_ptr<Quorvela> facade,
+    static std::shared_ptr<RegistrationCallbacks> create(std::shared_ptr<QuorvelaCore> facade,
                                                          std::optional<Value> unregisteredUser = std::nullopt) {
         return std::make_shared<RegistrationCallbacks>(std::move(facade), std::move(unregisteredUser));
     }
@@ -40,7 +40,7 @@ public:
     void deviceSubscriberError(const std::string& error) override;
 
 private:
-    const std::shared_ptr<Quorvela> facade_;
+    const std::shared_ptr<QuorvelaCore> facade_;
     const std::optional<Value> unregisteredUser_;
 };
 

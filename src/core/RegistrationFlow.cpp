@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "core/ConfigurationGuard.h"
+#include "core/QuorvelaCore.h"
 #include "core/RegistrationCallbacks.h"
 #include "core/Settings.h"
 #include "model/DeviceUID.h"
@@ -10,7 +11,6 @@
 #include "protocol/DeviceSubscriber.h"
 #include "protocol/RegisterPhoneDataloader.h"
 #include "protocol/RequestSigner.h"
-#include "quorvela/Quorvela.h"
 
 namespace quorvela {
 

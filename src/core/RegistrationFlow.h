@@ -13,11 +13,11 @@
 
 namespace quorvela {
 
-class Quorvela;
+class QuorvelaCore;
 
 class RegistrationFlow {
 public:
-    explicit RegistrationFlow(Quorvela& facade) : facade_(facade) {}
+    explicit RegistrationFlow(QuorvelaCore& facade) : facade_(facade) {}
 
     // Host operations.
     void registerWithUserID(const std::optional<std::string>& userID);
@@ -47,7 +47,7 @@ private:
     void sendUnregistration(const Value& storedUser);
     void markValidated();
 
-    Quorvela& facade_;
+    QuorvelaCore& facade_;
 };
 
 }  // namespace quorvela

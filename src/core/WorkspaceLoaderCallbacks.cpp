@@ -1,6 +1,6 @@
 #include "core/WorkspaceLoaderCallbacks.h"
 
-#include "quorvela/Quorvela.h"
+#include "core/QuorvelaCore.h"
 
 namespace quorvela {
 

@@ -11,12 +11,12 @@
 
 namespace quorvela {
 
-class Quorvela;
+class QuorvelaCore;
 
 class WorkspaceLoaderCallbacks : public WorkspaceDelegate {
 public:
-    explicit WorkspaceLoaderCallbacks(std::shared_ptr<Quorvela> facade) : facade_(std::move(facade)) {}
-    static std::shared_ptr<WorkspaceLoaderCallbacks> create(std::shared_ptr<Quorvela> facade) {
+    explicit WorkspaceLoaderCallbacks(std::shared_ptr<QuorvelaCore> facade) : facade_(std::move(facade)) {}
+    static std::shared_ptr<WorkspaceLoaderCallbacks> create(std::shared_ptr<QuorvelaCore> facade) {
         return std::make_shared<WorkspaceLoaderCallbacks>(std::move(facade));
     }
 
@@ -32,7 +32,7 @@ public:
                                       const std::optional<std::string>& error) override;
 
 private:
-    const std::shared_ptr<Quorvela> facade_;
+    const std::shared_ptr<QuorvelaCore> facade_;
 };
 
 }  // namespace quorvela

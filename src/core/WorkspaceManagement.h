@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "quorvela/Quorvela.h"
+#include "core/QuorvelaCore.h"
 
 namespace quorvela {
 
@@ -20,12 +20,12 @@ class WorkspaceDataLoader;
 class WorkspaceManagement {
 public:
     using Items = std::vector<std::shared_ptr<Workspace>>;
-    using Completion = Quorvela::Completion;
+    using Completion = QuorvelaCore::Completion;
 
     static constexpr const char* kAvailableKey = "Workspace-Available";
     static constexpr const char* kSubscribedKey = "Workspace-Subscribed";
 
-    explicit WorkspaceManagement(Quorvela& facade) : facade_(facade) {}
+    explicit WorkspaceManagement(QuorvelaCore& facade) : facade_(facade) {}
 
     void initWorkspaces();
     void loadWorkspaces();
@@ -67,7 +67,7 @@ private:
     std::shared_ptr<WorkspaceDataLoader> newLoader() const;
     void store(const char* key, const std::shared_ptr<WorkspaceList>& list);
 
-    Quorvela& facade_;
+    QuorvelaCore& facade_;
 };
 
 }  // namespace quorvela

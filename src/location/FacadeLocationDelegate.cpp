@@ -1,6 +1,6 @@
 #include "location/FacadeLocationDelegate.h"
 
-#include "quorvela/Quorvela.h"
+#include "core/QuorvelaCore.h"
 
 namespace quorvela {
 

@@ -10,11 +10,11 @@
 
 namespace quorvela {
 
-class Quorvela;
+class QuorvelaCore;
 
 class FacadeLocationDelegate : public LocationManagerDelegate {
 public:
-    explicit FacadeLocationDelegate(std::weak_ptr<Quorvela> facade) : facade_(std::move(facade)) {}
+    explicit FacadeLocationDelegate(std::weak_ptr<QuorvelaCore> facade) : facade_(std::move(facade)) {}
 
     void didUpdateLocations(LocationManager& manager, const std::vector<Location>& locations) override;
     void didChangeAuthorizationStatus(LocationManager& manager, int status) override;
@@ -25,7 +25,7 @@ public:
                                     const std::string& error) override;
 
 private:
-    const std::weak_ptr<Quorvela> facade_;
+    const std::weak_ptr<QuorvelaCore> facade_;
 };
 
 }  // namespace quorvela

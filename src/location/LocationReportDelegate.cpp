@@ -1,6 +1,6 @@
 #include "location/LocationReportDelegate.h"
 
-#include "quorvela/Quorvela.h"
+#include "core/QuorvelaCore.h"
 
 namespace quorvela {
 

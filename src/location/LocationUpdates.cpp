@@ -6,13 +6,13 @@
 
 #include <fmt/format.h>
 
+#include "core/QuorvelaCore.h"
 #include "location/FacadeLocationDelegate.h"
 #include "location/GeoDistance.h"
 #include "location/GeoPushTarget.h"
 #include "location/LocationReportDelegate.h"
 #include "platform/LenientNumber.h"
 #include "protocol/LocationDataLoader.h"
-#include "quorvela/Quorvela.h"
 #include "quorvela/Workspace.h"
 
 namespace quorvela {
@@ -43,7 +43,7 @@ bool LocationUpdates::servicesAreEnabled() const {
 
 void LocationUpdates::startStandardUpdates() {
     facade_.debugMessage("startStandardUpdates");
-    std::weak_ptr<Quorvela> weak = facade_.weak_from_this();
+    std::weak_ptr<QuorvelaCore> weak = facade_.weak_from_this();
     facade_.platform()->dispatcher->main([weak] {
         auto facade = weak.lock();
         if (!facade) return;

@@ -22,7 +22,7 @@
 
 namespace quorvela {
 
-class Quorvela;
+class QuorvelaCore;
 class Workspace;
 
 class LocationUpdates {
@@ -35,7 +35,7 @@ public:
     static constexpr unsigned long kNoData = 1;
     static constexpr unsigned long kFailed = 2;
 
-    explicit LocationUpdates(Quorvela& facade) : facade_(facade) {}
+    explicit LocationUpdates(QuorvelaCore& facade) : facade_(facade) {}
 
     /// Services on for the device, "locationDisabled" false and authorized
     /// always; writes "Location service OK :YES" (or NO) on every call.
@@ -61,7 +61,7 @@ public:
                         Completion handler);
 
 private:
-    Quorvela& facade_;
+    QuorvelaCore& facade_;
 };
 
 }  // namespace quorvela

@@ -2,11 +2,11 @@
 
 #include <unordered_set>
 
+#include "core/QuorvelaCore.h"
 #include "model/WorkspaceList.h"
 #include "protocol/SignedUrl.h"
 #include "quorvela/Beacon.h"
 #include "quorvela/Geofence.h"
-#include "quorvela/Quorvela.h"
 #include "quorvela/Workspace.h"
 
 namespace quorvela {

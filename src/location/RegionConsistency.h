@@ -9,12 +9,12 @@
 
 namespace quorvela {
 
-class Quorvela;
+class QuorvelaCore;
 class Workspace;
 
 class RegionConsistency {
 public:
-    explicit RegionConsistency(Quorvela& facade) : facade_(facade) {}
+    explicit RegionConsistency(QuorvelaCore& facade) : facade_(facade) {}
 
     /// Puts `workspace` in place of every subscribed entry with its client id
     /// (under the list's lock), then stops monitoring unused regions.
@@ -28,7 +28,7 @@ public:
                     const std::string& label);
 
 private:
-    Quorvela& facade_;
+    QuorvelaCore& facade_;
 };
 
 }  // namespace quorvela

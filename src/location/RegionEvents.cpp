@@ -6,13 +6,13 @@
 #include <fmt/chrono.h>
 #include <fmt/format.h>
 
+#include "core/QuorvelaCore.h"
 #include "location/LocationReportDelegate.h"
 #include "model/WorkspaceList.h"
 #include "protocol/LocationDataLoader.h"
 #include "protocol/SignedUrl.h"
 #include "quorvela/Beacon.h"
 #include "quorvela/Geofence.h"
-#include "quorvela/Quorvela.h"
 #include "quorvela/Workspace.h"
 
 namespace quorvela {

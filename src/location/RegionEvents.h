@@ -18,12 +18,12 @@
 
 namespace quorvela {
 
-class Quorvela;
+class QuorvelaCore;
 class Workspace;
 
 class RegionEvents {
 public:
-    explicit RegionEvents(Quorvela& facade) : facade_(facade) {}
+    explicit RegionEvents(QuorvelaCore& facade) : facade_(facade) {}
 
     /// "GEOFENCE" for a circular region, "BEACON" for any other.
     static std::string kindOf(const Region& region);
@@ -50,7 +50,7 @@ private:
     };
     Match find(const Region& region) const;
 
-    Quorvela& facade_;
+    QuorvelaCore& facade_;
 };
 
 }  // namespace quorvela

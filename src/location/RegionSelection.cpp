@@ -9,6 +9,7 @@
 
 #include <fmt/format.h>
 
+#include "core/QuorvelaCore.h"
 #include "location/GeoDistance.h"
 #include "location/RegionEntrySet.h"
 #include "model/WorkspaceList.h"
@@ -16,7 +17,6 @@
 #include "quorvela/CreatingBeaconException.h"
 #include "quorvela/CreatingGeofenceException.h"
 #include "quorvela/Geofence.h"
-#include "quorvela/Quorvela.h"
 #include "quorvela/Workspace.h"
 #include "quorvela/platform/BeaconRegion.h"
 #include "quorvela/platform/CircularRegion.h"

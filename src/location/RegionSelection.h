@@ -16,13 +16,13 @@
 
 namespace quorvela {
 
-class Quorvela;
+class QuorvelaCore;
 
 class RegionSelection {
 public:
     static constexpr std::size_t kRegionBudget = 20;
 
-    explicit RegionSelection(Quorvela& facade) : facade_(facade) {}
+    explicit RegionSelection(QuorvelaCore& facade) : facade_(facade) {}
 
     void refreshMonitoredRegionsToClosest();
     /// Stops every monitored region, then refreshes.
@@ -34,7 +34,7 @@ public:
     static void sortByDistance(std::vector<RegionEntry>& entries, const Location& position);
 
 private:
-    Quorvela& facade_;
+    QuorvelaCore& facade_;
 };
 
 }  // namespace quorvela

@@ -1,7 +1,7 @@
 #include "location/WifiReportDelegate.h"
 
+#include "core/QuorvelaCore.h"
 #include "protocol/SignedUrl.h"
-#include "quorvela/Quorvela.h"
 
 namespace quorvela {
 

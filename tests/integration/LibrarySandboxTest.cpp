@@ -4,7 +4,7 @@
 #include <chrono>
 #include <memory>
 
-#include "quorvela/Quorvela.h"
+#include "core/QuorvelaCore.h"
 #include "sandbox/Sandbox.h"
 #include "support/TestPlatform.h"
 
@@ -22,7 +22,7 @@ protected:
         sandbox.start(options);
         sandbox.createApplication("demo app", "client-1", "secret");
         platform = makePlatform(sandbox.connectTo());
-        facade = Quorvela::create(platform);
+        facade = QuorvelaCore::create(platform);
     }
     void TearDown() override {
         if (platform) platform->dispatcher->waitIdle(std::chrono::seconds(10));
@@ -50,7 +50,7 @@ protected:
     TempDir dir;
     sandbox::Sandbox sandbox;
     std::shared_ptr<Platform> platform;
-    std::shared_ptr<Quorvela> facade;
+    std::shared_ptr<QuorvelaCore> facade;
 };
 
 TEST_F(LibrarySandboxTest, ConfigureSendsInitAndHostEventsArriveWithExactQuery) {
@@ -124,7 +124,7 @@ TEST_F(LibrarySandboxTest, PublicIPComesFromTheEchoService) { EXPECT_EQ(facade->
 
 TEST_F(LibrarySandboxTest, PublicIPIsNothingWhenTheEchoServiceCannotBeReached) {
     // A port nobody listens on fails at once.
-    auto unreachable = Quorvela::create(makePlatform("127.0.0.1:1"));
+    auto unreachable = QuorvelaCore::create(makePlatform("127.0.0.1:1"));
     EXPECT_EQ(unreachable->publicIP(), std::nullopt);
 }
 

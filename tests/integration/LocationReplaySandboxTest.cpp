@@ -11,8 +11,8 @@
 #include <GeographicLib/Geodesic.hpp>
 #include <fmt/format.h>
 
+#include "core/QuorvelaCore.h"
 #include "model/WorkspaceList.h"
-#include "quorvela/Quorvela.h"
 #include "quorvela/Workspace.h"
 #include "quorvela/platform/ManualNetworkMonitor.h"
 #include "quorvela/platform/ManualWifiInfo.h"
@@ -57,7 +57,7 @@ protected:
         platform->networkMonitor = std::make_shared<ManualNetworkMonitor>();
         platform->wifiInfo = std::make_shared<ManualWifiInfo>();
         platform->keyValueStore->set("deviceUniqueID", Value("device-walk"));
-        facade = Quorvela::create(platform);
+        facade = QuorvelaCore::create(platform);
         facade->setAppName("demo app");
         facade->setClientID("client-1");
         facade->setApiClientPrivateKey("secret");
@@ -68,7 +68,7 @@ protected:
     TempDir dir;
     sandbox::Sandbox sandbox;
     std::shared_ptr<Platform> platform;
-    std::shared_ptr<Quorvela> facade;
+    std::shared_ptr<QuorvelaCore> facade;
 };
 
 TEST_F(LocationReplaySandboxTest, ReplayedWalkReportsEntriesAndExits) {

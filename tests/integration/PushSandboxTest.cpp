@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "core/FacadeWorkspaceDelegate.h"
+#include "core/QuorvelaCore.h"
 #include "model/WorkspaceList.h"
 #include "quorvela/Message.h"
-#include "quorvela/Quorvela.h"
 #include "quorvela/Workspace.h"
 #include "quorvela/platform/SoftwareLocationManager.h"
 #include "sandbox/Sandbox.h"
@@ -49,7 +49,7 @@ private:
 
 class Results {
 public:
-    Quorvela::Completion handler() {
+    QuorvelaCore::Completion handler() {
         return [this](unsigned long r) {
             std::lock_guard lock(mutex_);
             values_.push_back(r);
@@ -83,7 +83,7 @@ protected:
         platformOptions.http = sandbox.httpOptions();
         platform = Platform::makeDefault(platformOptions);
         platform->systemLog = std::make_shared<CapturingLog>();
-        facade = Quorvela::create(platform);
+        facade = QuorvelaCore::create(platform);
         facade->setAppName(std::string("demo app"));
         facade->setClientID(std::string("client-1"));
         facade->setApiClientPrivateKey(std::string("secret"));
@@ -142,7 +142,7 @@ protected:
     sandbox::Sandbox sandbox;
     std::unique_ptr<httplib::Client> admin;
     std::shared_ptr<Platform> platform;
-    std::shared_ptr<Quorvela> facade;
+    std::shared_ptr<QuorvelaCore> facade;
     std::shared_ptr<Host> host = std::make_shared<Host>();
     std::shared_ptr<Workspace> workspace;
 };

@@ -11,9 +11,9 @@
 #include <memory>
 #include <sstream>
 
+#include "core/QuorvelaCore.h"
 #include "core/RegistrationCallbacks.h"
 #include "protocol/RegisterPhoneDataloader.h"
-#include "quorvela/Quorvela.h"
 #include "sandbox/RegistrationStore.h"
 #include "sandbox/Sandbox.h"
 #include "sandbox/SandboxState.h"
@@ -38,7 +38,7 @@ protected:
         platformOptions.http = sandbox.httpOptions();
         platform = Platform::makeDefault(platformOptions);
         platform->systemLog = std::make_shared<CapturingLog>();
-        facade = Quorvela::create(platform);
+        facade = QuorvelaCore::create(platform);
         facade->configureInstance();
         ASSERT_TRUE(idle());
     }
@@ -63,7 +63,7 @@ protected:
     TempDir dir;
     sandbox::Sandbox sandbox;
     std::shared_ptr<Platform> platform;
-    std::shared_ptr<Quorvela> facade;
+    std::shared_ptr<QuorvelaCore> facade;
 };
 
 TEST_F(RegistrationSandboxTest, RegisterValidatesAndStartsAgain) {

@@ -18,11 +18,11 @@
 #include <string>
 #include <vector>
 
+#include "core/QuorvelaCore.h"
 #include "platform/CurlHttpClient.h"
 #include "protocol/PendingMessageDataLoader.h"
 #include "quorvela/Geofence.h"
 #include "quorvela/Message.h"
-#include "quorvela/Quorvela.h"
 #include "quorvela/Workspace.h"
 #include "quorvela/WorkspaceProtocol.h"
 #include "sandbox/CertificateAuthority.h"
@@ -125,7 +125,7 @@ protected:
         goodHttp = platform->http;
         platform->keyValueStore->set("deviceUniqueID", Value("DEVICE-1"));
         platform->keyValueStore->set("clientUserID", Value("user-7"));
-        facade = Quorvela::create(platform);
+        facade = QuorvelaCore::create(platform);
         facade->setMaxStoredMessages(7);
         facade->setGetLocationDisabled(true);
 
@@ -213,7 +213,7 @@ protected:
     std::unique_ptr<httplib::Client> admin;
     std::shared_ptr<Platform> platform;
     std::shared_ptr<HttpClient> goodHttp;
-    std::shared_ptr<Quorvela> facade;
+    std::shared_ptr<QuorvelaCore> facade;
     std::shared_ptr<Workspace> ws;
     Recorder recorder;
     std::shared_ptr<WorkspaceEvents> workspaceEvents = std::make_shared<WorkspaceEvents>(recorder);

@@ -8,7 +8,7 @@
 #include <chrono>
 #include <memory>
 
-#include "quorvela/Quorvela.h"
+#include "core/QuorvelaCore.h"
 #include "quorvela/Workspace.h"
 #include "sandbox/Sandbox.h"
 #include "sandbox/SandboxState.h"
@@ -56,7 +56,7 @@ protected:
         platformOptions.http = sandbox.httpOptions();
         platform = Platform::makeDefault(platformOptions);
         platform->systemLog = std::make_shared<CapturingLog>();
-        facade = Quorvela::create(platform);
+        facade = QuorvelaCore::create(platform);
         facade->setDelegate(delegate);
         facade->configureInstance();
         ASSERT_TRUE(idle());
@@ -85,7 +85,7 @@ protected:
     TempDir dir;
     sandbox::Sandbox sandbox;
     std::shared_ptr<Platform> platform;
-    std::shared_ptr<Quorvela> facade;
+    std::shared_ptr<QuorvelaCore> facade;
     std::shared_ptr<ReadyCounter> delegate = std::make_shared<ReadyCounter>();
 };
 

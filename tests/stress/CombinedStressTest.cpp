@@ -23,8 +23,8 @@
 
 #include <GeographicLib/Geodesic.hpp>
 
+#include "core/QuorvelaCore.h"
 #include "quorvela/Message.h"
-#include "quorvela/Quorvela.h"
 #include "quorvela/Workspace.h"
 #include "quorvela/platform/ManualNetworkMonitor.h"
 #include "quorvela/platform/ManualWifiInfo.h"
@@ -61,7 +61,7 @@ std::pair<double, double> east(double metres) {
 // Hands out completion handlers and counts the calls of each one.
 class HandlerLedger {
 public:
-    Quorvela::Completion make(std::string name) {
+    QuorvelaCore::Completion make(std::string name) {
         Entry* entry;
         {
             std::lock_guard lock(mutex_);
@@ -165,7 +165,7 @@ protected:
         platform->wifiInfo = wifi;
         platform->keyValueStore->set("deviceUniqueID", Value("device-stress"));
         platform->keyValueStore->set("maxStoredMessages", Value(100000));
-        facade = Quorvela::create(platform);
+        facade = QuorvelaCore::create(platform);
         facade->configureInstance();
         ASSERT_TRUE(facade->flush(30s));
     }
@@ -184,7 +184,7 @@ protected:
     std::shared_ptr<Platform> platform;
     std::shared_ptr<ManualNetworkMonitor> monitor;
     std::shared_ptr<ManualWifiInfo> wifi;
-    std::shared_ptr<Quorvela> facade;
+    std::shared_ptr<QuorvelaCore> facade;
 };
 
 TEST_F(CombinedStressTest, EverythingAtOnceStaysConsistent) {

@@ -13,10 +13,10 @@
 #include <thread>
 #include <vector>
 
+#include "core/QuorvelaCore.h"
 #include "model/WorkspaceList.h"
 #include "protocol/ServiceEndpoints.h"
 #include "quorvela/Message.h"
-#include "quorvela/Quorvela.h"
 #include "quorvela/Workspace.h"
 #include "quorvela/WorkspaceProtocol.h"
 #include "support/TestPlatform.h"
@@ -30,13 +30,13 @@ const std::array<std::string, 4> kClients{"c0", "c1", "c2", "c3"};
 
 class ForwardToFacade : public WorkspaceProtocol {
 public:
-    explicit ForwardToFacade(std::weak_ptr<Quorvela> facade) : facade_(std::move(facade)) {}
+    explicit ForwardToFacade(std::weak_ptr<QuorvelaCore> facade) : facade_(std::move(facade)) {}
     void pushReceived(const std::shared_ptr<Message>& message, const std::shared_ptr<Workspace>& ws) override {
         if (auto facade = facade_.lock()) facade->pushReceived(message, ws);
     }
 
 private:
-    std::weak_ptr<Quorvela> facade_;
+    std::weak_ptr<QuorvelaCore> facade_;
 };
 
 class CountingHost : public QuorvelaProtocol {
@@ -52,7 +52,7 @@ public:
 TEST(PushStressTest, ThousandPushesFromEightThreads) {
     TempDir dir;
     auto platform = makeTestPlatform(dir);
-    auto facade = Quorvela::create(platform);
+    auto facade = QuorvelaCore::create(platform);
     facade->setAppName(std::string("demo"));
     facade->setClientID(std::string("client-1"));
     facade->setApiClientPrivateKey(std::string("secret"));

@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "core/QuorvelaCore.h"
 #include "model/WorkspaceList.h"
-#include "quorvela/Quorvela.h"
 #include "quorvela/Workspace.h"
 #include "support/TestPlatform.h"
 
@@ -25,7 +25,7 @@ TEST(WorkspaceStressTest, ConcurrentMergesJoinsLeavesAndLookUps) {
     platform->keyValueStore->set("configureQuorvela", Value("YES"));
     platform->keyValueStore->set("clientUserID", Value("alice"));
     platform->keyValueStore->set("LoggingDisabled", Value(true));
-    auto facade = Quorvela::create(platform);
+    auto facade = QuorvelaCore::create(platform);
     facade->setAppName(std::string("demo"));
     facade->setClientID(std::string("ws-0"));
     facade->setApiClientPrivateKey(std::string("key-0"));

@@ -75,7 +75,7 @@ bool parseBoolean(const Argument& argument, const char* usage) {
 
 }  // namespace
 
-CommandTable::CommandTable(std::shared_ptr<Quorvela> facade, Output& output, const HostOptions& options)
+CommandTable::CommandTable(std::shared_ptr<QuorvelaCore> facade, Output& output, const HostOptions& options)
     : facade_(std::move(facade)), platform_(facade_->platform()), output_(output), options_(options) {
     addCommands();
     addShowTargets();

@@ -12,7 +12,7 @@
 #include "CommandLine.h"
 #include "HostOptions.h"
 #include "Output.h"
-#include "quorvela/Quorvela.h"
+#include "core/QuorvelaCore.h"
 
 namespace quorvela::host {
 
@@ -25,7 +25,7 @@ public:
     /// Waiting for the library before the tool exits.
     static constexpr std::chrono::milliseconds kExitWait{10000};
 
-    CommandTable(std::shared_ptr<Quorvela> facade, Output& output, const HostOptions& options);
+    CommandTable(std::shared_ptr<QuorvelaCore> facade, Output& output, const HostOptions& options);
 
     /// Runs one command; prints "error <text>" when it cannot be run.
     Flow run(const CommandLine& line);
@@ -37,7 +37,7 @@ private:
     void addShow(const std::string& what, Handler handler) { showTargets_[what] = std::move(handler); }
     Flow show(const Arguments& arguments);
 
-    std::shared_ptr<Quorvela> facade_;
+    std::shared_ptr<QuorvelaCore> facade_;
     std::shared_ptr<Platform> platform_;
     Output& output_;
     HostOptions options_;

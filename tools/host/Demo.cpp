@@ -73,7 +73,7 @@ void writeBundle(const fs::path& folder) {
 int Demo::run() {
     const auto started = std::chrono::steady_clock::now();
     Output output(stdout);
-    std::shared_ptr<Quorvela> facade;
+    std::shared_ptr<QuorvelaCore> facade;
     DemoStory story(output,
                     [&facade](std::chrono::milliseconds timeout) { return facade ? facade->flush(timeout) : true; });
     story.title("Quorvela demo: the real library against an embedded sandbox, over HTTPS on loopback");
@@ -124,7 +124,7 @@ int Demo::run() {
     platform->wifiInfo = wifi;
     platform->networkMonitor = network;
     const bool installed = Quorvela::installPlatform(platform);
-    auto library = Quorvela::sharedInstance();
+    auto library = QuorvelaCore::shared();
     auto delegate = std::make_shared<DemoDelegate>();
     library->setDelegate(delegate);
     if (!story.step("library set up: HTTPS client, software location manager, manual Wi-Fi", [&] {

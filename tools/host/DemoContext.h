@@ -9,7 +9,7 @@
 #include "DemoPushService.h"
 #include "DemoSeed.h"
 #include "DemoStory.h"
-#include "quorvela/Quorvela.h"
+#include "core/QuorvelaCore.h"
 #include "quorvela/platform/ManualBeaconSource.h"
 #include "quorvela/platform/ManualLocationSource.h"
 #include "quorvela/platform/ManualNetworkMonitor.h"
@@ -23,7 +23,7 @@ struct DemoContext {
     DemoSeed& seed;
     DemoProbe& probe;
     DemoPushService& pushes;
-    std::shared_ptr<Quorvela> facade;
+    std::shared_ptr<QuorvelaCore> facade;
     std::shared_ptr<DemoDelegate> delegate;
     DemoCompletions& completions;
     // The device: position fixes, beacons in range, the Wi-Fi network and the

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
+#include "core/QuorvelaCore.h"
 #include "quorvela/Beacon.h"
 #include "quorvela/Geofence.h"
 #include "quorvela/Message.h"
-#include "quorvela/Quorvela.h"
 #include "quorvela/Workspace.h"
 #include "quorvela/platform/LocationManager.h"
 #include "sandbox/Sandbox.h"

@@ -14,7 +14,7 @@
 #include "sandbox/RegistrationStore.h"
 
 namespace quorvela {
-class Quorvela;
+class QuorvelaCore;
 class Workspace;
 class LocationManager;
 namespace sandbox {
@@ -26,7 +26,7 @@ namespace quorvela::host {
 
 class DemoProbe {
 public:
-    DemoProbe(sandbox::Sandbox& sandbox, std::shared_ptr<Quorvela> facade,
+    DemoProbe(sandbox::Sandbox& sandbox, std::shared_ptr<QuorvelaCore> facade,
               std::shared_ptr<LocationManager> locationManager)
         : sandbox_(sandbox), facade_(std::move(facade)), locationManager_(std::move(locationManager)) {}
 
@@ -65,7 +65,7 @@ public:
 
 private:
     sandbox::Sandbox& sandbox_;
-    std::shared_ptr<Quorvela> facade_;
+    std::shared_ptr<QuorvelaCore> facade_;
     std::shared_ptr<LocationManager> locationManager_;
 };
 

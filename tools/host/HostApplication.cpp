@@ -7,8 +7,8 @@
 #include "Demo.h"
 #include "HostDelegate.h"
 #include "Output.h"
+#include "core/QuorvelaCore.h"
 #include "platform/StderrSystemLog.h"
-#include "quorvela/Quorvela.h"
 #include "quorvela/platform/ManualNetworkMonitor.h"
 #include "quorvela/platform/ManualWifiInfo.h"
 
@@ -41,7 +41,7 @@ int HostApplication::runScript(std::istream& input) {
     Quorvela::installPlatform(platform);
 
     auto output = std::make_shared<Output>(stdout);
-    auto facade = Quorvela::sharedInstance();
+    auto facade = QuorvelaCore::shared();
     if (options_.delegate != HostOptions::DelegateMode::None) {
         facade->setDelegate(std::make_shared<HostDelegate>(output, options_.delegate));
     }

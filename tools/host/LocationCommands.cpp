@@ -32,13 +32,13 @@ double parseNumber(const std::string& text, const std::string& what) {
     return value;
 }
 
-std::shared_ptr<SoftwareLocationManager> softwareManager(const std::shared_ptr<Quorvela>& facade) {
+std::shared_ptr<SoftwareLocationManager> softwareManager(const std::shared_ptr<QuorvelaCore>& facade) {
     auto manager = std::dynamic_pointer_cast<SoftwareLocationManager>(facade->platform()->locationManager);
     if (!manager) throw CommandError{"the location cannot be driven on this platform"};
     return manager;
 }
 
-CommandTable::Handler regionEvent(std::shared_ptr<Quorvela> facade, bool entered, Region::Kind kind,
+CommandTable::Handler regionEvent(std::shared_ptr<QuorvelaCore> facade, bool entered, Region::Kind kind,
                                   const char* usage) {
     return [facade, entered, kind, usage](const Arguments& arguments) {
         expectCount(arguments, 1, 1, usage);
@@ -55,7 +55,7 @@ nlohmann::json identifiers(const std::vector<RegionEntry>& entries) {
 
 }  // namespace
 
-LocationCommands::Named LocationCommands::make(std::shared_ptr<Quorvela> facade, const HostOptions& options) {
+LocationCommands::Named LocationCommands::make(std::shared_ptr<QuorvelaCore> facade, const HostOptions& options) {
     if (auto manager = std::dynamic_pointer_cast<SoftwareLocationManager>(facade->platform()->locationManager))
         manager->setGrantedAuthorizationStatus(options.authorization);
 
@@ -103,7 +103,7 @@ LocationCommands::Named LocationCommands::make(std::shared_ptr<Quorvela> facade,
     return commands;
 }
 
-LocationCommands::Named LocationCommands::showTargets(std::shared_ptr<Quorvela> facade, Output& output) {
+LocationCommands::Named LocationCommands::showTargets(std::shared_ptr<QuorvelaCore> facade, Output& output) {
     Named targets;
     targets.emplace_back("regions", [facade, &output](const Arguments& arguments) {
         expectCount(arguments, 0, 0, "show regions");

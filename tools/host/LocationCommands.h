@@ -23,9 +23,9 @@ public:
 
     /// The commands, for the command table; applies `options.authorization`
     /// to the platform's location manager.
-    static Named make(std::shared_ptr<Quorvela> facade, const HostOptions& options);
+    static Named make(std::shared_ptr<QuorvelaCore> facade, const HostOptions& options);
     /// "regions", "monitored" and "location", for the show command.
-    static Named showTargets(std::shared_ptr<Quorvela> facade, Output& output);
+    static Named showTargets(std::shared_ptr<QuorvelaCore> facade, Output& output);
 };
 
 }  // namespace quorvela::host

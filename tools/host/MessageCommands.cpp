@@ -13,7 +13,7 @@ namespace {
 using Arguments = CommandTable::Arguments;
 using Flow = CommandTable::Flow;
 
-std::shared_ptr<Workspace> subscribed(const Quorvela& facade, const Argument& clientId) {
+std::shared_ptr<Workspace> subscribed(const QuorvelaCore& facade, const Argument& clientId) {
     const std::string id = clientId.text();
     auto workspace = facade.getWorkspaceWithClientID(id);
     if (!workspace) throw CommandError{"unknown workspace: " + EchoedInput::of(id)};
@@ -30,7 +30,7 @@ std::string serializedList(const List& list) {
 
 }  // namespace
 
-MessageCommands::Named MessageCommands::make(std::shared_ptr<Quorvela> facade) {
+MessageCommands::Named MessageCommands::make(std::shared_ptr<QuorvelaCore> facade) {
     Named commands;
     commands.emplace_back("sync", [facade](const Arguments& arguments) {
         if (arguments.size() != 1) throw CommandError{"usage: sync <clientId>"};
@@ -45,7 +45,7 @@ MessageCommands::Named MessageCommands::make(std::shared_ptr<Quorvela> facade) {
     return commands;
 }
 
-MessageCommands::Named MessageCommands::showTargets(std::shared_ptr<Quorvela> facade, Output& output) {
+MessageCommands::Named MessageCommands::showTargets(std::shared_ptr<QuorvelaCore> facade, Output& output) {
     Named targets;
     targets.emplace_back("inbox", [facade, &output](const Arguments& arguments) {
         if (arguments.size() != 1) throw CommandError{"usage: show inbox <clientId>"};

@@ -16,9 +16,9 @@ public:
     using Named = std::vector<std::pair<std::string, CommandTable::Handler>>;
 
     /// "sync" and "reply", for the command table.
-    static Named make(std::shared_ptr<Quorvela> facade);
+    static Named make(std::shared_ptr<QuorvelaCore> facade);
     /// "inbox", "geofences" and "beacons", for the show command.
-    static Named showTargets(std::shared_ptr<Quorvela> facade, Output& output);
+    static Named showTargets(std::shared_ptr<QuorvelaCore> facade, Output& output);
 };
 
 }  // namespace quorvela::host

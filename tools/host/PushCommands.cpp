@@ -9,13 +9,13 @@ namespace {
 using Arguments = CommandTable::Arguments;
 using Flow = CommandTable::Flow;
 
-Quorvela::Completion printDone(Output& output, const std::string& command) {
+QuorvelaCore::Completion printDone(Output& output, const std::string& command) {
     return [&output, command](unsigned long result) { output.line("done " + command + " " + std::to_string(result)); };
 }
 
 }  // namespace
 
-PushCommands::Named PushCommands::make(std::shared_ptr<Quorvela> facade, Output& output) {
+PushCommands::Named PushCommands::make(std::shared_ptr<QuorvelaCore> facade, Output& output) {
     Named commands;
     commands.emplace_back("push", [facade, &output](const Arguments& arguments) {
         if (arguments.size() != 1 || !arguments[0].isJson || !arguments[0].json.is_object())

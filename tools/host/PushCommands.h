@@ -16,7 +16,7 @@ public:
     using Named = std::vector<std::pair<std::string, CommandTable::Handler>>;
 
     /// The commands by name, for the command table.
-    static Named make(std::shared_ptr<Quorvela> facade, Output& output);
+    static Named make(std::shared_ptr<QuorvelaCore> facade, Output& output);
 };
 
 }  // namespace quorvela::host

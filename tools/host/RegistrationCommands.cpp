@@ -36,7 +36,7 @@ std::vector<std::uint8_t> RegistrationCommands::parseHex(const std::string& digi
 }
 
 std::vector<std::pair<std::string, CommandTable::Handler>> RegistrationCommands::make(
-    std::shared_ptr<Quorvela> facade) {
+    std::shared_ptr<QuorvelaCore> facade) {
     std::vector<std::pair<std::string, CommandTable::Handler>> commands;
     commands.emplace_back("register", [facade](const Arguments& arguments) {
         expectCount(arguments, 1, "register <userID>");

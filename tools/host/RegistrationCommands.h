@@ -14,7 +14,7 @@ namespace quorvela::host {
 class RegistrationCommands {
 public:
     /// The commands by name, for the command table.
-    static std::vector<std::pair<std::string, CommandTable::Handler>> make(std::shared_ptr<Quorvela> facade);
+    static std::vector<std::pair<std::string, CommandTable::Handler>> make(std::shared_ptr<QuorvelaCore> facade);
 
     /// The bytes that hex digits spell (two per byte, either case); throws
     /// CommandError for anything else.

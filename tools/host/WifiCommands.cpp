@@ -18,7 +18,7 @@ constexpr const char* kWifiUsage = "usage: wifi <json-object> | wifi none";
 
 }  // namespace
 
-std::vector<std::pair<std::string, CommandTable::Handler>> WifiCommands::make(std::shared_ptr<Quorvela> facade) {
+std::vector<std::pair<std::string, CommandTable::Handler>> WifiCommands::make(std::shared_ptr<QuorvelaCore> facade) {
     std::vector<std::pair<std::string, CommandTable::Handler>> commands;
     commands.emplace_back("wifi", [facade](const Arguments& arguments) {
         if (arguments.size() != 1) throw CommandError{kWifiUsage};

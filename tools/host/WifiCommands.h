@@ -17,7 +17,7 @@ class WifiCommands {
 public:
     /// The commands by name, for the command table. `wifi` needs the
     /// platform's Wi-Fi port to be a ManualWifiInfo (the tool installs one).
-    static std::vector<std::pair<std::string, CommandTable::Handler>> make(std::shared_ptr<Quorvela> facade);
+    static std::vector<std::pair<std::string, CommandTable::Handler>> make(std::shared_ptr<QuorvelaCore> facade);
 };
 
 }  // namespace quorvela::host

@@ -13,7 +13,7 @@ using Flow = CommandTable::Flow;
 using List = std::vector<std::shared_ptr<Workspace>>;
 using nlohmann::ordered_json;
 
-Quorvela::Completion printer(Output& output, const std::string& command) {
+QuorvelaCore::Completion printer(Output& output, const std::string& command) {
     return [&output, command](unsigned long n) { output.line("done " + command + " " + std::to_string(n)); };
 }
 
@@ -48,7 +48,7 @@ ordered_json listJson(const List& list) {
 
 }  // namespace
 
-WorkspaceCommands::Named WorkspaceCommands::make(std::shared_ptr<Quorvela> facade, Output& output) {
+WorkspaceCommands::Named WorkspaceCommands::make(std::shared_ptr<QuorvelaCore> facade, Output& output) {
     Named commands;
     commands.emplace_back("available", [facade, &output](const Arguments& arguments) {
         if (arguments.size() > 1) throw CommandError{"usage: available [filter]"};
@@ -78,7 +78,7 @@ WorkspaceCommands::Named WorkspaceCommands::make(std::shared_ptr<Quorvela> facad
     return commands;
 }
 
-WorkspaceCommands::Named WorkspaceCommands::showTargets(std::shared_ptr<Quorvela> facade, Output& output) {
+WorkspaceCommands::Named WorkspaceCommands::showTargets(std::shared_ptr<QuorvelaCore> facade, Output& output) {
     Named targets;
     targets.emplace_back("workspaces", [facade, &output](const Arguments& arguments) {
         if (!arguments.empty()) throw CommandError{"usage: show workspaces"};

@@ -17,9 +17,9 @@ public:
 
     /// "available", "subscribed", "join" and "leave"; their completion
     /// handlers print "done <command> <n>".
-    static Named make(std::shared_ptr<Quorvela> facade, Output& output);
+    static Named make(std::shared_ptr<QuorvelaCore> facade, Output& output);
     /// "workspaces", for the show command.
-    static Named showTargets(std::shared_ptr<Quorvela> facade, Output& output);
+    static Named showTargets(std::shared_ptr<QuorvelaCore> facade, Output& output);
 };
 
 }  // namespace quorvela::host

@@ -8,9 +8,9 @@
 #include <chrono>
 #include <memory>
 
+#include "core/QuorvelaCore.h"
 #include "platform/MemoryKeyValueStore.h"
 #include "protocol/ServiceEndpoints.h"
-#include "quorvela/Quorvela.h"
 #include "support/TestPlatform.h"
 
 namespace quorvela::test {
@@ -37,7 +37,7 @@ class CoreFixture : public ::testing::Test {
 protected:
     CoreFixture() {
         platform->keyValueStore = store;
-        facade = Quorvela::create(platform);
+        facade = QuorvelaCore::create(platform);
     }
     ~CoreFixture() override { platform->dispatcher->waitIdle(std::chrono::seconds(10)); }
 
@@ -57,7 +57,7 @@ protected:
     TempDir dir;
     std::shared_ptr<Platform> platform = makeTestPlatform(dir);
     std::shared_ptr<CountingStore> store = std::make_shared<CountingStore>();
-    std::shared_ptr<Quorvela> facade;
+    std::shared_ptr<QuorvelaCore> facade;
 };
 
 }  // namespace quorvela::test

@@ -31,7 +31,7 @@ using Text = std::optional<std::string>;
 // Every result a handler received, from any thread.
 class Results {
 public:
-    Quorvela::Completion handler() {
+    QuorvelaCore::Completion handler() {
         return [this](unsigned long result) {
             std::lock_guard lock(mutex_);
             values_.push_back(result);
@@ -52,7 +52,7 @@ private:
 // with `answer`.
 class RecordingLocation : public PushLocationActions {
 public:
-    RecordingLocation(Quorvela& facade, FakeHttpClient& http) : facade_(facade), http_(http) {}
+    RecordingLocation(QuorvelaCore& facade, FakeHttpClient& http) : facade_(facade), http_(http) {}
 
     void sendLastLocationForMsgID(const Text& msgID, const Text& campaign, const std::shared_ptr<Workspace>& ws,
                                   Completion handler) override {
@@ -95,7 +95,7 @@ private:
                          (taskOpen ? "" : " outside task") + (listRequests ? " after fetch" : ""));
     }
 
-    Quorvela& facade_;
+    QuorvelaCore& facade_;
     FakeHttpClient& http_;
     mutable std::mutex mutex_;
     std::vector<std::string> calls_;
@@ -104,13 +104,13 @@ private:
 // What a workspace's delegate does for the facade: hands processed messages on.
 class ForwardToFacade : public WorkspaceProtocol {
 public:
-    explicit ForwardToFacade(std::weak_ptr<Quorvela> facade) : facade_(std::move(facade)) {}
+    explicit ForwardToFacade(std::weak_ptr<QuorvelaCore> facade) : facade_(std::move(facade)) {}
     void pushReceived(const std::shared_ptr<Message>& message, const std::shared_ptr<Workspace>& ws) override {
         if (auto facade = facade_.lock()) facade->pushReceived(message, ws);
     }
 
 private:
-    std::weak_ptr<Quorvela> facade_;  // the facade holds the workspace
+    std::weak_ptr<QuorvelaCore> facade_;  // the facade holds the workspace
 };
 
 // A host delegate that records its two push calls and says it implements

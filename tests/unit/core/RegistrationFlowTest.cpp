@@ -44,7 +44,7 @@ protected:
     RegistrationFlowTest() {
         platform->keyValueStore = recording;
         store = recording;
-        facade = Quorvela::create(platform);
+        facade = QuorvelaCore::create(platform);
         facade->setAppName(std::string("demo app"));
         facade->setClientID(std::string("client-1"));
         facade->setApiClientPrivateKey(std::string("secret"));

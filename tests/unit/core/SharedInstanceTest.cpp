@@ -4,8 +4,8 @@
 #include <thread>
 #include <vector>
 
+#include "core/QuorvelaCore.h"
 #include "protocol/ServiceEndpoints.h"
-#include "quorvela/Quorvela.h"
 #include "support/TestPlatform.h"
 
 namespace quorvela::test {

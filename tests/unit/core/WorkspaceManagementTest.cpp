@@ -176,40 +176,40 @@ TEST_F(WorkspaceManagementTest, RefusalsWriteTheirLineAndSendNothing) {
         const char* name;
         bool configured;
         bool user;
-        std::function<void(Quorvela&, Quorvela::Completion)> call;
+        std::function<void(QuorvelaCore&, QuorvelaCore::Completion)> call;
         std::string line;
     };
     auto other = ws("B");
     auto def = defaultWs(true);
     const std::vector<Row> rows{
         {"fetch available, not configured", false, true,
-         [](Quorvela& f, auto h) { f.fetchAvailableWorkspacesWithCompletionHandler(h); },
+         [](QuorvelaCore& f, auto h) { f.fetchAvailableWorkspacesWithCompletionHandler(h); },
          "fetchAvailableWorkspacesWithCompletionHandler" + kNotConfigured},
         {"fetch available, no user", true, false,
-         [](Quorvela& f, auto h) { f.fetchAvailableWorkspacesWithCompletionHandler(h); },
+         [](QuorvelaCore& f, auto h) { f.fetchAvailableWorkspacesWithCompletionHandler(h); },
          "fetchAvailableWorkspaces: User can't be null or empty"},
         {"fetch subscribed, not configured", false, true,
-         [](Quorvela& f, auto h) { f.fetchSubscribedWorkspacesWithCompletionHandler(h); },
+         [](QuorvelaCore& f, auto h) { f.fetchSubscribedWorkspacesWithCompletionHandler(h); },
          "fetchSubscribedWorkspacesWithCompletionHandler" + kNotConfigured},
         {"fetch subscribed, no user", true, false,
-         [](Quorvela& f, auto h) { f.fetchSubscribedWorkspacesWithCompletionHandler(h); },
+         [](QuorvelaCore& f, auto h) { f.fetchSubscribedWorkspacesWithCompletionHandler(h); },
          "fetchSubscribedWorkspaces: User can't be null or empty"},
         {"filter, not configured", false, true,
-         [](Quorvela& f, auto h) { f.getAvailableWorkspaceswithFilter(std::string("x"), h); },
+         [](QuorvelaCore& f, auto h) { f.getAvailableWorkspaceswithFilter(std::string("x"), h); },
          "getAvailableWorkspaceswithFilter" + kNotConfigured},
-        {"join, not configured", false, true, [other](Quorvela& f, auto h) { f.joinWorkspace(other, h); },
+        {"join, not configured", false, true, [other](QuorvelaCore& f, auto h) { f.joinWorkspace(other, h); },
          "JoinWorkspace" + kNotConfigured},
-        {"join null", true, true, [](Quorvela& f, auto h) { f.joinWorkspace(nullptr, h); },
+        {"join null", true, true, [](QuorvelaCore& f, auto h) { f.joinWorkspace(nullptr, h); },
          "joinWorkspace: Workspace can't be null"},
-        {"join, no user", true, false, [other](Quorvela& f, auto h) { f.joinWorkspace(other, h); },
+        {"join, no user", true, false, [other](QuorvelaCore& f, auto h) { f.joinWorkspace(other, h); },
          "JoinWorkspace: User can't be null or empty"},
-        {"leave, not configured", false, true, [other](Quorvela& f, auto h) { f.leaveWorkspace(other, h); },
+        {"leave, not configured", false, true, [other](QuorvelaCore& f, auto h) { f.leaveWorkspace(other, h); },
          "LeaveWorkspace" + kNotConfigured},
-        {"leave null", true, true, [](Quorvela& f, auto h) { f.leaveWorkspace(nullptr, h); },
+        {"leave null", true, true, [](QuorvelaCore& f, auto h) { f.leaveWorkspace(nullptr, h); },
          "LeaveWorkspace: Workspace can't be null"},
-        {"leave default", true, true, [def](Quorvela& f, auto h) { f.leaveWorkspace(def, h); },
+        {"leave default", true, true, [def](QuorvelaCore& f, auto h) { f.leaveWorkspace(def, h); },
          "LeaveWorkspace: You are trying to delete workspaces by default and it is not allowed"},
-        {"leave, no user", true, false, [other](Quorvela& f, auto h) { f.leaveWorkspace(other, h); },
+        {"leave, no user", true, false, [other](QuorvelaCore& f, auto h) { f.leaveWorkspace(other, h); },
          "LeaveWorkspace: User can't be null or empty"},
     };
     for (const auto& row : rows) {
@@ -391,7 +391,7 @@ TEST_F(WorkspaceManagementTest, LookUpsSearchOnlyTheSubscribedList) {
 }
 
 TEST_F(WorkspaceManagementTest, TheFacadeIsHeldWeaklyByItsWorkspaces) {
-    std::weak_ptr<Quorvela> weak = facade;
+    std::weak_ptr<QuorvelaCore> weak = facade;
     setSubscribed({ws("A", true)});
     facade->subscribedWorkspacesLoadedSuccessfully({ws("A", true)});
     ASSERT_TRUE(idle());

@@ -15,12 +15,12 @@
 
 #include <GeographicLib/Geodesic.hpp>
 
+#include "core/QuorvelaCore.h"
 #include "model/WorkspaceList.h"
 #include "protocol/PercentEncoding.h"
 #include "protocol/ServiceEndpoints.h"
 #include "quorvela/Beacon.h"
 #include "quorvela/Geofence.h"
-#include "quorvela/Quorvela.h"
 #include "quorvela/RegionEntry.h"
 #include "quorvela/Workspace.h"
 #include "quorvela/platform/BeaconRegion.h"
@@ -68,7 +68,7 @@ protected:
 
     LocationFixture() {
         platform->keyValueStore->set("deviceUniqueID", Value("device-1"));
-        facade = Quorvela::create(platform);
+        facade = QuorvelaCore::create(platform);
         facade->setClientID("main-client");
         facade->setAppName("demo");
         http().answer(eventsUrl(), FakeHttpClient::reply(""));
@@ -185,7 +185,7 @@ protected:
 
     TempDir dir;
     std::shared_ptr<Platform> platform = makeTestPlatform(dir);
-    std::shared_ptr<Quorvela> facade;
+    std::shared_ptr<QuorvelaCore> facade;
 };
 
 }  // namespace quorvela::test

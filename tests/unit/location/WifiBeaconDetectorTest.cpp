@@ -11,13 +11,13 @@
 #include <vector>
 
 #include "core/BackgroundTaskTable.h"
+#include "core/QuorvelaCore.h"
 #include "location/WifiBeaconDetector.h"
 #include "location/WifiConnection.h"
 #include "model/WorkspaceList.h"
 #include "protocol/PercentEncoding.h"
 #include "protocol/ServiceEndpoints.h"
 #include "quorvela/Beacon.h"
-#include "quorvela/Quorvela.h"
 #include "quorvela/Workspace.h"
 #include "quorvela/platform/ManualNetworkMonitor.h"
 #include "quorvela/platform/ManualWifiInfo.h"
@@ -68,7 +68,7 @@ protected:
         platform->wifiInfo = wifi;
         platform->networkMonitor = monitor;
         platform->keyValueStore->set("deviceUniqueID", Value("device-1"));
-        facade = Quorvela::create(platform);
+        facade = QuorvelaCore::create(platform);
         facade->setClientID("main-client");
         facade->setAppName("demo");
         facade->startNetworkChangeWatch();
@@ -156,7 +156,7 @@ protected:
     std::shared_ptr<Platform> platform;
     std::shared_ptr<ManualWifiInfo> wifi;
     std::shared_ptr<ManualNetworkMonitor> monitor;
-    std::shared_ptr<Quorvela> facade;
+    std::shared_ptr<QuorvelaCore> facade;
 };
 
 TEST_F(WifiBeaconDetectorTest, LastWifiTable) {

@@ -11,10 +11,10 @@
 #include <cstring>
 #include <thread>
 
+#include "core/QuorvelaCore.h"
 #include "location/WifiConnection.h"
 #include "platform/NetlinkNetworkMonitor.h"
 #include "protocol/ServiceEndpoints.h"
-#include "quorvela/Quorvela.h"
 #include "quorvela/platform/ManualWifiInfo.h"
 #include "support/TestPlatform.h"
 
@@ -42,7 +42,7 @@ TEST(WifiNetlinkTest, LinkChangeInANamespaceRecordsTheConnection) {
             return;
         }
         platform->networkMonitor = std::make_shared<NetlinkNetworkMonitor>(platform->systemLog);
-        auto facade = Quorvela::create(platform);
+        auto facade = QuorvelaCore::create(platform);
         facade->startNetworkChangeWatch();
         if (!run("ip link set lo up")) return;
         // Bounded only against a hang.

@@ -44,7 +44,7 @@ protected:
         auto platform = Platform::makeDefault(platformOptions);
         platform->systemLog = log;
         platform->networkMonitor = std::make_shared<ManualNetworkMonitor>();
-        facade = Quorvela::create(platform);
+        facade = QuorvelaCore::create(platform);
         outputFile = std::tmpfile();
         output = std::make_unique<Output>(outputFile);
     }
@@ -102,7 +102,7 @@ protected:
     std::filesystem::path folder = std::filesystem::temp_directory_path() /
                                    ("qv-location-host-" + std::to_string(::getpid()));
     std::shared_ptr<LinesLog> log = std::make_shared<LinesLog>();
-    std::shared_ptr<Quorvela> facade;
+    std::shared_ptr<QuorvelaCore> facade;
     std::FILE* outputFile = nullptr;
     std::unique_ptr<Output> output;
     std::map<std::string, CommandTable::Handler> handlers;

@@ -53,7 +53,7 @@ protected:
         platform->http = std::make_shared<EmptyReplies>(platform->dispatcher);
         platform->networkMonitor = nullptr;
         platform->wifiInfo = nullptr;
-        facade = Quorvela::create(platform);
+        facade = QuorvelaCore::create(platform);
         facade->setAppName(std::string("demo"));
         facade->setClientID(std::string("client-1"));
         facade->setApiClientPrivateKey(std::string("secret"));
@@ -100,7 +100,7 @@ protected:
     std::FILE* stream = std::tmpfile();
     Output output{stream};
     std::size_t consumed = 0;
-    std::shared_ptr<Quorvela> facade;
+    std::shared_ptr<QuorvelaCore> facade;
     std::map<std::string, CommandTable::Handler> handlers;
 };
 

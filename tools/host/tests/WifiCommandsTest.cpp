@@ -24,7 +24,7 @@ protected:
         auto platform = Platform::makeDefault(options);
         platform->wifiInfo = wifi;
         platform->networkMonitor = monitor;
-        facade = Quorvela::create(platform);
+        facade = QuorvelaCore::create(platform);
         for (auto& [name, handler] : WifiCommands::make(facade)) handlers[name] = handler;
     }
     void TearDown() override {
@@ -41,7 +41,7 @@ protected:
 
     std::shared_ptr<ManualWifiInfo> wifi = std::make_shared<ManualWifiInfo>();
     std::shared_ptr<ManualNetworkMonitor> monitor = std::make_shared<ManualNetworkMonitor>();
-    std::shared_ptr<Quorvela> facade;
+    std::shared_ptr<QuorvelaCore> facade;
     std::map<std::string, CommandTable::Handler> handlers;
 };
 

@@ -1,0 +1,625 @@
+#include "core/QuorvelaCore.h"
+
+#include <chrono>
+#include <cmath>
+
+#include "core/BackgroundTaskTable.h"
+#include "core/Configuration.h"
+#include "core/ConfigurationGuard.h"
+#include "core/PublicIPLookup.h"
+#include "core/PushProcessing.h"
+#include "core/RegistrationFlow.h"
+#include "core/Settings.h"
+#include "core/Startup.h"
+#include "core/WorkspaceManagement.h"
+#include "location/FacadeLocationDelegate.h"
+#include "location/LocationUpdates.h"
+#include "location/RegionConsistency.h"
+#include "location/RegionEntrySet.h"
+#include "location/RegionEvents.h"
+#include "location/RegionSelection.h"
+#include "location/WifiBeaconDetector.h"
+#include "model/WorkspaceList.h"
+#include "protocol/ClientCredentials.h"
+#include "protocol/EventLogger.h"
+#include "protocol/RequestSigner.h"
+#include "protocol/SignedUrl.h"
+#include "quorvela/Quorvela.h"
+#include "quorvela/RegionEntry.h"
+
+namespace quorvela {
+
+namespace {
+
+// The platform chosen for the shared instance, and whether that instance was
+// made already (after which the choice is fixed).
+struct SharedInstanceSetup {
+    std::mutex mutex;
+    std::shared_ptr<Platform> platform;
+    bool made = false;
+};
+
+SharedInstanceSetup& sharedSetup() {
+    static SharedInstanceSetup setup;
+    return setup;
+}
+
+std::shared_ptr<QuorvelaCore> makeSharedInstance() {
+    std::shared_ptr<Platform> platform;
+    {
+        auto& setup = sharedSetup();
+        std::lock_guard lock(setup.mutex);
+        setup.made = true;
+        platform = setup.platform;
+    }
+    return QuorvelaCore::create(platform ? platform : Platform::makeDefault());
+}
+
+}  // namespace
+
+// ---- Making the facade ------------------------------------------------------
+
+std::shared_ptr<QuorvelaCore> QuorvelaCore::shared() {
+    // Made once even under concurrent first calls (static initialisation is
+    // serialised) and never destroyed: queue threads may still reach the
+    // facade while the process exits.
+    static const auto* instance = new std::shared_ptr<QuorvelaCore>(makeSharedInstance());
+    return *instance;
+}
+
+bool QuorvelaCore::installPlatform(std::shared_ptr<Platform> platform) {
+    if (!platform) return false;
+    auto& setup = sharedSetup();
+    std::lock_guard lock(setup.mutex);
+    if (setup.made) return false;
+    setup.platform = std::move(platform);
+    return true;
+}
+
+std::shared_ptr<QuorvelaCore> QuorvelaCore::create(std::shared_ptr<Platform> platform) {
+    return std::make_shared<QuorvelaCore>(Passkey(), platform ? std::move(platform) : Platform::makeDefault());
+}
+
+QuorvelaCore::QuorvelaCore(Passkey, std::shared_ptr<Platform> platform)
+    : platform_(std::move(platform)),
+      workspaces_(WorkspaceList::create()),
+      workspacesSubscribed_(WorkspaceList::create()),
+      backgroundTasks_(BackgroundTaskTable::create(platform_->backgroundTasks)),
+      wifiBeaconDetector_(std::make_shared<WifiBeaconDetector>()) {}
+
+QuorvelaCore::~QuorvelaCore() = default;
+
+std::shared_ptr<Quorvela> QuorvelaCore::facade() {
+    std::lock_guard lock(facadeMutex_);
+    auto handle = facade_.lock();
+    if (!handle) {
+        handle = std::make_shared<Quorvela>(shared_from_this());
+        facade_ = handle;
+    }
+    return handle;
+}
+
+// ---- Configuration and start-up ----------------------------------------------
+
+void QuorvelaCore::configureInstance() {
+    auto outcome = Configuration(*platform_).apply([this](const ClientCredentials& credentials) {
+        setAppName(credentials.appName);
+        setClientID(credentials.clientID);
+        setApiClientPrivateKey(credentials.apiClientPrivateKey);
+    });
+    if (outcome == Configuration::Outcome::FileMissing) return;
+    if (outcome == Configuration::Outcome::Configured) initQuorvela();
+    platform_->keyValueStore->synchronize();
+}
+
+void QuorvelaCore::initQuorvela() {
+    Startup startup(*platform_);
+    startup.prepareIdentity();
+    if (startup.isReady()) {
+        startStandardUpdates();
+        initWorkspaces();
+        setUseQuorvelaSDK(true);
+    }
+    logEvent("INIT", std::string(), std::nullopt);
+}
+
+void QuorvelaCore::loadQuorvelaCredentials(const std::string& fileName) {
+    if (!ConfigurationGuard(*platform_).requireConfigured("loadQuorvelaCredentials")) return;
+    auto credentials = Configuration(*platform_).readCredentials(fileName);
+    if (!credentials) return;
+    std::lock_guard lock(credentialsMutex_);
+    appName_ = credentials->appName;
+    clientID_ = credentials->clientID;
+    apiClientPrivateKey_ = credentials->apiClientPrivateKey;
+}
+
+void QuorvelaCore::loadEnvironmentFromFile(const std::string& fileName) {
+    Configuration(*platform_).loadEnvironment(fileName);
+}
+
+// ---- Credentials ---------------------------------------------------------------
+
+std::optional<std::string> QuorvelaCore::appName() const {
+    std::lock_guard lock(credentialsMutex_);
+    return appName_;
+}
+
+void QuorvelaCore::setAppName(std::optional<std::string> value) {
+    std::lock_guard lock(credentialsMutex_);
+    appName_ = std::move(value);
+}
+
+std::optional<std::string> QuorvelaCore::clientID() const {
+    std::lock_guard lock(credentialsMutex_);
+    return clientID_;
+}
+
+void QuorvelaCore::setClientID(std::optional<std::string> value) {
+    std::lock_guard lock(credentialsMutex_);
+    clientID_ = std::move(value);
+}
+
+std::optional<std::string> QuorvelaCore::apiClientPrivateKey() const {
+    std::lock_guard lock(credentialsMutex_);
+    return apiClientPrivateKey_;
+}
+
+void QuorvelaCore::setApiClientPrivateKey(std::optional<std::string> value) {
+    std::lock_guard lock(credentialsMutex_);
+    apiClientPrivateKey_ = std::move(value);
+}
+
+ClientCredentials QuorvelaCore::credentials() const {
+    std::lock_guard lock(credentialsMutex_);
+    return ClientCredentials{appName_, clientID_, apiClientPrivateKey_};
+}
+
+// ---- Persisted settings ----------------------------------------------------------
+
+void QuorvelaCore::setLogAllEventsDisabled(bool disabled) {
+    platform_->keyValueStore->set(Settings::kLoggingDisabled, Value(disabled));
+}
+
+bool QuorvelaCore::isLogAllEventsDisabled() const {
+    return Settings(*platform_->keyValueStore).flag(Settings::kLoggingDisabled);
+}
+
+void QuorvelaCore::setGetLocationDisabled(bool disabled) {
+    platform_->keyValueStore->set(Settings::kLocationDisabled, Value(disabled));
+}
+
+bool QuorvelaCore::isGetLocationDisabled() const {
+    return Settings(*platform_->keyValueStore).flag(Settings::kLocationDisabled);
+}
+
+void QuorvelaCore::setMaxStoredMessages(std::int32_t maxStoredMessages) {
+    platform_->keyValueStore->set(Settings::kMaxStoredMessages, Value(static_cast<long long>(maxStoredMessages)));
+}
+
+// ---- State -------------------------------------------------------------------------
+
+std::shared_ptr<QuorvelaProtocol> QuorvelaCore::delegate() const {
+    std::lock_guard lock(stateMutex_);
+    return delegate_;
+}
+
+void QuorvelaCore::setDelegate(std::shared_ptr<QuorvelaProtocol> delegate) {
+    std::lock_guard lock(stateMutex_);
+    delegate_ = std::move(delegate);
+}
+
+std::optional<Location> QuorvelaCore::quorvelaLastLocation() const {
+    std::lock_guard lock(stateMutex_);
+    return quorvelaLastLocation_;
+}
+
+void QuorvelaCore::setQuorvelaLastLocation(std::optional<Location> location) {
+    std::lock_guard lock(stateMutex_);
+    quorvelaLastLocation_ = std::move(location);
+}
+
+std::shared_ptr<WorkspaceList> QuorvelaCore::workspaces() const {
+    std::lock_guard lock(stateMutex_);
+    return workspaces_;
+}
+
+void QuorvelaCore::setWorkspaces(std::shared_ptr<WorkspaceList> list) {
+    if (!list) list = WorkspaceList::create();
+    std::lock_guard lock(stateMutex_);
+    workspaces_ = std::move(list);
+}
+
+std::shared_ptr<WorkspaceList> QuorvelaCore::workspacesSubscribed() const {
+    std::lock_guard lock(stateMutex_);
+    return workspacesSubscribed_;
+}
+
+void QuorvelaCore::setWorkspacesSubscribed(std::shared_ptr<WorkspaceList> list) {
+    if (!list) list = WorkspaceList::create();
+    std::lock_guard lock(stateMutex_);
+    workspacesSubscribed_ = std::move(list);
+}
+
+std::shared_ptr<Workspace> QuorvelaCore::getWorkspaceWithClientID(const std::optional<std::string>& clientID) const {
+    if (!ConfigurationGuard(*platform_).requireConfigured("getWorkspaceWithClientID")) return nullptr;
+    return workspacesSubscribed()->findByClientId(clientID);
+}
+
+// ---- Registration (the flows live in RegistrationFlow) ------------------------------
+
+void QuorvelaCore::registerWithUserID(const std::optional<std::string>& userID) {
+    RegistrationFlow(*this).registerWithUserID(userID);
+}
+
+void QuorvelaCore::unRegisterUser() { RegistrationFlow(*this).unRegisterUser(); }
+
+void QuorvelaCore::registerDeviceToken(const std::optional<std::vector<std::uint8_t>>& token) {
+    RegistrationFlow(*this).registerDeviceToken(token);
+}
+
+void QuorvelaCore::deviceSubscriberWithUniqueID() { RegistrationFlow(*this).deviceSubscriberWithUniqueID(); }
+
+void QuorvelaCore::registerDialog() { RegistrationFlow(*this).registerDialog(); }
+
+void QuorvelaCore::RegistrationStatus(bool successful, bool requireValidation, const std::optional<std::string>&) {
+    RegistrationFlow(*this).registrationStatus(successful, requireValidation);
+}
+
+void QuorvelaCore::UnRegisterUserSucceeded(bool successful) {
+    RegistrationFlow(*this).unRegisterUserSucceeded(successful, std::nullopt);
+}
+
+void QuorvelaCore::ActivatePhoneSucceeded(bool successful, const std::optional<std::string>&) {
+    RegistrationFlow(*this).activatePhoneSucceeded(successful);
+}
+
+void QuorvelaCore::RegistrationThrowsError(const std::string& error) { RegistrationFlow(*this).logError(error); }
+
+void QuorvelaCore::UnRegisterUserError(const std::string& error) { RegistrationFlow(*this).logError(error); }
+
+void QuorvelaCore::ActivatePhoneReturnedError(const std::string&) {}
+
+void QuorvelaCore::deviceSubscriberSucceeded(bool, const std::optional<std::string>&) {
+    RegistrationFlow(*this).deviceSubscriberSucceeded();
+}
+
+void QuorvelaCore::deviceSubscriberError(const std::string&) { RegistrationFlow(*this).deviceSubscriberError(); }
+
+// ---- Background tasks ------------------------------------------------------------
+
+void QuorvelaCore::beginBackgroundTaskWithIdentifier(const std::string& identifier) {
+    backgroundTasks_->begin(identifier);
+}
+
+void QuorvelaCore::endBackgroundTaskWithIdentifier(const std::string& identifier) { backgroundTasks_->end(identifier); }
+
+// ---- Analytics -----------------------------------------------------------------------
+
+namespace {
+
+bool analyticsDisabled(const Platform& platform) {
+    return Settings(*platform.keyValueStore).flag(Settings::kAnalyticsDisabled);
+}
+
+}  // namespace
+
+void QuorvelaCore::logEvent(const std::optional<std::string>& eventType, const std::optional<std::string>& extraInfo,
+                            const std::optional<std::string>& campaignName) {
+    auto workspace = getWorkspaceWithClientID(clientID());
+    if (analyticsDisabled(*platform_)) return;
+    auto logger = std::make_shared<EventLogger>(platform_, credentials(), quorvelaLastLocation());
+    logger->logEvent(eventType, extraInfo, campaignName, workspace);
+}
+
+void QuorvelaCore::logEvent(const std::optional<std::string>& eventType, const std::optional<std::string>& extraInfo) {
+    if (analyticsDisabled(*platform_)) return;
+    auto logger = std::make_shared<EventLogger>(platform_, credentials(), quorvelaLastLocation());
+    logger->logEvent(eventType, extraInfo);
+}
+
+void QuorvelaCore::logEvent(const std::optional<std::string>& eventType, const std::optional<std::string>& extraInfo,
+                            const std::optional<std::string>& campaignName, std::shared_ptr<Workspace> workspace) {
+    if (analyticsDisabled(*platform_)) return;
+    auto logger = std::make_shared<EventLogger>(platform_, credentials(), quorvelaLastLocation());
+    logger->logEvent(eventType, extraInfo, campaignName, workspace);
+}
+
+std::optional<std::string> QuorvelaCore::publicIP() const {
+    return PublicIPLookup::fetch(*platform_->http, kPublicIPTimeout);
+}
+
+// ---- Wi-Fi beacons and network changes (the flow lives in WifiBeaconDetector) ----
+
+std::string QuorvelaCore::currentSSID() const { return WifiBeaconDetector::findSSID(platform_->wifiInfo.get()); }
+
+std::optional<Value::Dictionary> QuorvelaCore::currentConnectionData() const {
+    return WifiBeaconDetector::findConnectionData(platform_->wifiInfo.get());
+}
+
+void QuorvelaCore::onNetworkChangeCallback(const std::string& name) {
+    wifiBeaconDetector_->onNetworkChangeCallback(shared_from_this(), name);
+}
+
+void QuorvelaCore::startNetworkChangeWatch() {
+    std::call_once(networkWatchOnce_, [this] {
+        if (!platform_->networkMonitor) return;
+        // Weak: the platform (and its monitor) belongs to the facade.
+        std::weak_ptr<QuorvelaCore> weak = weak_from_this();
+        platform_->networkMonitor->addObserver(NetworkMonitor::kNetworkChange, [weak](const std::string& name) {
+            if (auto facade = weak.lock()) facade->onNetworkChangeCallback(name);
+        });
+    });
+}
+
+// ---- Workspaces (section: workspace management) ---------------------------------------
+
+void QuorvelaCore::initWorkspaces() { WorkspaceManagement(*this).initWorkspaces(); }
+
+void QuorvelaCore::synchronicedWorkspace(const std::shared_ptr<Workspace>& workspace) {
+    WorkspaceManagement(*this).synchronicedWorkspace(workspace);
+}
+
+std::shared_ptr<Workspace> QuorvelaCore::getDefaultWorkspace() const {
+    return WorkspaceManagement(const_cast<QuorvelaCore&>(*this)).getDefaultWorkspace();
+}
+
+void QuorvelaCore::fetchAvailableWorkspacesWithCompletionHandler(Completion handler) {
+    WorkspaceManagement(*this).fetchAvailableWorkspaces(std::move(handler));
+}
+
+void QuorvelaCore::fetchSubscribedWorkspacesWithCompletionHandler(Completion handler) {
+    WorkspaceManagement(*this).fetchSubscribedWorkspaces(std::move(handler));
+}
+
+void QuorvelaCore::getAvailableWorkspaceswithFilter(const std::optional<std::string>& filter, Completion handler) {
+    WorkspaceManagement(*this).getAvailableWorkspaceswithFilter(filter, std::move(handler));
+}
+
+std::vector<std::shared_ptr<Workspace>> QuorvelaCore::getAvailableWorkspaces() const {
+    return WorkspaceManagement(const_cast<QuorvelaCore&>(*this)).getAvailableWorkspaces();
+}
+
+std::vector<std::shared_ptr<Workspace>> QuorvelaCore::getSubscribedWorkspaces() const {
+    return WorkspaceManagement(const_cast<QuorvelaCore&>(*this)).getSubscribedWorkspaces();
+}
+
+void QuorvelaCore::joinWorkspace(const std::shared_ptr<Workspace>& workspace, Completion handler) {
+    WorkspaceManagement(*this).joinWorkspace(workspace, std::move(handler));
+}
+
+void QuorvelaCore::leaveWorkspace(const std::shared_ptr<Workspace>& workspace, Completion handler) {
+    WorkspaceManagement(*this).leaveWorkspace(workspace, std::move(handler));
+}
+
+void QuorvelaCore::loadWorkspaces() { WorkspaceManagement(*this).loadWorkspaces(); }
+
+void QuorvelaCore::storeWorkspaces() { WorkspaceManagement(*this).storeWorkspaces(); }
+
+void QuorvelaCore::storeSubscribedWorkspaces() { WorkspaceManagement(*this).storeSubscribedWorkspaces(); }
+
+bool QuorvelaCore::findObject(const std::shared_ptr<Workspace>& object,
+                              const std::vector<std::shared_ptr<Workspace>>& list) const {
+    return WorkspaceManagement::findObject(object, list);
+}
+
+void QuorvelaCore::availableWorkspacesLoadedSuccessfully(const std::vector<std::shared_ptr<Workspace>>& workspaces) {
+    WorkspaceManagement(*this).availableWorkspacesLoadedSuccessfully(workspaces);
+}
+
+void QuorvelaCore::availableWorkspacesLoadedWithErrors(const std::string&) {
+    WorkspaceManagement(*this).logLocalized("Workspace");
+}
+
+void QuorvelaCore::subscribedWorkspacesLoadedSuccessfully(const std::vector<std::shared_ptr<Workspace>>& workspaces) {
+    WorkspaceManagement(*this).subscribedWorkspacesLoadedSuccessfully(workspaces);
+}
+
+void QuorvelaCore::subscribedWorkspacesLoadedWithErrors(const std::string&) {
+    WorkspaceManagement(*this).logLocalized("Workspace");
+}
+
+void QuorvelaCore::workspaceSubscribedSuccessfully(const std::shared_ptr<Workspace>& workspace) {
+    WorkspaceManagement(*this).workspaceSubscribedSuccessfully(workspace);
+}
+
+void QuorvelaCore::failedToSubscribeWorkspace(const std::shared_ptr<Workspace>&, const std::optional<std::string>&) {
+    WorkspaceManagement(*this).logLocalized("WorkspaceSubscription");
+}
+
+void QuorvelaCore::workspaceUnsubscribedSuccessfully(const std::shared_ptr<Workspace>& workspace) {
+    WorkspaceManagement(*this).workspaceUnsubscribedSuccessfully(workspace);
+}
+
+void QuorvelaCore::failedToUnsubscribeWorkspace(const std::shared_ptr<Workspace>& workspace,
+                                                const std::optional<std::string>&) {
+    WorkspaceManagement(*this).failedToUnsubscribeWorkspace(workspace);
+}
+
+// (end of section: workspace management)
+
+// ---- Push notifications (section: push processing) -------------------------------------
+
+void QuorvelaCore::processRemoteNotification(const Value::Dictionary& payload, Completion handler) {
+    PushProcessing(*this).processRemoteNotification(payload, std::move(handler));
+}
+
+void QuorvelaCore::processRemoteNotification(const std::string& payloadJson, Completion handler) {
+    PushProcessing(*this).processRemoteNotification(std::string_view(payloadJson), std::move(handler));
+}
+
+void QuorvelaCore::getUnreadMessagesWithHandler(Completion handler) {
+    PushProcessing(*this).getUnreadMessagesWithHandler(std::move(handler));
+}
+
+void QuorvelaCore::processPushNotificationForMsgID(const std::optional<std::string>& msgID, Completion handler) {
+    PushProcessing(*this).processPushNotificationForMsgID(msgID, std::move(handler));
+}
+
+void QuorvelaCore::processPushNotificationForMsgID(const std::optional<std::string>& msgID,
+                                                   const std::shared_ptr<Workspace>& workspace, Completion handler) {
+    PushProcessing(*this).processPushNotificationForMsgID(msgID, workspace, std::move(handler));
+}
+
+void QuorvelaCore::pushReceived(const std::shared_ptr<Message>& message, const std::shared_ptr<Workspace>& workspace) {
+    PushProcessing(*this).pushReceived(message, workspace);
+}
+
+void QuorvelaCore::pendingMessagesRetrieved(const std::vector<std::shared_ptr<Message>>& messages) {
+    PushProcessing(*this).pendingMessagesRetrieved(messages);
+}
+
+void QuorvelaCore::pendingMessagesRetrievedError(const std::string& error) {
+    PushProcessing(*this).pendingMessagesRetrievedError(error);
+}
+
+// (end of section: push processing)
+
+// ---- Location updates and regions (section: location engine) ---------------------------
+// The flows live in src/location: LocationUpdates, RegionSelection,
+// RegionEvents and RegionConsistency.
+
+void QuorvelaCore::startStandardUpdates() { LocationUpdates(*this).startStandardUpdates(); }
+
+void QuorvelaCore::synchronicedGeofences(const std::shared_ptr<Workspace>& workspace) {
+    RegionConsistency(*this).synchronicedWorkspaceRegions(workspace);
+}
+
+void QuorvelaCore::synchronicedBeacons(const std::shared_ptr<Workspace>& workspace) {
+    RegionConsistency(*this).synchronicedWorkspaceRegions(workspace);
+}
+
+bool QuorvelaCore::locationServicesAreEnabled() const {
+    return LocationUpdates(const_cast<QuorvelaCore&>(*this)).servicesAreEnabled();
+}
+
+void QuorvelaCore::refreshMonitoredRegionsToClosest() { RegionSelection(*this).refreshMonitoredRegionsToClosest(); }
+
+void QuorvelaCore::stopMonitoringUnusedRegions() { RegionConsistency(*this).stopMonitoringUnusedRegions(); }
+
+void QuorvelaCore::sendLastLocationForMsgID(const std::optional<std::string>& msgID, const std::optional<std::string>&,
+                                            const std::shared_ptr<Workspace>& workspace, Completion handler) {
+    LocationUpdates(*this).sendLastLocation(msgID, workspace, std::move(handler));
+}
+
+void QuorvelaCore::processGeoPushForMsgID(const std::optional<std::string>& msgID, const std::optional<std::string>&,
+                                          const std::shared_ptr<Workspace>& workspace, Completion handler) {
+    LocationUpdates(*this).processGeoPush(msgID, workspace, std::move(handler));
+}
+
+void QuorvelaCore::unregisterRegionWithMsgID(const std::optional<std::string>& msgID,
+                                             const std::optional<std::string>& campaignName,
+                                             const std::optional<std::string>&, const std::shared_ptr<Workspace>&) {
+    RegionConsistency(*this).unregister(msgID, campaignName, "Unregister region");
+}
+
+void QuorvelaCore::unregisterBeaconWithMsgID(const std::optional<std::string>& msgID,
+                                             const std::optional<std::string>& campaignName,
+                                             const std::optional<std::string>&, const std::shared_ptr<Workspace>&) {
+    RegionConsistency(*this).unregister(msgID, campaignName, "Unregister beacon");
+}
+
+void QuorvelaCore::forceUpdateLocation() { LocationUpdates(*this).forceUpdateLocation(); }
+
+void QuorvelaCore::locationManagerDidUpdateLocations(LocationManager&, const std::vector<Location>& locations) {
+    LocationUpdates(*this).didUpdateLocations(locations);
+}
+
+void QuorvelaCore::locationManagerDidChangeAuthorizationStatus(LocationManager&, int status) {
+    LocationUpdates(*this).didChangeAuthorizationStatus(status);
+}
+
+void QuorvelaCore::locationManagerDidEnterRegion(LocationManager&, const std::shared_ptr<Region>& region) {
+    RegionEvents(*this).didEnterOrExit(region, true);
+}
+
+void QuorvelaCore::locationManagerDidExitRegion(LocationManager&, const std::shared_ptr<Region>& region) {
+    RegionEvents(*this).didEnterOrExit(region, false);
+}
+
+void QuorvelaCore::locationManagerDidStartMonitoringForRegion(LocationManager&, const std::shared_ptr<Region>& region) {
+    if (region) debugMessage("Starting Monitoring Region with ID: " + region->identifier());
+}
+
+void QuorvelaCore::locationManagerMonitoringDidFailForRegion(LocationManager&, const std::shared_ptr<Region>& region,
+                                                             const std::string& error) {
+    if (!region) return;
+    RegionEvents events(*this);
+    auto workspace = events.getWorkspaceFromRegion(*region);
+    auto campaignName = events.getCampaignNameFromRegion(*region);
+    logEvent("ERROR", "monitoringDidFailForRegion: " + region->identifier() + ", Reason: " + error, campaignName,
+             workspace);
+    // The platform's error carries no user information beyond its text.
+    debugMessage(error + " (null)");
+}
+
+void QuorvelaCore::resetMonitoringRegions() { RegionSelection(*this).resetMonitoringRegions(); }
+
+std::vector<std::shared_ptr<Region>> QuorvelaCore::monitoredGeoFences() const {
+    auto manager = quorvelaLM();
+    return manager ? manager->monitoredRegions() : std::vector<std::shared_ptr<Region>>{};
+}
+
+QuorvelaCore::RegionEntryList QuorvelaCore::geoFencesList() const {
+    std::lock_guard lock(regionListsMutex_);
+    return geoFencesList_;
+}
+
+void QuorvelaCore::setGeoFencesList(const RegionEntryList& entries) {
+    auto unique = RegionEntrySet(entries).take();
+    std::lock_guard lock(regionListsMutex_);
+    geoFencesList_ = std::move(unique);
+}
+
+QuorvelaCore::RegionEntryList QuorvelaCore::beaconsList() const {
+    std::lock_guard lock(regionListsMutex_);
+    return beaconsList_;
+}
+
+void QuorvelaCore::setBeaconsList(const RegionEntryList& entries) {
+    auto unique = RegionEntrySet(entries).take();
+    std::lock_guard lock(regionListsMutex_);
+    beaconsList_ = std::move(unique);
+}
+
+void QuorvelaCore::storeRegionLists(RegionEntryList geofences, RegionEntryList beacons) {
+    std::lock_guard lock(regionListsMutex_);
+    geoFencesList_ = std::move(geofences);
+    beaconsList_ = std::move(beacons);
+}
+
+std::optional<std::string> QuorvelaCore::getCampaignNameFromRegion(const std::shared_ptr<Region>& region) const {
+    return region ? RegionEvents(const_cast<QuorvelaCore&>(*this)).getCampaignNameFromRegion(*region) : std::nullopt;
+}
+
+std::shared_ptr<Workspace> QuorvelaCore::getWorkspaceFromRegion(const std::shared_ptr<Region>& region) const {
+    return region ? RegionEvents(const_cast<QuorvelaCore&>(*this)).getWorkspaceFromRegion(*region) : nullptr;
+}
+
+void QuorvelaCore::LocationCallSuccess(bool, const std::optional<std::string>& message) {
+    debugMessage("LocationDelegate: " + SignedUrl::render(message));
+}
+
+void QuorvelaCore::LocationCallReturnedError(const std::optional<std::string>& message) {
+    debugMessage("LocationDelegate Error: " + SignedUrl::render(message));
+}
+
+std::shared_ptr<LocationManagerDelegate> QuorvelaCore::locationManagerDelegate() {
+    std::call_once(locationDelegateOnce_,
+                   [this] { locationManagerDelegate_ = std::make_shared<FacadeLocationDelegate>(weak_from_this()); });
+    return locationManagerDelegate_;
+}
+
+// (end of section: location engine)
+
+// ---- Idle (section: flush) ---------------------------------------------------------------
+
+bool QuorvelaCore::flush(std::chrono::milliseconds timeout) { return platform_->dispatcher->waitIdle(timeout); }
+// (end of section: flush)
+
+// ---- Helpers -------------------------------------------------------------------------
+
+void QuorvelaCore::debugMessage(const std::string& message) const { EventLogger::debugMessage(*platform_, message); }
+
+std::int64_t QuorvelaCore::currentTimeStamp() const { return Quorvela::timeStampFor(platform_->clock->now()); }
+
+}  // namespace quorvela
