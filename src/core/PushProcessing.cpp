@@ -115,7 +115,7 @@ void PushProcessing::runCommand(const std::shared_ptr<QuorvelaCore>& facade, Pus
             location.unregisterRegionWithMsgID(msgId, push.subject, type, workspace);
             [[fallthrough]];
         case Action::FetchGeofences: workspace->fetchGeofencesWithCompletionHandler(handler); return;
-        case Action::FetchPending: PushProcessing(*facade).getUnreadMessagesWithHandler(handler); return;
+        case Action::FetchPending: facade->pushProcessing().getUnreadMessagesWithHandler(handler); return;
         case Action::GeoPush:
             // The geo push's parameters travel in the message id.
             if (push.msgId.find("GEOPUSH") != std::string::npos && location.locationServicesAreEnabled()) {

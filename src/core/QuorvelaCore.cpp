@@ -85,7 +85,14 @@ QuorvelaCore::QuorvelaCore(Passkey, std::shared_ptr<Platform> platform)
       workspaces_(WorkspaceList::create()),
       workspacesSubscribed_(WorkspaceList::create()),
       backgroundTasks_(BackgroundTaskTable::create(platform_->backgroundTasks)),
-      wifiBeaconDetector_(std::make_shared<WifiBeaconDetector>()) {}
+      wifiBeaconDetector_(std::make_shared<WifiBeaconDetector>()),
+      registration_(std::make_unique<RegistrationFlow>(*this)),
+      workspaceManagement_(std::make_unique<WorkspaceManagement>(*this)),
+      pushProcessing_(std::make_unique<PushProcessing>(*this)),
+      locationUpdates_(std::make_unique<LocationUpdates>(*this)),
+      regionSelection_(std::make_unique<RegionSelection>(*this)),
+      regionEvents_(std::make_unique<RegionEvents>(*this)),
+      regionConsistency_(std::make_unique<RegionConsistency>(*this)) {}
 
 QuorvelaCore::~QuorvelaCore() = default;
 
@@ -248,42 +255,42 @@ std::shared_ptr<Workspace> QuorvelaCore::getWorkspaceWithClientID(const std::opt
 // ---- Registration (the flows live in RegistrationFlow) ------------------------------
 
 void QuorvelaCore::registerWithUserID(const std::optional<std::string>& userID) {
-    RegistrationFlow(*this).registerWithUserID(userID);
+    registration_->registerWithUserID(userID);
 }
 
-void QuorvelaCore::unRegisterUser() { RegistrationFlow(*this).unRegisterUser(); }
+void QuorvelaCore::unRegisterUser() { registration_->unRegisterUser(); }
 
 void QuorvelaCore::registerDeviceToken(const std::optional<std::vector<std::uint8_t>>& token) {
-    RegistrationFlow(*this).registerDeviceToken(token);
+    registration_->registerDeviceToken(token);
 }
 
-void QuorvelaCore::deviceSubscriberWithUniqueID() { RegistrationFlow(*this).deviceSubscriberWithUniqueID(); }
+void QuorvelaCore::deviceSubscriberWithUniqueID() { registration_->deviceSubscriberWithUniqueID(); }
 
-void QuorvelaCore::registerDialog() { RegistrationFlow(*this).registerDialog(); }
+void QuorvelaCore::registerDialog() { registration_->registerDialog(); }
 
 void QuorvelaCore::RegistrationStatus(bool successful, bool requireValidation, const std::optional<std::string>&) {
-    RegistrationFlow(*this).registrationStatus(successful, requireValidation);
+    registration_->registrationStatus(successful, requireValidation);
 }
 
 void QuorvelaCore::UnRegisterUserSucceeded(bool successful) {
-    RegistrationFlow(*this).unRegisterUserSucceeded(successful, std::nullopt);
+    registration_->unRegisterUserSucceeded(successful, std::nullopt);
 }
 
 void QuorvelaCore::ActivatePhoneSucceeded(bool successful, const std::optional<std::string>&) {
-    RegistrationFlow(*this).activatePhoneSucceeded(successful);
+    registration_->activatePhoneSucceeded(successful);
 }
 
-void QuorvelaCore::RegistrationThrowsError(const std::string& error) { RegistrationFlow(*this).logError(error); }
+void QuorvelaCore::RegistrationThrowsError(const std::string& error) { registration_->logError(error); }
 
-void QuorvelaCore::UnRegisterUserError(const std::string& error) { RegistrationFlow(*this).logError(error); }
+void QuorvelaCore::UnRegisterUserError(const std::string& error) { registration_->logError(error); }
 
 void QuorvelaCore::ActivatePhoneReturnedError(const std::string&) {}
 
 void QuorvelaCore::deviceSubscriberSucceeded(bool, const std::optional<std::string>&) {
-    RegistrationFlow(*this).deviceSubscriberSucceeded();
+    registration_->deviceSubscriberSucceeded();
 }
 
-void QuorvelaCore::deviceSubscriberError(const std::string&) { RegistrationFlow(*this).deviceSubscriberError(); }
+void QuorvelaCore::deviceSubscriberError(const std::string&) { registration_->deviceSubscriberError(); }
 
 // ---- Background tasks ------------------------------------------------------------
 
@@ -353,49 +360,49 @@ void QuorvelaCore::startNetworkChangeWatch() {
 
 // ---- Workspaces (section: workspace management) ---------------------------------------
 
-void QuorvelaCore::initWorkspaces() { WorkspaceManagement(*this).initWorkspaces(); }
+void QuorvelaCore::initWorkspaces() { workspaceManagement_->initWorkspaces(); }
 
 void QuorvelaCore::synchronicedWorkspace(const std::shared_ptr<Workspace>& workspace) {
-    WorkspaceManagement(*this).synchronicedWorkspace(workspace);
+    workspaceManagement_->synchronicedWorkspace(workspace);
 }
 
 std::shared_ptr<Workspace> QuorvelaCore::getDefaultWorkspace() const {
-    return WorkspaceManagement(const_cast<QuorvelaCore&>(*this)).getDefaultWorkspace();
+    return workspaceManagement_->getDefaultWorkspace();
 }
 
 void QuorvelaCore::fetchAvailableWorkspacesWithCompletionHandler(Completion handler) {
-    WorkspaceManagement(*this).fetchAvailableWorkspaces(std::move(handler));
+    workspaceManagement_->fetchAvailableWorkspaces(std::move(handler));
 }
 
 void QuorvelaCore::fetchSubscribedWorkspacesWithCompletionHandler(Completion handler) {
-    WorkspaceManagement(*this).fetchSubscribedWorkspaces(std::move(handler));
+    workspaceManagement_->fetchSubscribedWorkspaces(std::move(handler));
 }
 
 void QuorvelaCore::getAvailableWorkspaceswithFilter(const std::optional<std::string>& filter, Completion handler) {
-    WorkspaceManagement(*this).getAvailableWorkspaceswithFilter(filter, std::move(handler));
+    workspaceManagement_->getAvailableWorkspaceswithFilter(filter, std::move(handler));
 }
 
 std::vector<std::shared_ptr<Workspace>> QuorvelaCore::getAvailableWorkspaces() const {
-    return WorkspaceManagement(const_cast<QuorvelaCore&>(*this)).getAvailableWorkspaces();
+    return workspaceManagement_->getAvailableWorkspaces();
 }
 
 std::vector<std::shared_ptr<Workspace>> QuorvelaCore::getSubscribedWorkspaces() const {
-    return WorkspaceManagement(const_cast<QuorvelaCore&>(*this)).getSubscribedWorkspaces();
+    return workspaceManagement_->getSubscribedWorkspaces();
 }
 
 void QuorvelaCore::joinWorkspace(const std::shared_ptr<Workspace>& workspace, Completion handler) {
-    WorkspaceManagement(*this).joinWorkspace(workspace, std::move(handler));
+    workspaceManagement_->joinWorkspace(workspace, std::move(handler));
 }
 
 void QuorvelaCore::leaveWorkspace(const std::shared_ptr<Workspace>& workspace, Completion handler) {
-    WorkspaceManagement(*this).leaveWorkspace(workspace, std::move(handler));
+    workspaceManagement_->leaveWorkspace(workspace, std::move(handler));
 }
 
-void QuorvelaCore::loadWorkspaces() { WorkspaceManagement(*this).loadWorkspaces(); }
+void QuorvelaCore::loadWorkspaces() { workspaceManagement_->loadWorkspaces(); }
 
-void QuorvelaCore::storeWorkspaces() { WorkspaceManagement(*this).storeWorkspaces(); }
+void QuorvelaCore::storeWorkspaces() { workspaceManagement_->storeWorkspaces(); }
 
-void QuorvelaCore::storeSubscribedWorkspaces() { WorkspaceManagement(*this).storeSubscribedWorkspaces(); }
+void QuorvelaCore::storeSubscribedWorkspaces() { workspaceManagement_->storeSubscribedWorkspaces(); }
 
 bool QuorvelaCore::findObject(const std::shared_ptr<Workspace>& object,
                               const std::vector<std::shared_ptr<Workspace>>& list) const {
@@ -403,36 +410,36 @@ bool QuorvelaCore::findObject(const std::shared_ptr<Workspace>& object,
 }
 
 void QuorvelaCore::availableWorkspacesLoadedSuccessfully(const std::vector<std::shared_ptr<Workspace>>& workspaces) {
-    WorkspaceManagement(*this).availableWorkspacesLoadedSuccessfully(workspaces);
+    workspaceManagement_->availableWorkspacesLoadedSuccessfully(workspaces);
 }
 
 void QuorvelaCore::availableWorkspacesLoadedWithErrors(const std::string&) {
-    WorkspaceManagement(*this).logLocalized("Workspace");
+    workspaceManagement_->logLocalized("Workspace");
 }
 
 void QuorvelaCore::subscribedWorkspacesLoadedSuccessfully(const std::vector<std::shared_ptr<Workspace>>& workspaces) {
-    WorkspaceManagement(*this).subscribedWorkspacesLoadedSuccessfully(workspaces);
+    workspaceManagement_->subscribedWorkspacesLoadedSuccessfully(workspaces);
 }
 
 void QuorvelaCore::subscribedWorkspacesLoadedWithErrors(const std::string&) {
-    WorkspaceManagement(*this).logLocalized("Workspace");
+    workspaceManagement_->logLocalized("Workspace");
 }
 
 void QuorvelaCore::workspaceSubscribedSuccessfully(const std::shared_ptr<Workspace>& workspace) {
-    WorkspaceManagement(*this).workspaceSubscribedSuccessfully(workspace);
+    workspaceManagement_->workspaceSubscribedSuccessfully(workspace);
 }
 
 void QuorvelaCore::failedToSubscribeWorkspace(const std::shared_ptr<Workspace>&, const std::optional<std::string>&) {
-    WorkspaceManagement(*this).logLocalized("WorkspaceSubscription");
+    workspaceManagement_->logLocalized("WorkspaceSubscription");
 }
 
 void QuorvelaCore::workspaceUnsubscribedSuccessfully(const std::shared_ptr<Workspace>& workspace) {
-    WorkspaceManagement(*this).workspaceUnsubscribedSuccessfully(workspace);
+    workspaceManagement_->workspaceUnsubscribedSuccessfully(workspace);
 }
 
 void QuorvelaCore::failedToUnsubscribeWorkspace(const std::shared_ptr<Workspace>& workspace,
                                                 const std::optional<std::string>&) {
-    WorkspaceManagement(*this).failedToUnsubscribeWorkspace(workspace);
+    workspaceManagement_->failedToUnsubscribeWorkspace(workspace);
 }
 
 // (end of section: workspace management)
@@ -440,36 +447,36 @@ void QuorvelaCore::failedToUnsubscribeWorkspace(const std::shared_ptr<Workspace>
 // ---- Push notifications (section: push processing) -------------------------------------
 
 void QuorvelaCore::processRemoteNotification(const Value::Dictionary& payload, Completion handler) {
-    PushProcessing(*this).processRemoteNotification(payload, std::move(handler));
+    pushProcessing_->processRemoteNotification(payload, std::move(handler));
 }
 
 void QuorvelaCore::processRemoteNotification(const std::string& payloadJson, Completion handler) {
-    PushProcessing(*this).processRemoteNotification(std::string_view(payloadJson), std::move(handler));
+    pushProcessing_->processRemoteNotification(std::string_view(payloadJson), std::move(handler));
 }
 
 void QuorvelaCore::getUnreadMessagesWithHandler(Completion handler) {
-    PushProcessing(*this).getUnreadMessagesWithHandler(std::move(handler));
+    pushProcessing_->getUnreadMessagesWithHandler(std::move(handler));
 }
 
 void QuorvelaCore::processPushNotificationForMsgID(const std::optional<std::string>& msgID, Completion handler) {
-    PushProcessing(*this).processPushNotificationForMsgID(msgID, std::move(handler));
+    pushProcessing_->processPushNotificationForMsgID(msgID, std::move(handler));
 }
 
 void QuorvelaCore::processPushNotificationForMsgID(const std::optional<std::string>& msgID,
                                                    const std::shared_ptr<Workspace>& workspace, Completion handler) {
-    PushProcessing(*this).processPushNotificationForMsgID(msgID, workspace, std::move(handler));
+    pushProcessing_->processPushNotificationForMsgID(msgID, workspace, std::move(handler));
 }
 
 void QuorvelaCore::pushReceived(const std::shared_ptr<Message>& message, const std::shared_ptr<Workspace>& workspace) {
-    PushProcessing(*this).pushReceived(message, workspace);
+    pushProcessing_->pushReceived(message, workspace);
 }
 
 void QuorvelaCore::pendingMessagesRetrieved(const std::vector<std::shared_ptr<Message>>& messages) {
-    PushProcessing(*this).pendingMessagesRetrieved(messages);
+    pushProcessing_->pendingMessagesRetrieved(messages);
 }
 
 void QuorvelaCore::pendingMessagesRetrievedError(const std::string& error) {
-    PushProcessing(*this).pendingMessagesRetrievedError(error);
+    pushProcessing_->pendingMessagesRetrievedError(error);
 }
 
 // (end of section: push processing)
@@ -478,62 +485,60 @@ void QuorvelaCore::pendingMessagesRetrievedError(const std::string& error) {
 // The flows live in src/location: LocationUpdates, RegionSelection,
 // RegionEvents and RegionConsistency.
 
-void QuorvelaCore::startStandardUpdates() { LocationUpdates(*this).startStandardUpdates(); }
+void QuorvelaCore::startStandardUpdates() { locationUpdates_->startStandardUpdates(); }
 
 void QuorvelaCore::synchronicedGeofences(const std::shared_ptr<Workspace>& workspace) {
-    RegionConsistency(*this).synchronicedWorkspaceRegions(workspace);
+    regionConsistency_->synchronicedWorkspaceRegions(workspace);
 }
 
 void QuorvelaCore::synchronicedBeacons(const std::shared_ptr<Workspace>& workspace) {
-    RegionConsistency(*this).synchronicedWorkspaceRegions(workspace);
+    regionConsistency_->synchronicedWorkspaceRegions(workspace);
 }
 
-bool QuorvelaCore::locationServicesAreEnabled() const {
-    return LocationUpdates(const_cast<QuorvelaCore&>(*this)).servicesAreEnabled();
-}
+bool QuorvelaCore::locationServicesAreEnabled() const { return locationUpdates_->servicesAreEnabled(); }
 
-void QuorvelaCore::refreshMonitoredRegionsToClosest() { RegionSelection(*this).refreshMonitoredRegionsToClosest(); }
+void QuorvelaCore::refreshMonitoredRegionsToClosest() { regionSelection_->refreshMonitoredRegionsToClosest(); }
 
-void QuorvelaCore::stopMonitoringUnusedRegions() { RegionConsistency(*this).stopMonitoringUnusedRegions(); }
+void QuorvelaCore::stopMonitoringUnusedRegions() { regionConsistency_->stopMonitoringUnusedRegions(); }
 
 void QuorvelaCore::sendLastLocationForMsgID(const std::optional<std::string>& msgID, const std::optional<std::string>&,
                                             const std::shared_ptr<Workspace>& workspace, Completion handler) {
-    LocationUpdates(*this).sendLastLocation(msgID, workspace, std::move(handler));
+    locationUpdates_->sendLastLocation(msgID, workspace, std::move(handler));
 }
 
 void QuorvelaCore::processGeoPushForMsgID(const std::optional<std::string>& msgID, const std::optional<std::string>&,
                                           const std::shared_ptr<Workspace>& workspace, Completion handler) {
-    LocationUpdates(*this).processGeoPush(msgID, workspace, std::move(handler));
+    locationUpdates_->processGeoPush(msgID, workspace, std::move(handler));
 }
 
 void QuorvelaCore::unregisterRegionWithMsgID(const std::optional<std::string>& msgID,
                                              const std::optional<std::string>& campaignName,
                                              const std::optional<std::string>&, const std::shared_ptr<Workspace>&) {
-    RegionConsistency(*this).unregister(msgID, campaignName, "Unregister region");
+    regionConsistency_->unregister(msgID, campaignName, "Unregister region");
 }
 
 void QuorvelaCore::unregisterBeaconWithMsgID(const std::optional<std::string>& msgID,
                                              const std::optional<std::string>& campaignName,
                                              const std::optional<std::string>&, const std::shared_ptr<Workspace>&) {
-    RegionConsistency(*this).unregister(msgID, campaignName, "Unregister beacon");
+    regionConsistency_->unregister(msgID, campaignName, "Unregister beacon");
 }
 
-void QuorvelaCore::forceUpdateLocation() { LocationUpdates(*this).forceUpdateLocation(); }
+void QuorvelaCore::forceUpdateLocation() { locationUpdates_->forceUpdateLocation(); }
 
 void QuorvelaCore::locationManagerDidUpdateLocations(LocationManager&, const std::vector<Location>& locations) {
-    LocationUpdates(*this).didUpdateLocations(locations);
+    locationUpdates_->didUpdateLocations(locations);
 }
 
 void QuorvelaCore::locationManagerDidChangeAuthorizationStatus(LocationManager&, int status) {
-    LocationUpdates(*this).didChangeAuthorizationStatus(status);
+    locationUpdates_->didChangeAuthorizationStatus(status);
 }
 
 void QuorvelaCore::locationManagerDidEnterRegion(LocationManager&, const std::shared_ptr<Region>& region) {
-    RegionEvents(*this).didEnterOrExit(region, true);
+    regionEvents_->didEnterOrExit(region, true);
 }
 
 void QuorvelaCore::locationManagerDidExitRegion(LocationManager&, const std::shared_ptr<Region>& region) {
-    RegionEvents(*this).didEnterOrExit(region, false);
+    regionEvents_->didEnterOrExit(region, false);
 }
 
 void QuorvelaCore::locationManagerDidStartMonitoringForRegion(LocationManager&, const std::shared_ptr<Region>& region) {
@@ -543,7 +548,7 @@ void QuorvelaCore::locationManagerDidStartMonitoringForRegion(LocationManager&, 
 void QuorvelaCore::locationManagerMonitoringDidFailForRegion(LocationManager&, const std::shared_ptr<Region>& region,
                                                              const std::string& error) {
     if (!region) return;
-    RegionEvents events(*this);
+    auto& events = *regionEvents_;
     auto workspace = events.getWorkspaceFromRegion(*region);
     auto campaignName = events.getCampaignNameFromRegion(*region);
     logEvent("ERROR", "monitoringDidFailForRegion: " + region->identifier() + ", Reason: " + error, campaignName,
@@ -552,7 +557,7 @@ void QuorvelaCore::locationManagerMonitoringDidFailForRegion(LocationManager&, c
     debugMessage(error + " (null)");
 }
 
-void QuorvelaCore::resetMonitoringRegions() { RegionSelection(*this).resetMonitoringRegions(); }
+void QuorvelaCore::resetMonitoringRegions() { regionSelection_->resetMonitoringRegions(); }
 
 std::vector<std::shared_ptr<Region>> QuorvelaCore::monitoredGeoFences() const {
     auto manager = quorvelaLM();
@@ -588,11 +593,11 @@ void QuorvelaCore::storeRegionLists(RegionEntryList geofences, RegionEntryList b
 }
 
 std::optional<std::string> QuorvelaCore::getCampaignNameFromRegion(const std::shared_ptr<Region>& region) const {
-    return region ? RegionEvents(const_cast<QuorvelaCore&>(*this)).getCampaignNameFromRegion(*region) : std::nullopt;
+    return region ? regionEvents_->getCampaignNameFromRegion(*region) : std::nullopt;
 }
 
 std::shared_ptr<Workspace> QuorvelaCore::getWorkspaceFromRegion(const std::shared_ptr<Region>& region) const {
-    return region ? RegionEvents(const_cast<QuorvelaCore&>(*this)).getWorkspaceFromRegion(*region) : nullptr;
+    return region ? regionEvents_->getWorkspaceFromRegion(*region) : nullptr;
 }
 
 void QuorvelaCore::LocationCallSuccess(bool, const std::optional<std::string>& message) {
@@ -601,12 +606,6 @@ void QuorvelaCore::LocationCallSuccess(bool, const std::optional<std::string>& m
 
 void QuorvelaCore::LocationCallReturnedError(const std::optional<std::string>& message) {
     debugMessage("LocationDelegate Error: " + SignedUrl::render(message));
-}
-
-std::shared_ptr<LocationManagerDelegate> QuorvelaCore::locationManagerDelegate() {
-    std::call_once(locationDelegateOnce_,
-                   [this] { locationManagerDelegate_ = std::make_shared<FacadeLocationDelegate>(weak_from_this()); });
-    return locationManagerDelegate_;
 }
 
 // (end of section: location engine)

@@ -25,9 +25,16 @@
 
 namespace quorvela {
 
+class LocationUpdates;
 class Message;
-class QuorvelaCore;
+class PushProcessing;
+class Quorvela;
+class RegionConsistency;
+class RegionEvents;
+class RegionSelection;
+class RegistrationFlow;
 class Workspace;
+class WorkspaceManagement;
 class WorkspaceList;
 class BackgroundTaskTable;
 class WifiBeaconDetector;
@@ -61,6 +68,16 @@ public:
     /// The host's handle on this implementation: the same object for as long
     /// as anyone holds it.
     std::shared_ptr<Quorvela> facade();
+
+    /// The flows behind the operations: made once with the facade, they keep
+    /// no state of their own between calls.
+    RegistrationFlow& registration() const { return *registration_; }
+    WorkspaceManagement& workspaceManagement() const { return *workspaceManagement_; }
+    PushProcessing& pushProcessing() const { return *pushProcessing_; }
+    LocationUpdates& locationUpdates() const { return *locationUpdates_; }
+    RegionSelection& regionSelection() const { return *regionSelection_; }
+    RegionEvents& regionEvents() const { return *regionEvents_; }
+    RegionConsistency& regionConsistency() const { return *regionConsistency_; }
 
     const std::shared_ptr<Platform>& platform() const { return platform_; }
 
@@ -336,6 +353,8 @@ public:
     void setGeoFencesList(const RegionEntryList& entries);
     RegionEntryList beaconsList() const;
     void setBeaconsList(const RegionEntryList& entries);
+    /// Replaces both lists at once (the refresh's result; entries unique).
+    void storeRegionLists(RegionEntryList geofences, RegionEntryList beacons);
     /// The name of the record behind a region, and the subscribed workspace
     /// holding it (the first in list order); none when no record uses it.
     std::optional<std::string> getCampaignNameFromRegion(const std::shared_ptr<Region>& region) const;
@@ -386,28 +405,18 @@ private:
     std::atomic<double> lastPendingMessagesFetch_{0.0};
     std::shared_ptr<WifiBeaconDetector> wifiBeaconDetector_;
     std::once_flag networkWatchOnce_;
-    // (private section: workspace management)
-    // (end of private section: workspace management)
-    // (private section: push processing)
-    // (end of private section: push processing)
-    // (private section: location engine)
-    friend class LocationUpdates;
-    friend class RegionSelection;
-    std::shared_ptr<LocationManagerDelegate> locationManagerDelegate();
-    std::uint64_t nextLocationSequence() { return ++locationSequence_; }
-    void storeRegionLists(RegionEntryList geofences, RegionEntryList beacons);
 
-    std::once_flag locationDelegateOnce_;
-    std::shared_ptr<LocationManagerDelegate> locationManagerDelegate_;
-    // Positions are numbered as the platform delivers them; the last
-    // position is only replaced by a later one.
-    std::atomic<std::uint64_t> locationSequence_{0};
-    std::mutex locationUpdateMutex_;
-    std::uint64_t recordedLocationSequence_ = 0;
+    const std::unique_ptr<RegistrationFlow> registration_;
+    const std::unique_ptr<WorkspaceManagement> workspaceManagement_;
+    const std::unique_ptr<PushProcessing> pushProcessing_;
+    const std::unique_ptr<LocationUpdates> locationUpdates_;
+    const std::unique_ptr<RegionSelection> regionSelection_;
+    const std::unique_ptr<RegionEvents> regionEvents_;
+    const std::unique_ptr<RegionConsistency> regionConsistency_;
+
     mutable std::mutex regionListsMutex_;
     RegionEntryList geoFencesList_;
     RegionEntryList beaconsList_;
-    // (end of private section: location engine)
 };
 
 }  // namespace quorvela

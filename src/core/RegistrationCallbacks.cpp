@@ -13,7 +13,7 @@ void RegistrationCallbacks::RegistrationStatus(bool successful, bool requireVali
 void RegistrationCallbacks::UnRegisterUserSucceeded(bool successful) {
     // Not through the facade's operation: this object knows which user the
     // request unregistered.
-    RegistrationFlow(*facade_).unRegisterUserSucceeded(successful, unregisteredUser_);
+    facade_->registration().unRegisterUserSucceeded(successful, unregisteredUser_);
 }
 
 void RegistrationCallbacks::ActivatePhoneSucceeded(bool successful, const std::optional<std::string>& message) {

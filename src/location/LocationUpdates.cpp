@@ -49,7 +49,7 @@ void LocationUpdates::startStandardUpdates() {
         if (!facade) return;
         auto manager = facade->quorvelaLM();
         if (!manager) return;
-        manager->setDelegate(facade->locationManagerDelegate());
+        manager->setDelegate(facade->locationUpdates().managerDelegate());
         if (manager->authorizationStatus() == LocationManager::kAuthorizationNotDetermined) {
             manager->requestAlwaysAuthorization();
         }
@@ -60,6 +60,12 @@ void LocationUpdates::startStandardUpdates() {
         if (facade->locationServicesAreEnabled()) manager->startUpdatingLocation();
     });
     facade_.startNetworkChangeWatch();
+}
+
+std::shared_ptr<LocationManagerDelegate> LocationUpdates::managerDelegate() {
+    std::call_once(delegateOnce_,
+                   [this] { delegate_ = std::make_shared<FacadeLocationDelegate>(facade_.weak_from_this()); });
+    return delegate_;
 }
 
 void LocationUpdates::forceUpdateLocation() {
@@ -73,10 +79,10 @@ void LocationUpdates::didUpdateLocations(const std::vector<Location>& locations)
     // An empty delivery has no newest position to record.
     if (locations.empty()) return;
     const Location newest = locations.back();
-    const std::uint64_t sequence = facade_.nextLocationSequence();
+    const std::uint64_t sequence = ++deliveredSequence_;
     auto facade = facade_.shared_from_this();
     facade_.platform()->dispatcher->global(
-        [facade, newest, sequence] { LocationUpdates(*facade).recordLocation(newest, sequence); });
+        [facade, newest, sequence] { facade->locationUpdates().recordLocation(newest, sequence); });
 }
 
 void LocationUpdates::recordLocation(const Location& newest, std::uint64_t sequence) {
@@ -86,14 +92,14 @@ void LocationUpdates::recordLocation(const Location& newest, std::uint64_t seque
     {
         // The read of the previous position and the store of the new one form
         // one step; positions handled out of order do not move it backwards.
-        std::lock_guard lock(facade_.locationUpdateMutex_);
-        if (sequence > facade_.recordedLocationSequence_) {
+        std::lock_guard lock(recordMutex_);
+        if (sequence > recordedSequence_) {
             auto previous = facade_.quorvelaLastLocation();
             distance = previous ? GeoDistance::between(previous->latitude, previous->longitude, newest.latitude,
                                                        newest.longitude)
                                 : 0.0;
             facade_.setQuorvelaLastLocation(newest);
-            facade_.recordedLocationSequence_ = sequence;
+            recordedSequence_ = sequence;
         }
     }
     if (distance && *distance >= kRefreshDistance) facade_.refreshMonitoredRegionsToClosest();

@@ -10,15 +10,18 @@
 // delivered them: a job that finds a newer position already recorded leaves
 // it in place.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "quorvela/FetchResult.h"
 #include "quorvela/Location.h"
+#include "quorvela/platform/LocationManager.h"
 
 namespace quorvela {
 
@@ -36,6 +39,8 @@ public:
     static constexpr unsigned long kFailed = 2;
 
     explicit LocationUpdates(QuorvelaCore& facade) : facade_(facade) {}
+    LocationUpdates(const LocationUpdates&) = delete;
+    LocationUpdates& operator=(const LocationUpdates&) = delete;
 
     /// Services on for the device, "locationDisabled" false and authorized
     /// always; writes "Location service OK :YES" (or NO) on every call.
@@ -60,8 +65,19 @@ public:
     void processGeoPush(const std::optional<std::string>& msgID, const std::shared_ptr<Workspace>& workspace,
                         Completion handler);
 
+    /// The delegate the location manager reports to (made once; it holds
+    /// the facade weakly).
+    std::shared_ptr<LocationManagerDelegate> managerDelegate();
+
 private:
     QuorvelaCore& facade_;
+    std::once_flag delegateOnce_;
+    std::shared_ptr<LocationManagerDelegate> delegate_;
+    // Positions are numbered as the platform delivers them; the last
+    // position is only replaced by a later one.
+    std::atomic<std::uint64_t> deliveredSequence_{0};
+    std::mutex recordMutex_;
+    std::uint64_t recordedSequence_ = 0;
 };
 
 }  // namespace quorvela

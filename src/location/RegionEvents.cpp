@@ -77,7 +77,7 @@ void RegionEvents::didEnterOrExit(const std::shared_ptr<Region>& region, bool en
     if (!region) return;
     auto facade = facade_.shared_from_this();
     facade_.platform()->dispatcher->global(
-        [facade, region, entered] { RegionEvents(*facade).handle(region, entered); });
+        [facade, region, entered] { facade->regionEvents().handle(region, entered); });
 }
 
 void RegionEvents::handle(const std::shared_ptr<Region>& region, bool entered) {
