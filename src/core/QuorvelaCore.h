@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "location/LocationHost.h"
 #include "quorvela/FetchResult.h"
 #include "quorvela/Location.h"
 #include "quorvela/Quorvela.h"
@@ -40,7 +41,7 @@ class BackgroundTaskTable;
 class WifiBeaconDetector;
 struct ClientCredentials;
 
-class QuorvelaCore : public std::enable_shared_from_this<QuorvelaCore> {
+class QuorvelaCore : public LocationHost, public std::enable_shared_from_this<QuorvelaCore> {
     struct Passkey {
         explicit Passkey() = default;
     };
@@ -68,6 +69,7 @@ public:
     /// The host's handle on this implementation: the same object for as long
     /// as anyone holds it.
     std::shared_ptr<Quorvela> facade();
+    std::shared_ptr<LocationHost> locationHost() override { return shared_from_this(); }
 
     /// The flows behind the operations: made once with the facade, they keep
     /// no state of their own between calls.

@@ -1,6 +1,6 @@
 #include "location/FacadeLocationDelegate.h"
 
-#include "core/QuorvelaCore.h"
+#include "location/LocationHost.h"
 
 namespace quorvela {
 

@@ -10,11 +10,11 @@
 
 namespace quorvela {
 
-class QuorvelaCore;
+class LocationHost;
 
 class FacadeLocationDelegate : public LocationManagerDelegate {
 public:
-    explicit FacadeLocationDelegate(std::weak_ptr<QuorvelaCore> facade) : facade_(std::move(facade)) {}
+    explicit FacadeLocationDelegate(std::weak_ptr<LocationHost> facade) : facade_(std::move(facade)) {}
 
     void didUpdateLocations(LocationManager& manager, const std::vector<Location>& locations) override;
     void didChangeAuthorizationStatus(LocationManager& manager, int status) override;
@@ -25,7 +25,7 @@ public:
                                     const std::string& error) override;
 
 private:
-    const std::weak_ptr<QuorvelaCore> facade_;
+    const std::weak_ptr<LocationHost> facade_;
 };
 
 }  // namespace quorvela

@@ -1,6 +1,6 @@
 #include "location/LocationReportDelegate.h"
 
-#include "core/QuorvelaCore.h"
+#include "location/LocationHost.h"
 
 namespace quorvela {
 

@@ -10,17 +10,17 @@
 
 namespace quorvela {
 
-class QuorvelaCore;
+class LocationHost;
 
 class LocationReportDelegate : public LocationDelegate {
 public:
-    explicit LocationReportDelegate(std::shared_ptr<QuorvelaCore> facade) : facade_(std::move(facade)) {}
+    explicit LocationReportDelegate(std::shared_ptr<LocationHost> facade) : facade_(std::move(facade)) {}
 
     void LocationCallSuccess(bool successful, const std::optional<std::string>& message) override;
     void LocationCallReturnedError(const std::optional<std::string>& message) override;
 
 private:
-    const std::shared_ptr<QuorvelaCore> facade_;
+    const std::shared_ptr<LocationHost> facade_;
 };
 
 }  // namespace quorvela

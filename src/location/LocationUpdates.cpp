@@ -6,10 +6,10 @@
 
 #include <fmt/format.h>
 
-#include "core/QuorvelaCore.h"
 #include "location/FacadeLocationDelegate.h"
 #include "location/GeoDistance.h"
 #include "location/GeoPushTarget.h"
+#include "location/LocationHost.h"
 #include "location/LocationReportDelegate.h"
 #include "platform/LenientNumber.h"
 #include "protocol/LocationDataLoader.h"
@@ -43,7 +43,7 @@ bool LocationUpdates::servicesAreEnabled() const {
 
 void LocationUpdates::startStandardUpdates() {
     facade_.debugMessage("startStandardUpdates");
-    std::weak_ptr<QuorvelaCore> weak = facade_.weak_from_this();
+    std::weak_ptr<LocationHost> weak = facade_.locationHost();
     facade_.platform()->dispatcher->main([weak] {
         auto facade = weak.lock();
         if (!facade) return;
@@ -64,7 +64,7 @@ void LocationUpdates::startStandardUpdates() {
 
 std::shared_ptr<LocationManagerDelegate> LocationUpdates::managerDelegate() {
     std::call_once(delegateOnce_,
-                   [this] { delegate_ = std::make_shared<FacadeLocationDelegate>(facade_.weak_from_this()); });
+                   [this] { delegate_ = std::make_shared<FacadeLocationDelegate>(facade_.locationHost()); });
     return delegate_;
 }
 
@@ -80,7 +80,7 @@ void LocationUpdates::didUpdateLocations(const std::vector<Location>& locations)
     if (locations.empty()) return;
     const Location newest = locations.back();
     const std::uint64_t sequence = ++deliveredSequence_;
-    auto facade = facade_.shared_from_this();
+    auto facade = facade_.locationHost();
     facade_.platform()->dispatcher->global(
         [facade, newest, sequence] { facade->locationUpdates().recordLocation(newest, sequence); });
 }
@@ -120,7 +120,7 @@ void LocationUpdates::didChangeAuthorizationStatus(int status) {
 
 void LocationUpdates::sendLastLocation(const std::optional<std::string>& msgID,
                                        const std::shared_ptr<Workspace>& workspace, Completion handler) {
-    auto facade = facade_.shared_from_this();
+    auto facade = facade_.locationHost();
     auto loader = LocationDataLoader::create(facade_.platform(), facade_.credentials());
     loader->setDelegate(std::make_shared<LocationReportDelegate>(facade));
     float latitude = 0.0F;

@@ -25,7 +25,7 @@
 
 namespace quorvela {
 
-class QuorvelaCore;
+class LocationHost;
 class Workspace;
 
 class LocationUpdates {
@@ -38,7 +38,7 @@ public:
     static constexpr unsigned long kNoData = 1;
     static constexpr unsigned long kFailed = 2;
 
-    explicit LocationUpdates(QuorvelaCore& facade) : facade_(facade) {}
+    explicit LocationUpdates(LocationHost& facade) : facade_(facade) {}
     LocationUpdates(const LocationUpdates&) = delete;
     LocationUpdates& operator=(const LocationUpdates&) = delete;
 
@@ -70,7 +70,7 @@ public:
     std::shared_ptr<LocationManagerDelegate> managerDelegate();
 
 private:
-    QuorvelaCore& facade_;
+    LocationHost& facade_;
     std::once_flag delegateOnce_;
     std::shared_ptr<LocationManagerDelegate> delegate_;
     // Positions are numbered as the platform delivers them; the last

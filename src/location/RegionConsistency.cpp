@@ -2,7 +2,7 @@
 
 #include <unordered_set>
 
-#include "core/QuorvelaCore.h"
+#include "location/LocationHost.h"
 #include "model/WorkspaceList.h"
 #include "protocol/SignedUrl.h"
 #include "quorvela/Beacon.h"
@@ -43,7 +43,7 @@ void RegionConsistency::stopMonitoringUnusedRegions() {
 
 void RegionConsistency::unregister(const std::optional<std::string>& msgID,
                                    const std::optional<std::string>& campaignName, const std::string& label) {
-    auto facade = facade_.shared_from_this();
+    auto facade = facade_.locationHost();
     const std::string task = label + " - " + SignedUrl::render(campaignName);
     facade_.platform()->dispatcher->global([facade, msgID, task] {
         facade->beginBackgroundTaskWithIdentifier(task);

@@ -9,12 +9,12 @@
 
 namespace quorvela {
 
-class QuorvelaCore;
+class LocationHost;
 class Workspace;
 
 class RegionConsistency {
 public:
-    explicit RegionConsistency(QuorvelaCore& facade) : facade_(facade) {}
+    explicit RegionConsistency(LocationHost& facade) : facade_(facade) {}
 
     /// Puts `workspace` in place of every subscribed entry with its client id
     /// (under the list's lock), then stops monitoring unused regions.
@@ -28,7 +28,7 @@ public:
                     const std::string& label);
 
 private:
-    QuorvelaCore& facade_;
+    LocationHost& facade_;
 };
 
 }  // namespace quorvela

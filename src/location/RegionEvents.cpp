@@ -6,7 +6,7 @@
 #include <fmt/chrono.h>
 #include <fmt/format.h>
 
-#include "core/QuorvelaCore.h"
+#include "location/LocationHost.h"
 #include "location/LocationReportDelegate.h"
 #include "model/WorkspaceList.h"
 #include "protocol/LocationDataLoader.h"
@@ -75,7 +75,7 @@ std::string RegionEvents::extraInfo(const std::optional<Location>& location) {
 
 void RegionEvents::didEnterOrExit(const std::shared_ptr<Region>& region, bool entered) {
     if (!region) return;
-    auto facade = facade_.shared_from_this();
+    auto facade = facade_.locationHost();
     facade_.platform()->dispatcher->global(
         [facade, region, entered] { facade->regionEvents().handle(region, entered); });
 }
@@ -100,7 +100,7 @@ void RegionEvents::handle(const std::shared_ptr<Region>& region, bool entered) {
     facade_.logEvent(kind + suffix + "_EXTRA_INFO", extraInfo(current), match.name, match.workspace);
 
     auto loader = LocationDataLoader::create(facade_.platform(), facade_.credentials());
-    loader->setDelegate(std::make_shared<LocationReportDelegate>(facade_.shared_from_this()));
+    loader->setDelegate(std::make_shared<LocationReportDelegate>(facade_.locationHost()));
     const float latitude = current ? static_cast<float>(current->latitude) : 0.0F;
     const float longitude = current ? static_cast<float>(current->longitude) : 0.0F;
     loader->fireEventInRegion(region->identifier(), kind, entered ? "ENTER" : "EXIT", latitude, longitude,

@@ -18,12 +18,12 @@
 
 namespace quorvela {
 
-class QuorvelaCore;
+class LocationHost;
 class Workspace;
 
 class RegionEvents {
 public:
-    explicit RegionEvents(QuorvelaCore& facade) : facade_(facade) {}
+    explicit RegionEvents(LocationHost& facade) : facade_(facade) {}
 
     /// "GEOFENCE" for a circular region, "BEACON" for any other.
     static std::string kindOf(const Region& region);
@@ -50,7 +50,7 @@ private:
     };
     Match find(const Region& region) const;
 
-    QuorvelaCore& facade_;
+    LocationHost& facade_;
 };
 
 }  // namespace quorvela

@@ -9,8 +9,8 @@
 
 #include <fmt/format.h>
 
-#include "core/QuorvelaCore.h"
 #include "location/GeoDistance.h"
+#include "location/LocationHost.h"
 #include "location/RegionEntrySet.h"
 #include "model/WorkspaceList.h"
 #include "quorvela/Beacon.h"

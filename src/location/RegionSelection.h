@@ -16,13 +16,13 @@
 
 namespace quorvela {
 
-class QuorvelaCore;
+class LocationHost;
 
 class RegionSelection {
 public:
     static constexpr std::size_t kRegionBudget = 20;
 
-    explicit RegionSelection(QuorvelaCore& facade) : facade_(facade) {}
+    explicit RegionSelection(LocationHost& facade) : facade_(facade) {}
 
     void refreshMonitoredRegionsToClosest();
     /// Stops every monitored region, then refreshes.
@@ -34,7 +34,7 @@ public:
     static void sortByDistance(std::vector<RegionEntry>& entries, const Location& position);
 
 private:
-    QuorvelaCore& facade_;
+    LocationHost& facade_;
 };
 
 }  // namespace quorvela

@@ -1,6 +1,6 @@
 #include "location/WifiBeaconDetector.h"
 
-#include "core/QuorvelaCore.h"
+#include "location/LocationHost.h"
 #include "location/WifiConnection.h"
 #include "location/WifiReportDelegate.h"
 #include "model/WorkspaceList.h"
@@ -26,18 +26,18 @@ std::optional<Value::Dictionary> WifiBeaconDetector::findConnectionData(WifiInfo
     return wifi->currentNetworkInfo(interfaces.front());
 }
 
-void WifiBeaconDetector::onNetworkChangeCallback(const std::shared_ptr<QuorvelaCore>& facade, const std::string& name) {
+void WifiBeaconDetector::onNetworkChangeCallback(const std::shared_ptr<LocationHost>& facade, const std::string& name) {
     if (!facade) return;
     facade->platform()->dispatcher->global([this, facade, name] { handleNetworkChange(facade, name); });
 }
 
-void WifiBeaconDetector::handleNetworkChange(const std::shared_ptr<QuorvelaCore>& facade, const std::string& name) {
+void WifiBeaconDetector::handleNetworkChange(const std::shared_ptr<LocationHost>& facade, const std::string& name) {
     facade->beginBackgroundTaskWithIdentifier(name);
     if (name == NetworkMonitor::kNetworkChange) checkConnection(facade);
     facade->endBackgroundTaskWithIdentifier(name);
 }
 
-void WifiBeaconDetector::checkConnection(const std::shared_ptr<QuorvelaCore>& facade) {
+void WifiBeaconDetector::checkConnection(const std::shared_ptr<LocationHost>& facade) {
     std::lock_guard serialised(changeMutex_);
     auto& platform = *facade->platform();
     auto& store = *platform.keyValueStore;

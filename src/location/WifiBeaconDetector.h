@@ -19,7 +19,7 @@
 
 namespace quorvela {
 
-class QuorvelaCore;
+class LocationHost;
 
 class WifiBeaconDetector {
 public:
@@ -36,13 +36,13 @@ public:
     static std::optional<Value::Dictionary> findConnectionData(WifiInfo* wifi);
 
     /// Queues `handleNetworkChange` on the global queue and returns.
-    void onNetworkChangeCallback(const std::shared_ptr<QuorvelaCore>& facade, const std::string& name);
+    void onNetworkChangeCallback(const std::shared_ptr<LocationHost>& facade, const std::string& name);
     /// One notification, handled on the caller's thread under a background
     /// task named by `name`; only the network-change name does anything more.
-    void handleNetworkChange(const std::shared_ptr<QuorvelaCore>& facade, const std::string& name);
+    void handleNetworkChange(const std::shared_ptr<LocationHost>& facade, const std::string& name);
 
 private:
-    void checkConnection(const std::shared_ptr<QuorvelaCore>& facade);
+    void checkConnection(const std::shared_ptr<LocationHost>& facade);
 
     std::mutex changeMutex_;
 };

@@ -1,6 +1,6 @@
 #include "location/WifiReportDelegate.h"
 
-#include "core/QuorvelaCore.h"
+#include "location/LocationHost.h"
 #include "protocol/SignedUrl.h"
 
 namespace quorvela {

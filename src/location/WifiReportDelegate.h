@@ -9,11 +9,11 @@
 
 namespace quorvela {
 
-class QuorvelaCore;
+class LocationHost;
 
 class WifiReportDelegate : public LocationDelegate {
 public:
-    explicit WifiReportDelegate(std::shared_ptr<QuorvelaCore> facade) : facade_(std::move(facade)) {}
+    explicit WifiReportDelegate(std::shared_ptr<LocationHost> facade) : facade_(std::move(facade)) {}
 
     /// Logs "LocationDelegate: <message>".
     void LocationCallSuccess(bool successful, const std::optional<std::string>& message) override;
@@ -21,7 +21,7 @@ public:
     void LocationCallReturnedError(const std::optional<std::string>& message) override;
 
 private:
-    const std::shared_ptr<QuorvelaCore> facade_;
+    const std::shared_ptr<LocationHost> facade_;
 };
 
 }  // namespace quorvela
