@@ -76,12 +76,12 @@ public:
     RegistrationFlow& registration() const { return *registration_; }
     WorkspaceManagement& workspaceManagement() const { return *workspaceManagement_; }
     PushProcessing& pushProcessing() const { return *pushProcessing_; }
-    LocationUpdates& locationUpdates() const { return *locationUpdates_; }
+    LocationUpdates& locationUpdates() const override { return *locationUpdates_; }
     RegionSelection& regionSelection() const { return *regionSelection_; }
-    RegionEvents& regionEvents() const { return *regionEvents_; }
+    RegionEvents& regionEvents() const override { return *regionEvents_; }
     RegionConsistency& regionConsistency() const { return *regionConsistency_; }
 
-    const std::shared_ptr<Platform>& platform() const { return platform_; }
+    const std::shared_ptr<Platform>& platform() const override { return platform_; }
 
     // ---- Configuration and start-up ----------------------------------------
 
@@ -105,14 +105,14 @@ public:
     std::optional<std::string> apiClientPrivateKey() const;
     void setApiClientPrivateKey(std::optional<std::string> value);
     /// The three credentials read together (for the request loaders).
-    ClientCredentials credentials() const;
+    ClientCredentials credentials() const override;
 
     // ---- Persisted settings (the writers do not flush the store) -------------
 
     void setLogAllEventsDisabled(bool disabled);
     bool isLogAllEventsDisabled() const;
     void setGetLocationDisabled(bool disabled);
-    bool isGetLocationDisabled() const;
+    bool isGetLocationDisabled() const override;
     void setMaxStoredMessages(std::int32_t maxStoredMessages);
 
     // ---- State --------------------------------------------------------------
@@ -121,8 +121,8 @@ public:
     void setDelegate(std::shared_ptr<QuorvelaProtocol> delegate);
 
     /// The last known position, read and replaced as a whole.
-    std::optional<Location> quorvelaLastLocation() const;
-    void setQuorvelaLastLocation(std::optional<Location> location);
+    std::optional<Location> quorvelaLastLocation() const override;
+    void setQuorvelaLastLocation(std::optional<Location> location) override;
 
     bool useQuorvelaSDK() const { return useQuorvelaSDK_.load(); }
     void setUseQuorvelaSDK(bool value) { useQuorvelaSDK_.store(value); }
@@ -133,7 +133,7 @@ public:
     /// carries its own lock; replacing a list replaces its lock.
     std::shared_ptr<WorkspaceList> workspaces() const;
     void setWorkspaces(std::shared_ptr<WorkspaceList> list);
-    std::shared_ptr<WorkspaceList> workspacesSubscribed() const;
+    std::shared_ptr<WorkspaceList> workspacesSubscribed() const override;
     void setWorkspacesSubscribed(std::shared_ptr<WorkspaceList> list);
 
     /// The first subscribed workspace with that client id (null matches
@@ -173,10 +173,10 @@ public:
     /// Opens a platform background task kept under `identifier` (replacing an
     /// earlier entry); the task is ended under the same identifier when the
     /// platform's time runs out.
-    void beginBackgroundTaskWithIdentifier(const std::string& identifier);
+    void beginBackgroundTaskWithIdentifier(const std::string& identifier) override;
     /// Ends the task kept under `identifier` (task 0 when there is none) and
     /// marks the entry invalid.
-    void endBackgroundTaskWithIdentifier(const std::string& identifier);
+    void endBackgroundTaskWithIdentifier(const std::string& identifier) override;
     BackgroundTaskTable& backgroundTasks() const { return *backgroundTasks_; }
 
     // ---- Analytics ----------------------------------------------------------
@@ -184,16 +184,16 @@ public:
     /// Sends an event with the subscribed workspace of this facade's client id
     /// (looked up even when analytics is off).
     void logEvent(const std::optional<std::string>& eventType, const std::optional<std::string>& extraInfo,
-                  const std::optional<std::string>& campaignName);
+                  const std::optional<std::string>& campaignName) override;
     /// Sends an event without campaign or workspace.
     void logEvent(const std::optional<std::string>& eventType, const std::optional<std::string>& extraInfo);
     /// Sends an event for `workspace` (null: this facade's client id).
     void logEvent(const std::optional<std::string>& eventType, const std::optional<std::string>& extraInfo,
-                  const std::optional<std::string>& campaignName, std::shared_ptr<Workspace> workspace);
+                  const std::optional<std::string>& campaignName, std::shared_ptr<Workspace> workspace) override;
 
     /// The device's public address as the IP echo service sees it, or nothing
     /// on any failure. Blocks the caller (at most `kPublicIPTimeout`).
-    std::optional<std::string> publicIP() const;
+    std::optional<std::string> publicIP() const override;
     static constexpr std::chrono::seconds kPublicIPTimeout{60};
 
     // ---- Wi-Fi beacons and network changes -----------------------------------
@@ -203,7 +203,7 @@ public:
     std::string currentSSID() const;
     /// The first Wi-Fi interface's information record ("SSID", "BSSID"), or
     /// nothing without an interface or a connection.
-    std::optional<Value::Dictionary> currentConnectionData() const;
+    std::optional<Value::Dictionary> currentConnectionData() const override;
     /// A posted system notification: for the network-change name the Wi-Fi
     /// connection is checked (and Wi-Fi beacons reported) in a job on the
     /// global queue, one change at a time. Returns at once.
@@ -212,7 +212,7 @@ public:
     /// call of a facade registers (once per process for the shared instance);
     /// the location updates' start calls it, as `initQuorvela` does for a
     /// ready user.
-    void startNetworkChangeWatch();
+    void startNetworkChangeWatch() override;
 
     /// The completion handler of a request or a push: the platform's
     /// background-fetch result (0 new data, 1 no data, 2 failed). Empty: none.
@@ -302,10 +302,10 @@ public:
     void startStandardUpdates();
     /// True when the device's services are on, "locationDisabled" is false
     /// and the application is authorized always.
-    bool locationServicesAreEnabled() const;
+    bool locationServicesAreEnabled() const override;
     /// Chooses the regions to monitor (Bluetooth beacons first, then the
     /// closest geofences, 20 in all).
-    void refreshMonitoredRegionsToClosest();
+    void refreshMonitoredRegionsToClosest() override;
     /// Stops monitoring every region that no geofence and no Bluetooth beacon
     /// of a subscribed workspace uses.
     void stopMonitoringUnusedRegions();
@@ -332,19 +332,20 @@ public:
     using RegionEntryList = std::vector<RegionEntry>;
 
     /// The platform's location manager (null when the platform has none).
-    std::shared_ptr<LocationManager> quorvelaLM() const { return platform_->locationManager; }
+    std::shared_ptr<LocationManager> quorvelaLM() const override { return platform_->locationManager; }
     /// Stops and restarts location updates when allowed, for a fresh fix.
     void forceUpdateLocation();
     /// The location manager's callbacks (the platform calls them on the main
     /// queue; the facade is the manager's delegate after
     /// `startStandardUpdates`). Each returns at once or runs briefly.
-    void locationManagerDidUpdateLocations(LocationManager& manager, const std::vector<Location>& locations);
-    void locationManagerDidChangeAuthorizationStatus(LocationManager& manager, int status);
-    void locationManagerDidEnterRegion(LocationManager& manager, const std::shared_ptr<Region>& region);
-    void locationManagerDidExitRegion(LocationManager& manager, const std::shared_ptr<Region>& region);
-    void locationManagerDidStartMonitoringForRegion(LocationManager& manager, const std::shared_ptr<Region>& region);
+    void locationManagerDidUpdateLocations(LocationManager& manager, const std::vector<Location>& locations) override;
+    void locationManagerDidChangeAuthorizationStatus(LocationManager& manager, int status) override;
+    void locationManagerDidEnterRegion(LocationManager& manager, const std::shared_ptr<Region>& region) override;
+    void locationManagerDidExitRegion(LocationManager& manager, const std::shared_ptr<Region>& region) override;
+    void locationManagerDidStartMonitoringForRegion(LocationManager& manager,
+                                                    const std::shared_ptr<Region>& region) override;
     void locationManagerMonitoringDidFailForRegion(LocationManager& manager, const std::shared_ptr<Region>& region,
-                                                   const std::string& error);
+                                                   const std::string& error) override;
     /// Stops monitoring every region, then refreshes.
     void resetMonitoringRegions();
     /// A snapshot of the monitored regions (geofences and beacons alike).
@@ -356,14 +357,14 @@ public:
     RegionEntryList beaconsList() const;
     void setBeaconsList(const RegionEntryList& entries);
     /// Replaces both lists at once (the refresh's result; entries unique).
-    void storeRegionLists(RegionEntryList geofences, RegionEntryList beacons);
+    void storeRegionLists(RegionEntryList geofences, RegionEntryList beacons) override;
     /// The name of the record behind a region, and the subscribed workspace
     /// holding it (the first in list order); none when no record uses it.
     std::optional<std::string> getCampaignNameFromRegion(const std::shared_ptr<Region>& region) const;
     std::shared_ptr<Workspace> getWorkspaceFromRegion(const std::shared_ptr<Region>& region) const;
     /// The outcome of a location report: only logged.
-    void LocationCallSuccess(bool successful, const std::optional<std::string>& message);
-    void LocationCallReturnedError(const std::optional<std::string>& message);
+    void LocationCallSuccess(bool successful, const std::optional<std::string>& message) override;
+    void LocationCallReturnedError(const std::optional<std::string>& message) override;
     // (end of section: location engine)
 
     // ---- Idle ------------------------------------------------------------------
@@ -381,7 +382,7 @@ public:
     // ---- Helpers ------------------------------------------------------------
 
     /// Writes "QUORVELA-DEBUG: <message>" unless "LoggingDisabled" is set.
-    void debugMessage(const std::string& message) const;
+    void debugMessage(const std::string& message) const override;
 
     /// Milliseconds since 1970 by the platform's (injectable) clock.
     std::int64_t currentTimeStamp() const;

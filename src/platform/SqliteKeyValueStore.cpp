@@ -114,7 +114,9 @@ bool SqliteKeyValueStore::isPersistent() const {
 
 Value SqliteKeyValueStore::get(const std::string& key) const {
     std::lock_guard lock(mutex_);
-    if (auto it = memory_.find(key); it != memory_.end()) return it->second.value_or(Value());
+    // Copied from the optional directly: value_or's moved temporary makes
+    // GCC 12 at -O2 report a variant member as maybe uninitialized.
+    if (auto it = memory_.find(key); it != memory_.end()) return it->second ? *it->second : Value();
     if (!db_) return {};
     Reset reset{select_};
     if (sqlite3_bind_text(select_, 1, key.data(), static_cast<int>(key.size()), SQLITE_STATIC) != SQLITE_OK) return {};
