@@ -332,7 +332,7 @@ void QuorvelaCore::logEvent(const std::optional<std::string>& eventType, const s
 }
 
 std::optional<std::string> QuorvelaCore::publicIP() const {
-    return PublicIPLookup::fetch(*platform_->http, kPublicIPTimeout);
+    return PublicIPLookup::fetch(*platform_->http, Quorvela::kPublicIPTimeout);
 }
 
 // ---- Wi-Fi beacons and network changes (the flow lives in WifiBeaconDetector) ----

@@ -192,9 +192,8 @@ public:
                   const std::optional<std::string>& campaignName, std::shared_ptr<Workspace> workspace) override;
 
     /// The device's public address as the IP echo service sees it, or nothing
-    /// on any failure. Blocks the caller (at most `kPublicIPTimeout`).
+    /// on any failure. Blocks the caller (at most `Quorvela::kPublicIPTimeout`).
     std::optional<std::string> publicIP() const override;
-    static constexpr std::chrono::seconds kPublicIPTimeout{60};
 
     // ---- Wi-Fi beacons and network changes -----------------------------------
 
@@ -327,9 +326,8 @@ public:
     void synchronicedGeofences(const std::shared_ptr<Workspace>& workspace);
     void synchronicedBeacons(const std::shared_ptr<Workspace>& workspace);
 
-    /// Region entries: the regions chosen by the last refresh, an ordered set
-    /// without equal entries.
-    using RegionEntryList = std::vector<RegionEntry>;
+    // RegionEntryList (the regions chosen by the last refresh, an ordered set
+    // without equal entries) comes from LocationHost.
 
     /// The platform's location manager (null when the platform has none).
     std::shared_ptr<LocationManager> quorvelaLM() const override { return platform_->locationManager; }
