@@ -186,11 +186,22 @@ struct NmeaReader {
         return *pending;
     }
 
+    // The coordinate reader takes either hemisphere pair; a latitude field
+    // must carry N or S and a longitude field E or W.
+    static std::optional<double> latitudeAt(std::string_view value, std::string_view hemisphere) {
+        if (hemisphere != "N" && hemisphere != "S") return std::nullopt;
+        return RouteParser::parseNmeaCoordinate(value, hemisphere);
+    }
+    static std::optional<double> longitudeAt(std::string_view value, std::string_view hemisphere) {
+        if (hemisphere != "E" && hemisphere != "W") return std::nullopt;
+        return RouteParser::parseNmeaCoordinate(value, hemisphere);
+    }
+
     void gga(const std::vector<std::string_view>& f) {
         if (f.size() < 10) return;
         auto seconds = timeOfDay(f[1]);
-        auto latitude = RouteParser::parseNmeaCoordinate(f[2], f[3]);
-        auto longitude = RouteParser::parseNmeaCoordinate(f[4], f[5]);
+        auto latitude = latitudeAt(f[2], f[3]);
+        auto longitude = longitudeAt(f[4], f[5]);
         auto quality = number(f[6]);
         if (!seconds || !latitude || !longitude || !quality || *quality <= 0.0) return;
         Location& fix = fixAt(f[1], *seconds);
@@ -207,8 +218,8 @@ struct NmeaReader {
     void rmc(const std::vector<std::string_view>& f) {
         if (f.size() < 10 || f[2] != "A") return;
         auto seconds = timeOfDay(f[1]);
-        auto latitude = RouteParser::parseNmeaCoordinate(f[3], f[4]);
-        auto longitude = RouteParser::parseNmeaCoordinate(f[5], f[6]);
+        auto latitude = latitudeAt(f[3], f[4]);
+        auto longitude = longitudeAt(f[5], f[6]);
         if (!seconds || !latitude || !longitude) return;
         if (auto day = dayStart(f[9])) lastDay = *day;
         Location& fix = fixAt(f[1], *seconds);
