@@ -48,14 +48,15 @@ public:
     static std::shared_ptr<Workspace> initWithCoder(std::shared_ptr<Platform> platform,
                                                     const Value::Dictionary& archive);
     /// The archive dictionary ("name", "clientId", "publicKey", "callbackURL",
-    /// "subscribed"); rewrites the three stores from the current lists.
+    /// "subscribed"); writes each of the three lists that was set on this
+    /// object and not stored since (a list it only loaded is left alone).
     Value::Dictionary encodeWithCoder() const;
 
     /// "Workspace": the stem of the facade's workspace-list store keys.
     static std::string key();
 
-    /// The stored form of a list of workspaces (archiving rewrites each
-    /// workspace's stores), and the list read back from it: empty when
+    /// The stored form of a list of workspaces (archiving writes each
+    /// workspace's unsaved lists), and the list read back from it: empty when
     /// nothing readable is stored.
     static Value archiveList(const std::vector<std::shared_ptr<Workspace>>& workspaces);
     static std::vector<std::shared_ptr<Workspace>> unarchiveList(const std::shared_ptr<Platform>& platform,
@@ -125,7 +126,8 @@ public:
     // Inbox.
     /// A snapshot of the inbox, newest first.
     MessageList getMessages() const;
-    /// Replaces the inbox in memory (does not write the store).
+    /// Replaces the inbox in memory (does not write the store; archiving the
+    /// workspace or `saveMessages` does).
     void setMessages(MessageList messages);
     /// Deletes, replaces or inserts `message`, trims to "maxStoredMessages",
     /// writes the store and then tells the delegate `pushReceived`.
@@ -207,6 +209,7 @@ private:
 
     std::string storeKey(const char* suffix) const;
     void reloadLists();
+    void reloadInbox();
     void storeMessages(const MessageList& messages) const;
     std::int32_t maxStoredMessages() const;
     /// Sets one fetch's flag and says whether a full synchronisation runs,
@@ -220,11 +223,17 @@ private:
     Fields fields_;
     GeofenceList geofences_;
     BeaconList beacons_;
+    // Set by the setters, cleared when the list is written or reloaded:
+    // archiving writes only lists this object changed, never a copy it merely
+    // read, which another object for the same client id may have outdated.
+    mutable bool geofencesUnsaved_ = false;
+    mutable bool beaconsUnsaved_ = false;
     // The inbox; held across a whole change and its store write, so that
     // concurrent processMessage calls neither lose nor duplicate a message.
     // Taken before mutex_, never after it.
     mutable std::mutex inboxMutex_;
     MessageList messages_;
+    mutable bool inboxUnsaved_ = false;
 };
 
 }  // namespace quorvela

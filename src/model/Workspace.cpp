@@ -76,9 +76,18 @@ Value::Dictionary Workspace::encodeWithCoder() const {
         RecordArchive::putText(archive, "callbackURL", fields_.callbackUrl);
         archive["subscribed"] = Value(fields_.subscribed);
     }
-    saveMessages();
-    saveGeofences();
-    saveBeacons();
+    {
+        std::lock_guard lock(inboxMutex_);
+        if (inboxUnsaved_) storeMessages(messages_);
+    }
+    bool geofences, beacons;
+    {
+        std::lock_guard lock(mutex_);
+        geofences = geofencesUnsaved_;
+        beacons = beaconsUnsaved_;
+    }
+    if (geofences) saveGeofences();
+    if (beacons) saveBeacons();
     return archive;
 }
 
@@ -248,15 +257,26 @@ void Workspace::reloadLists() {
     {
         std::lock_guard lock(inboxMutex_);
         messages_ = std::move(messages);
+        inboxUnsaved_ = false;
     }
     std::lock_guard lock(mutex_);
     geofences_ = std::move(geofences);
     beacons_ = std::move(beacons);
+    geofencesUnsaved_ = beaconsUnsaved_ = false;
 }
 
+void Workspace::reloadInbox() {
+    auto messages = loadMessage();
+    std::lock_guard lock(inboxMutex_);
+    messages_ = std::move(messages);
+    inboxUnsaved_ = false;
+}
+
+// Called with inboxMutex_ held.
 void Workspace::storeMessages(const MessageList& messages) const {
     if (!platform_ || !platform_->keyValueStore) return;
     platform_->keyValueStore->set(messagesStoreKey(), RecordArchive::archiveRecords(messages));
+    inboxUnsaved_ = false;
 }
 
 void Workspace::saveMessages() const {
@@ -267,13 +287,25 @@ void Workspace::saveMessages() const {
 void Workspace::saveGeofences() const {
     if (!platform_ || !platform_->keyValueStore) return;
     const auto key = geofencesStoreKey();
-    platform_->keyValueStore->set(key, RecordArchive::archiveRecords(getGeofences()));
+    GeofenceList geofences;
+    {
+        std::lock_guard lock(mutex_);
+        geofences = geofences_;
+        geofencesUnsaved_ = false;
+    }
+    platform_->keyValueStore->set(key, RecordArchive::archiveRecords(geofences));
 }
 
 void Workspace::saveBeacons() const {
     if (!platform_ || !platform_->keyValueStore) return;
     const auto key = beaconsStoreKey();
-    platform_->keyValueStore->set(key, RecordArchive::archiveRecords(getBeacons()));
+    BeaconList beacons;
+    {
+        std::lock_guard lock(mutex_);
+        beacons = beacons_;
+        beaconsUnsaved_ = false;
+    }
+    platform_->keyValueStore->set(key, RecordArchive::archiveRecords(beacons));
 }
 
 Value::Dictionary Workspace::serialize() const {
@@ -302,6 +334,7 @@ Workspace::MessageList Workspace::getMessages() const {
 void Workspace::setMessages(MessageList messages) {
     std::lock_guard lock(inboxMutex_);
     messages_ = std::move(messages);
+    inboxUnsaved_ = true;
 }
 
 std::int32_t Workspace::maxStoredMessages() const {
@@ -385,6 +418,7 @@ Workspace::GeofenceList Workspace::getGeofences() const {
 void Workspace::setGeofences(GeofenceList geofences) {
     std::lock_guard lock(mutex_);
     geofences_ = std::move(geofences);
+    geofencesUnsaved_ = true;
 }
 Workspace::BeaconList Workspace::getBeacons() const {
     std::lock_guard lock(mutex_);
@@ -393,6 +427,7 @@ Workspace::BeaconList Workspace::getBeacons() const {
 void Workspace::setBeacons(BeaconList beacons) {
     std::lock_guard lock(mutex_);
     beacons_ = std::move(beacons);
+    beaconsUnsaved_ = true;
 }
 Workspace::BeaconList Workspace::getBluetoothBeacons() const { return beaconsOfType(getBeacons(), "BEACON"); }
 Workspace::BeaconList Workspace::getWifiBeacons() const { return beaconsOfType(getBeacons(), "WIFI_BEACON"); }
@@ -471,7 +506,7 @@ void Workspace::checkSynchronizeEnd() {
         if (!fields_.inProgress || !fields_.syncGeofence || !fields_.syncBeacons) return;
         fields_.inProgress = false;
     }
-    setMessages(loadMessage());
+    reloadInbox();
     if (auto listener = delegate()) listener->synchronicedWorkspace(shared_from_this());
 }
 

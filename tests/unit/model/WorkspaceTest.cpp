@@ -175,6 +175,36 @@ TEST(Workspace, ListArchiveRoundTripAndDamagedData) {
     EXPECT_TRUE(damaged->getBeacons().empty());
 }
 
+// The available and the subscribed list each hold their own object for one
+// client id; archiving the one that only read the stores (or read them under
+// another id, as a parsed reply does before its client id is set) must not
+// write its outdated lists over what the other one stored since.
+TEST(Workspace, ArchivingACopyThatOnlyReadTheStoresKeepsWhatAnotherStored) {
+    auto platform = makeStorePlatform();
+    auto held = Workspace::create(platform);
+    held->setClientId(std::string("abc"));
+    held->processMessage(message("1", "first"));
+    auto restored = Workspace::initWithCoder(platform, {{"clientId", Value("abc")}});
+    auto parsed = Workspace::create(platform);
+    parsed->setClientId(std::string("abc"));
+
+    held->processMessage(message("2", "second"));
+    held->checkGeoFencesSuccess({Geofence::initWithID("G1", 1.0, 2.0, 50.0f, "ENTER", "g")});
+    held->loadBeaconsSuccess({beacon("B1", "BEACON")});
+    Workspace::archiveList({restored, parsed});
+
+    const auto reread = Workspace::initWithCoder(platform, {{"clientId", Value("abc")}});
+    ASSERT_EQ(reread->getMessages().size(), 2u);
+    EXPECT_EQ(reread->getMessages()[0]->id(), "second");
+    EXPECT_EQ(reread->getGeofences().size(), 1u);
+    EXPECT_EQ(reread->getBeacons().size(), 1u);
+
+    // Once the copy's lists are set, archiving it writes them.
+    parsed->setMessages({});
+    Workspace::archiveList({parsed});
+    EXPECT_TRUE(Workspace::initWithCoder(platform, {{"clientId", Value("abc")}})->getMessages().empty());
+}
+
 TEST(Workspace, SerializeListsEverything) {
     auto ws = Workspace::create(makeStorePlatform());
     ws->setClientId(std::string("c"));
