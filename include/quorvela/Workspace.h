@@ -216,7 +216,6 @@ private:
     /// in one step, so the end of a pass cannot be missed or run twice.
     bool markFetchEnded(bool Fields::*flag);
     void fetchEnded(bool Fields::*flag, void (WorkspaceProtocol::*single)(const std::shared_ptr<Workspace>&));
-    void logLocalized(const std::string& key) const;
 
     std::shared_ptr<Platform> platform_;
     mutable std::mutex mutex_;  // the fields and the geofence / beacon lists

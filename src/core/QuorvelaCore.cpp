@@ -24,6 +24,7 @@
 #include "protocol/EventLogger.h"
 #include "protocol/RequestSigner.h"
 #include "protocol/SignedUrl.h"
+#include "protocol/WorkspaceSynchronization.h"
 #include "quorvela/Quorvela.h"
 #include "quorvela/RegionEntry.h"
 
@@ -92,7 +93,9 @@ QuorvelaCore::QuorvelaCore(Passkey, std::shared_ptr<Platform> platform)
       locationUpdates_(std::make_unique<LocationUpdates>(*this)),
       regionSelection_(std::make_unique<RegionSelection>(*this)),
       regionEvents_(std::make_unique<RegionEvents>(*this)),
-      regionConsistency_(std::make_unique<RegionConsistency>(*this)) {}
+      regionConsistency_(std::make_unique<RegionConsistency>(*this)) {
+    WorkspaceSynchronization::install();
+}
 
 QuorvelaCore::~QuorvelaCore() = default;
 

@@ -3,12 +3,7 @@
 #include <functional>
 
 #include "model/RecordArchive.h"
-#include "model/WorkspaceLoaderDelegate.h"
-#include "protocol/CheckGeoFences.h"
-#include "protocol/EventLogger.h"
-#include "protocol/LoadBeacons.h"
-#include "protocol/SendMessage.h"
-#include "protocol/SingleMessageLoader.h"
+#include "model/WorkspaceService.h"
 #include "quorvela/Beacon.h"
 #include "quorvela/Geofence.h"
 #include "quorvela/Message.h"
@@ -37,6 +32,15 @@ Value::Array serializeAll(const List& list) {
     for (const auto& record : list)
         if (record) out.emplace_back(record->serialize());
     return out;
+}
+
+// Only a program that links the records without the request layer finds no
+// service; each request says so instead of hanging.
+std::shared_ptr<WorkspaceService> serviceFor(const Platform* platform) {
+    auto installed = WorkspaceService::installed();
+    if (!installed && platform && platform->systemLog)
+        platform->systemLog->write("Workspace: no service is installed; the request is not sent");
+    return installed;
 }
 
 }  // namespace
@@ -455,32 +459,33 @@ void Workspace::sendMessage(const std::optional<std::string>& text) {
         if (platform_->systemLog) platform_->systemLog->write("sendMessage: User can't be null or empty");
         return;
     }
-    SendMessage::sendMessage(platform_, ClientCredentials{appName(), std::nullopt, std::nullopt}, text,
-                             shared_from_this());
+    if (auto requests = serviceFor(platform_.get())) requests->sendMessage(shared_from_this(), text);
 }
 
 void Workspace::fetchMessageWithID(const std::optional<std::string>& messageId, Completion completion) {
-    auto loader = SingleMessageLoader::create(platform_);
-    loader->setDelegate(std::make_shared<WorkspaceLoaderDelegate>(shared_from_this()));
-    loader->startLoadingDataForMessageWithID(messageId, shared_from_this(), std::move(completion));
+    if (auto requests = serviceFor(platform_.get()))
+        requests->fetchMessage(shared_from_this(), messageId, std::move(completion));
+    else if (completion) completion(kFetchResultFailed);
 }
 
 void Workspace::fetchGeofences() { fetchGeofencesWithCompletionHandler(nullptr); }
 
 void Workspace::fetchGeofencesWithCompletionHandler(Completion completion) {
     setSyncGeofence(false);
-    auto loader = CheckGeoFences::create(platform_, ClientCredentials{appName(), std::nullopt, std::nullopt});
-    loader->setDelegate(std::make_shared<WorkspaceLoaderDelegate>(shared_from_this()));
-    loader->getUpdatedGeoFencesFromWorkspace(shared_from_this(), std::move(completion));
+    if (auto requests = serviceFor(platform_.get()))
+        return requests->fetchGeofences(shared_from_this(), std::move(completion));
+    checkGeoFencesReturnedError("no service");
+    if (completion) completion(kFetchResultFailed);
 }
 
 void Workspace::fetchBeacons() { fetchBeaconsWithCompletionHandler(nullptr); }
 
 void Workspace::fetchBeaconsWithCompletionHandler(Completion completion) {
     setSyncBeacons(false);
-    auto loader = LoadBeacons::create(platform_, ClientCredentials{appName(), std::nullopt, std::nullopt});
-    loader->setDelegate(std::make_shared<WorkspaceLoaderDelegate>(shared_from_this()));
-    loader->getUpdatedBeaconsFromWorkspace(shared_from_this(), std::move(completion));
+    if (auto requests = serviceFor(platform_.get()))
+        return requests->fetchBeacons(shared_from_this(), std::move(completion));
+    loadBeaconsReturnedError("no service");
+    if (completion) completion(kFetchResultFailed);
 }
 
 void Workspace::synchronize() {
@@ -524,11 +529,6 @@ void Workspace::fetchEnded(bool Fields::*flag, void (WorkspaceProtocol::*single)
     }
 }
 
-void Workspace::logLocalized(const std::string& key) const {
-    if (!platform_) return;
-    EventLogger::debugMessage(*platform_, platform_->bundle ? platform_->bundle->localizedString(key) : key);
-}
-
 void Workspace::SingleMessageRetrieved(const std::shared_ptr<Message>& message) { processMessage(message); }
 
 void Workspace::SingleMessageRetrievedError(const std::string& /*error*/) {}
@@ -540,7 +540,6 @@ void Workspace::checkGeoFencesSuccess(const GeofenceList& geofences) {
 }
 
 void Workspace::checkGeoFencesReturnedError(const std::string& /*error*/) {
-    logLocalized("GeoFences");
     fetchEnded(&Fields::syncGeofence, &WorkspaceProtocol::synchronicedGeofences);
 }
 
@@ -551,7 +550,6 @@ void Workspace::loadBeaconsSuccess(const BeaconList& beacons) {
 }
 
 void Workspace::loadBeaconsReturnedError(const std::string& /*error*/) {
-    logLocalized("Beacons");
     fetchEnded(&Fields::syncBeacons, &WorkspaceProtocol::synchronicedBeacons);
 }
 

@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "model/RecordArchive.h"
+#include "model/WorkspaceService.h"
 #include "quorvela/Beacon.h"
 #include "quorvela/Geofence.h"
 #include "quorvela/Message.h"
 #include "quorvela/Workspace.h"
+#include "quorvela/WorkspaceProtocol.h"
+#include "quorvela/platform/SystemLog.h"
 #include "unit/model/ModelTestSupport.h"
 
 namespace quorvela {
@@ -238,6 +241,39 @@ TEST(Workspace, BeaconsSplitByType) {
     EXPECT_EQ(bluetooth[1]->regionId(), "B2");
     ASSERT_EQ(wifi.size(), 1u);
     EXPECT_EQ(wifi[0]->regionId(), "W1");
+}
+
+// The records alone (this test program links no request layer) have no
+// service: a request fails at once and a synchronisation pass still ends.
+TEST(Workspace, RequestsWithoutAServiceFailAtOnceAndEndThePass) {
+    ASSERT_EQ(WorkspaceService::installed(), nullptr);
+    struct Log : SystemLog {
+        void write(const std::string& line) override { lines.push_back(line); }
+        std::vector<std::string> lines;
+    };
+    struct Ends : WorkspaceProtocol {
+        void synchronicedWorkspace(const std::shared_ptr<Workspace>&) override { ++passes; }
+        void synchronicedGeofences(const std::shared_ptr<Workspace>&) override {}
+        void synchronicedBeacons(const std::shared_ptr<Workspace>&) override {}
+        void pushReceived(const std::shared_ptr<Message>&, const std::shared_ptr<Workspace>&) override {}
+        int passes = 0;
+    };
+    auto platform = makeStorePlatform();
+    auto log = std::make_shared<Log>();
+    platform->systemLog = log;
+    auto ws = Workspace::create(platform);
+    auto ends = std::make_shared<Ends>();
+    ws->setDelegate(ends);
+
+    std::vector<unsigned long> results;
+    ws->fetchMessageWithID(std::string("m1"), [&](unsigned long r) { results.push_back(r); });
+    ws->fetchGeofencesWithCompletionHandler([&](unsigned long r) { results.push_back(r); });
+    EXPECT_EQ(results, (std::vector<unsigned long>{kFetchResultFailed, kFetchResultFailed}));
+    ws->synchronize();
+    EXPECT_EQ(ends->passes, 1);
+    EXPECT_TRUE(ws->isSynchronized());
+    ASSERT_FALSE(log->lines.empty());
+    EXPECT_EQ(log->lines[0], "Workspace: no service is installed; the request is not sent");
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #pragma once
-// Passes the loaders' callbacks on to the workspace that started them. The
-// workspace's public header cannot name the loaders' interfaces, so this
-// adapter stands in as their delegate; like every delegate it holds the
+// Passes one request's callbacks on to the workspace that made it, logging a
+// failed list fetch first. The loaders' callbacks do not name the workspace,
+// so each request gets one of these; like every delegate it holds the
 // workspace strongly until the loader has reported.
 #include <memory>
 

@@ -1,8 +1,21 @@
-#include "model/WorkspaceLoaderDelegate.h"
+#include "protocol/WorkspaceLoaderDelegate.h"
 
+#include "protocol/EventLogger.h"
 #include "quorvela/Workspace.h"
+#include "quorvela/platform/Platform.h"
 
 namespace quorvela {
+
+namespace {
+
+// The bundle's localised text for `key`, or the key itself.
+void logLocalized(const Workspace& workspace, const std::string& key) {
+    const auto& platform = workspace.platform();
+    if (!platform) return;
+    EventLogger::debugMessage(*platform, platform->bundle ? platform->bundle->localizedString(key) : key);
+}
+
+}  // namespace
 
 WorkspaceLoaderDelegate::WorkspaceLoaderDelegate(std::shared_ptr<Workspace> workspace)
     : workspace_(std::move(workspace)) {}
@@ -17,12 +30,14 @@ void WorkspaceLoaderDelegate::checkGeoFencesSuccess(const std::vector<std::share
     workspace_->checkGeoFencesSuccess(geofences);
 }
 void WorkspaceLoaderDelegate::checkGeoFencesReturnedError(const std::string& error) {
+    logLocalized(*workspace_, "GeoFences");
     workspace_->checkGeoFencesReturnedError(error);
 }
 void WorkspaceLoaderDelegate::loadBeaconsSuccess(const std::vector<std::shared_ptr<Beacon>>& beacons) {
     workspace_->loadBeaconsSuccess(beacons);
 }
 void WorkspaceLoaderDelegate::loadBeaconsReturnedError(const std::string& error) {
+    logLocalized(*workspace_, "Beacons");
     workspace_->loadBeaconsReturnedError(error);
 }
 
