@@ -18,6 +18,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "core/PushProcessing.h"
 #include "core/QuorvelaCore.h"
 #include "model/WorkspaceList.h"
 #include "platform/MemoryKeyValueStore.h"
@@ -164,7 +165,7 @@ void BM_PendingMessagesRetrieved(benchmark::State& state) {
         messages.push_back(message);
     }
     for (auto _ : state) {
-        world.facade->pendingMessagesRetrieved(messages);
+        world.facade->pushProcessing().pendingMessagesRetrieved(messages);
         state.PauseTiming();
         world.facade->flush(std::chrono::seconds(60));
         world.workspace->setMessages({});

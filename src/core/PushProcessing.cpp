@@ -7,7 +7,6 @@
 #include "core/ConfigurationGuard.h"
 #include "core/DelegateCalls.h"
 #include "core/FacadeLocationActions.h"
-#include "core/PendingMessageCallbacks.h"
 #include "core/QuorvelaCore.h"
 #include "protocol/PendingMessageDataLoader.h"
 #include "quorvela/Message.h"
@@ -136,7 +135,9 @@ void PushProcessing::runCommand(const std::shared_ptr<QuorvelaCore>& facade, Pus
 void PushProcessing::getUnreadMessagesWithHandler(Completion handler) {
     if (!ConfigurationGuard(*facade_.platform()).requireConfigured("getUnreadMessagesWithHandler")) return;
     auto loader = PendingMessageDataLoader::create(facade_.platform(), facade_.credentials());
-    loader->setDelegate(PendingMessageCallbacks::create(facade_.shared_from_this()));
+    // Shares the core's ownership: the core (and this flow) live until the
+    // loader has reported.
+    loader->setDelegate(std::shared_ptr<PendingMessageDataLoaderDelegate>(facade_.shared_from_this(), this));
     loader->startLoadingMessageWithCompletionHandler(std::move(handler));
 }
 

@@ -2,8 +2,8 @@
 // Push-notification processing: reads a push's command code and identifiers,
 // starts what the command names on the global queue under a background task
 // named by the message id, fetches pending and single messages, and hands
-// every processed message to the host. Stateless: the facade makes one per
-// call.
+// every processed message to the host. The core owns one; it is the
+// delegate of every pending-message loader it starts.
 //
 // Every push's completion handler is called exactly once: with 1 ("no data")
 // at once when nothing is started (no workspace for the push, unknown
@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "core/PushPayload.h"
+#include "protocol/PendingMessageDataLoaderDelegate.h"
 #include "quorvela/FetchResult.h"
 #include "quorvela/Value.h"
 
@@ -28,13 +29,13 @@ class PushLocationActions;
 class QuorvelaCore;
 class Workspace;
 
-class PushProcessing {
+class PushProcessing : public PendingMessageDataLoaderDelegate {
 public:
     using Completion = FetchCompletion;
     using MessageList = std::vector<std::shared_ptr<Message>>;
 
     /// The fetch result of every path that starts nothing.
-    static constexpr unsigned long kNoData = 1;
+    static constexpr unsigned long kNoData = kFetchResultNoData;
 
     /// `location`: where location commands go; null means the facade itself.
     explicit PushProcessing(QuorvelaCore& facade, std::shared_ptr<PushLocationActions> location = nullptr);
@@ -53,8 +54,12 @@ public:
     void processPushNotificationForMsgID(const std::optional<std::string>& msgID,
                                          const std::shared_ptr<Workspace>& workspace, Completion handler);
 
-    void pendingMessagesRetrieved(const MessageList& messages);
-    void pendingMessagesRetrievedError(const std::string& error);
+    /// A pending-message request's outcome, on the loader's reply thread:
+    /// each message goes to the subscribed workspace of its client id; a
+    /// failure is reported as an "ERROR" event.
+    void pendingMessagesRetrieved(const MessageList& messages) override;
+    void pendingMessagesRetrievedError(const std::string& error) override;
+    using PendingMessageDataLoaderDelegate::pushReceived;
     void pushReceived(const std::shared_ptr<Message>& message, const std::shared_ptr<Workspace>& workspace);
 
 private:

@@ -86,7 +86,7 @@ QuorvelaCore::QuorvelaCore(Passkey, std::shared_ptr<Platform> platform)
       workspaces_(WorkspaceList::create()),
       workspacesSubscribed_(WorkspaceList::create()),
       backgroundTasks_(BackgroundTaskTable::create(platform_->backgroundTasks)),
-      wifiBeaconDetector_(std::make_shared<WifiBeaconDetector>()),
+      wifiBeaconDetector_(std::make_shared<WifiBeaconDetector>(*this)),
       registration_(std::make_unique<RegistrationFlow>(*this)),
       workspaceManagement_(std::make_unique<WorkspaceManagement>(*this)),
       pushProcessing_(std::make_unique<PushProcessing>(*this)),
@@ -271,30 +271,6 @@ void QuorvelaCore::deviceSubscriberWithUniqueID() { registration_->deviceSubscri
 
 void QuorvelaCore::registerDialog() { registration_->registerDialog(); }
 
-void QuorvelaCore::RegistrationStatus(bool successful, bool requireValidation, const std::optional<std::string>&) {
-    registration_->registrationStatus(successful, requireValidation);
-}
-
-void QuorvelaCore::UnRegisterUserSucceeded(bool successful) {
-    registration_->unRegisterUserSucceeded(successful, std::nullopt);
-}
-
-void QuorvelaCore::ActivatePhoneSucceeded(bool successful, const std::optional<std::string>&) {
-    registration_->activatePhoneSucceeded(successful);
-}
-
-void QuorvelaCore::RegistrationThrowsError(const std::string& error) { registration_->logError(error); }
-
-void QuorvelaCore::UnRegisterUserError(const std::string& error) { registration_->logError(error); }
-
-void QuorvelaCore::ActivatePhoneReturnedError(const std::string&) {}
-
-void QuorvelaCore::deviceSubscriberSucceeded(bool, const std::optional<std::string>&) {
-    registration_->deviceSubscriberSucceeded();
-}
-
-void QuorvelaCore::deviceSubscriberError(const std::string&) { registration_->deviceSubscriberError(); }
-
 // ---- Background tasks ------------------------------------------------------------
 
 void QuorvelaCore::beginBackgroundTaskWithIdentifier(const std::string& identifier) {
@@ -412,39 +388,6 @@ bool QuorvelaCore::findObject(const std::shared_ptr<Workspace>& object,
     return WorkspaceManagement::findObject(object, list);
 }
 
-void QuorvelaCore::availableWorkspacesLoadedSuccessfully(const std::vector<std::shared_ptr<Workspace>>& workspaces) {
-    workspaceManagement_->availableWorkspacesLoadedSuccessfully(workspaces);
-}
-
-void QuorvelaCore::availableWorkspacesLoadedWithErrors(const std::string&) {
-    workspaceManagement_->logLocalized("Workspace");
-}
-
-void QuorvelaCore::subscribedWorkspacesLoadedSuccessfully(const std::vector<std::shared_ptr<Workspace>>& workspaces) {
-    workspaceManagement_->subscribedWorkspacesLoadedSuccessfully(workspaces);
-}
-
-void QuorvelaCore::subscribedWorkspacesLoadedWithErrors(const std::string&) {
-    workspaceManagement_->logLocalized("Workspace");
-}
-
-void QuorvelaCore::workspaceSubscribedSuccessfully(const std::shared_ptr<Workspace>& workspace) {
-    workspaceManagement_->workspaceSubscribedSuccessfully(workspace);
-}
-
-void QuorvelaCore::failedToSubscribeWorkspace(const std::shared_ptr<Workspace>&, const std::optional<std::string>&) {
-    workspaceManagement_->logLocalized("WorkspaceSubscription");
-}
-
-void QuorvelaCore::workspaceUnsubscribedSuccessfully(const std::shared_ptr<Workspace>& workspace) {
-    workspaceManagement_->workspaceUnsubscribedSuccessfully(workspace);
-}
-
-void QuorvelaCore::failedToUnsubscribeWorkspace(const std::shared_ptr<Workspace>& workspace,
-                                                const std::optional<std::string>&) {
-    workspaceManagement_->failedToUnsubscribeWorkspace(workspace);
-}
-
 // (end of section: workspace management)
 
 // ---- Push notifications (section: push processing) -------------------------------------
@@ -472,14 +415,6 @@ void QuorvelaCore::processPushNotificationForMsgID(const std::optional<std::stri
 
 void QuorvelaCore::pushReceived(const std::shared_ptr<Message>& message, const std::shared_ptr<Workspace>& workspace) {
     pushProcessing_->pushReceived(message, workspace);
-}
-
-void QuorvelaCore::pendingMessagesRetrieved(const std::vector<std::shared_ptr<Message>>& messages) {
-    pushProcessing_->pendingMessagesRetrieved(messages);
-}
-
-void QuorvelaCore::pendingMessagesRetrievedError(const std::string& error) {
-    pushProcessing_->pendingMessagesRetrievedError(error);
 }
 
 // (end of section: push processing)
@@ -601,14 +536,6 @@ std::optional<std::string> QuorvelaCore::getCampaignNameFromRegion(const std::sh
 
 std::shared_ptr<Workspace> QuorvelaCore::getWorkspaceFromRegion(const std::shared_ptr<Region>& region) const {
     return region ? regionEvents_->getWorkspaceFromRegion(*region) : nullptr;
-}
-
-void QuorvelaCore::LocationCallSuccess(bool, const std::optional<std::string>& message) {
-    debugMessage("LocationDelegate: " + SignedUrl::render(message));
-}
-
-void QuorvelaCore::LocationCallReturnedError(const std::optional<std::string>& message) {
-    debugMessage("LocationDelegate Error: " + SignedUrl::render(message));
 }
 
 // (end of section: location engine)

@@ -157,17 +157,6 @@ public:
     void showPhoneNumberEntryAlert() {}
     void showValidationCodeEntryAlert() {}
 
-    void RegistrationStatus(bool successful, bool requireValidation, const std::optional<std::string>& message);
-    /// Treats whatever "clientUserID" holds now as the unregistered user.
-    void UnRegisterUserSucceeded(bool successful);
-    void ActivatePhoneSucceeded(bool successful, const std::optional<std::string>& message);
-    void RegistrationThrowsError(const std::string& error);
-    void UnRegisterUserError(const std::string& error);
-    /// Accepted and ignored.
-    void ActivatePhoneReturnedError(const std::string& error);
-    void deviceSubscriberSucceeded(bool successful, const std::optional<std::string>& message);
-    void deviceSubscriberError(const std::string& error);
-
     // ---- Background tasks ---------------------------------------------------
 
     /// Opens a platform background task kept under `identifier` (replacing an
@@ -247,20 +236,6 @@ public:
     bool findObject(const std::shared_ptr<Workspace>& object,
                     const std::vector<std::shared_ptr<Workspace>>& list) const;
 
-    /// The workspace loader's replies (called through a per-request adapter,
-    /// off the main thread).
-    void availableWorkspacesLoadedSuccessfully(const std::vector<std::shared_ptr<Workspace>>& workspaces);
-    void availableWorkspacesLoadedWithErrors(const std::string& error);
-    void subscribedWorkspacesLoadedSuccessfully(const std::vector<std::shared_ptr<Workspace>>& workspaces);
-    void subscribedWorkspacesLoadedWithErrors(const std::string& error);
-    /// `workspace` may be null (a reply that carried a record of its own).
-    void workspaceSubscribedSuccessfully(const std::shared_ptr<Workspace>& workspace);
-    void failedToSubscribeWorkspace(const std::shared_ptr<Workspace>& workspace,
-                                    const std::optional<std::string>& error);
-    void workspaceUnsubscribedSuccessfully(const std::shared_ptr<Workspace>& workspace);
-    /// The workspace is dropped locally although the service refused.
-    void failedToUnsubscribeWorkspace(const std::shared_ptr<Workspace>& workspace,
-                                      const std::optional<std::string>& error);
     // (end of section: workspace management)
 
     // ---- Push notifications --------------------------------------------------
@@ -286,11 +261,6 @@ public:
                                          const std::shared_ptr<Workspace>& workspace, Completion handler);
     /// A workspace processed `message` (stored, replaced or deleted it).
     void pushReceived(const std::shared_ptr<Message>& message, const std::shared_ptr<Workspace>& workspace);
-    /// A pending-message request's outcome (called by the loader's adapter,
-    /// off the main thread): each message goes to the subscribed workspace of
-    /// its client id; a failure is reported as an "ERROR" event.
-    void pendingMessagesRetrieved(const std::vector<std::shared_ptr<Message>>& messages);
-    void pendingMessagesRetrievedError(const std::string& error);
     // (end of section: push processing)
 
     // ---- Location updates and regions ----------------------------------------
@@ -360,9 +330,6 @@ public:
     /// holding it (the first in list order); none when no record uses it.
     std::optional<std::string> getCampaignNameFromRegion(const std::shared_ptr<Region>& region) const;
     std::shared_ptr<Workspace> getWorkspaceFromRegion(const std::shared_ptr<Region>& region) const;
-    /// The outcome of a location report: only logged.
-    void LocationCallSuccess(bool successful, const std::optional<std::string>& message) override;
-    void LocationCallReturnedError(const std::optional<std::string>& message) override;
     // (end of section: location engine)
 
     // ---- Idle ------------------------------------------------------------------

@@ -1,10 +1,10 @@
 #include "core/RegistrationFlow.h"
 
+#include <algorithm>
 #include <mutex>
 
 #include "core/ConfigurationGuard.h"
 #include "core/QuorvelaCore.h"
-#include "core/RegistrationCallbacks.h"
 #include "core/Settings.h"
 #include "model/DeviceUID.h"
 #include "model/WorkspaceList.h"
@@ -60,7 +60,7 @@ void RegistrationFlow::registerWithUserID(const std::optional<std::string>& user
     // The registration below does not wait for the unregistration's reply.
     if (replacing) sendUnregistration(storedUser);
     auto loader = std::make_shared<RegisterPhoneDataloader>(facade_.platform(), facade_.credentials());
-    loader->setDelegate(RegistrationCallbacks::create(facade_.shared_from_this()));
+    loader->setDelegate(asDelegate());
     loader->registerUserWithID(userID, false);
 }
 
@@ -75,13 +75,21 @@ void RegistrationFlow::unRegisterUser() {
     sendUnregistration(storedUser);
 }
 
+std::shared_ptr<RegistrationFlow> RegistrationFlow::asDelegate() {
+    return std::shared_ptr<RegistrationFlow>(facade_.shared_from_this(), this);
+}
+
 void RegistrationFlow::sendUnregistration(const Value& storedUser) {
+    {
+        std::lock_guard lock(unregisteringMutex_);
+        unregistering_.push_back(storedUser);
+    }
     auto loader = std::make_shared<RegisterPhoneDataloader>(facade_.platform(), facade_.credentials());
-    loader->setDelegate(RegistrationCallbacks::create(facade_.shared_from_this(), storedUser));
+    loader->setDelegate(asDelegate());
     loader->unRegisterUser();
 }
 
-void RegistrationFlow::registrationStatus(bool successful, bool requireValidation) {
+void RegistrationFlow::RegistrationStatus(bool successful, bool requireValidation, const std::optional<std::string>&) {
     if (!successful) return;
     if (requireValidation) {
         facade_.showValidationCodeEntryAlert();
@@ -90,7 +98,7 @@ void RegistrationFlow::registrationStatus(bool successful, bool requireValidatio
     markValidated();
 }
 
-void RegistrationFlow::activatePhoneSucceeded(bool successful) {
+void RegistrationFlow::ActivatePhoneSucceeded(bool successful, const std::optional<std::string>&) {
     if (!successful) {
         facade_.showPhoneNumberEntryAlert();
         return;
@@ -107,16 +115,19 @@ void RegistrationFlow::markValidated() {
     facade_.initQuorvela();
 }
 
-void RegistrationFlow::unRegisterUserSucceeded(bool successful, const std::optional<Value>& unregisteredUser) {
-    if (!successful) return;
+void RegistrationFlow::UnRegisterUserSucceeded(bool successful) {
     KeyValueStore& store = *facade_.platform()->keyValueStore;
+    if (!successful) {
+        takeUnregistration(store.get(Settings::kClientUserID));
+        return;
+    }
     facade_.debugMessage("UnRegisterUserSucceeded");
     store.set(Settings::kDeviceUniqueID, Value(std::string()));
     {
         std::lock_guard lock(userMutex());
-        if (!unregisteredUser || store.get(Settings::kClientUserID) == *unregisteredUser) {
-            store.remove(Settings::kClientUserID);
-        }
+        const Value storedUser = store.get(Settings::kClientUserID);
+        const auto unregistered = takeUnregistration(storedUser);
+        if (!unregistered || storedUser == *unregistered) store.remove(Settings::kClientUserID);
     }
     store.remove(kWorkspaceAvailable);
     store.remove(kWorkspaceSubscribed);
@@ -127,7 +138,24 @@ void RegistrationFlow::unRegisterUserSucceeded(bool successful, const std::optio
     deviceSubscriberWithUniqueID();
 }
 
-void RegistrationFlow::logError(const std::string& error) { facade_.debugMessage(error); }
+void RegistrationFlow::RegistrationThrowsError(const std::string& error) { facade_.debugMessage(error); }
+
+void RegistrationFlow::UnRegisterUserError(const std::string& error) {
+    takeUnregistration(facade_.platform()->keyValueStore->get(Settings::kClientUserID));
+    facade_.debugMessage(error);
+}
+
+std::optional<Value> RegistrationFlow::takeUnregistration(const Value& storedUser) {
+    std::lock_guard lock(unregisteringMutex_);
+    if (unregistering_.empty()) return std::nullopt;
+    auto match = std::find(unregistering_.begin(), unregistering_.end(), storedUser);
+    if (match == unregistering_.end()) match = unregistering_.begin();
+    Value taken = *match;
+    unregistering_.erase(match);
+    return taken;
+}
+
+void RegistrationFlow::ActivatePhoneReturnedError(const std::string&) {}
 
 void RegistrationFlow::registerDeviceToken(const std::optional<std::vector<std::uint8_t>>& token) {
     Platform& platform = *facade_.platform();
@@ -158,13 +186,21 @@ std::string RegistrationFlow::tokenText(const std::vector<std::uint8_t>& token) 
 void RegistrationFlow::deviceSubscriberWithUniqueID() {
     if (!ConfigurationGuard(*facade_.platform()).requireConfigured("deviceSubscriberWithUniqueID")) return;
     auto subscriber = std::make_shared<DeviceSubscriber>(facade_.platform(), facade_.credentials());
-    subscriber->setDelegate(RegistrationCallbacks::create(facade_.shared_from_this()));
+    subscriber->setDelegate(asDelegate());
     subscriber->registerDeviceWithUniqueID();
 }
 
-void RegistrationFlow::deviceSubscriberSucceeded() { facade_.debugMessage("Device: Subscriber Succeeded"); }
+void RegistrationFlow::deviceSubscriberSucceeded(bool, const std::optional<std::string>&) {
+    facade_.debugMessage("Device: Subscriber Succeeded");
+}
 
-void RegistrationFlow::deviceSubscriberError() { facade_.debugMessage("Device: Subscriber Error"); }
+void RegistrationFlow::deviceSubscriberError(const std::string&) { facade_.debugMessage("Device: Subscriber Error"); }
+
+void RegistrationFlow::activatePhoneWithCode(const std::optional<std::string>& code) {
+    auto loader = std::make_shared<RegisterPhoneDataloader>(facade_.platform(), facade_.credentials());
+    loader->setDelegate(asDelegate());
+    loader->activatePhoneWithCode(code);
+}
 
 void RegistrationFlow::registerDialog() {
     Settings settings(*facade_.platform()->keyValueStore);

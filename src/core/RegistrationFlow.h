@@ -1,21 +1,28 @@
 #pragma once
-// The facade's registration flows: registering and unregistering the host's
+// The core's registration flow: registering and unregistering the host's
 // user, the validation bookkeeping after a reply, the push token and the
-// device subscription. Stateless: the facade makes one per call and the
-// persisted keys carry everything between calls.
+// device subscription. The core owns one; it is the delegate of every
+// registration and device-subscription loader it starts. The persisted keys
+// carry everything between calls.
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "protocol/DeviceSubscriberDelegate.h"
+#include "protocol/RegisterPhoneDelegate.h"
 #include "quorvela/Value.h"
 
 namespace quorvela {
 
 class QuorvelaCore;
 
-class RegistrationFlow {
+class RegistrationFlow : public RegisterPhoneDelegate, public DeviceSubscriberDelegate {
 public:
     explicit RegistrationFlow(QuorvelaCore& facade) : facade_(facade) {}
 
@@ -25,19 +32,24 @@ public:
     void registerDeviceToken(const std::optional<std::vector<std::uint8_t>>& token);
     void deviceSubscriberWithUniqueID();
     void registerDialog();
+    /// Sends the validation code the user received (activatePhone).
+    void activatePhoneWithCode(const std::optional<std::string>& code);
 
-    // Replies.
-    void registrationStatus(bool successful, bool requireValidation);
-    void activatePhoneSucceeded(bool successful);
-    /// `unregisteredUser` is what "clientUserID" held when the unregistration
-    /// was sent; the key is removed only while it still holds that value, so
-    /// a user registered in the meantime survives. Without it (a reply whose
-    /// request is unknown) the key is removed whatever it holds.
-    void unRegisterUserSucceeded(bool successful, const std::optional<Value>& unregisteredUser);
+    // Replies, on the loaders' reply threads.
+    void RegistrationStatus(bool successful, bool requireValidation,
+                            const std::optional<std::string>& message) override;
+    /// "clientUserID" is removed only while it still holds a user that an
+    /// unregistration in flight was sent for, so a user registered in the
+    /// meantime survives. With none in flight (a reply whose request is
+    /// unknown) the key is removed whatever it holds.
+    void UnRegisterUserSucceeded(bool successful) override;
+    void ActivatePhoneSucceeded(bool successful, const std::optional<std::string>& message) override;
     /// Registration and unregistration errors: logged, nothing else.
-    void logError(const std::string& error);
-    void deviceSubscriberSucceeded();
-    void deviceSubscriberError();
+    void RegistrationThrowsError(const std::string& error) override;
+    void UnRegisterUserError(const std::string& error) override;
+    void ActivatePhoneReturnedError(const std::string& error) override;
+    void deviceSubscriberSucceeded(bool successful, const std::optional<std::string>& message) override;
+    void deviceSubscriberError(const std::string& error) override;
 
     /// The stored form of a push token: lower-case hexadecimal of its first
     /// 32 bytes (of all of them when it is shorter).
@@ -46,8 +58,17 @@ public:
 private:
     void sendUnregistration(const Value& storedUser);
     void markValidated();
+    /// This flow as a loader's delegate: shares the core's ownership, so the
+    /// core (and the flow) live until the loader has reported.
+    std::shared_ptr<RegistrationFlow> asDelegate();
 
     QuorvelaCore& facade_;
+    /// Takes one unregistration off the in-flight list: the one for
+    /// `storedUser` when there is one; nothing when the list is empty.
+    std::optional<Value> takeUnregistration(const Value& storedUser);
+
+    std::mutex unregisteringMutex_;
+    std::vector<Value> unregistering_;  // the users of the unregistrations in flight
 };
 
 }  // namespace quorvela

@@ -5,7 +5,6 @@
 #include "core/ConfigurationGuard.h"
 #include "core/DelegateCalls.h"
 #include "core/FacadeWorkspaceDelegate.h"
-#include "core/WorkspaceLoaderCallbacks.h"
 #include "model/WorkspaceList.h"
 #include "protocol/SignedUrl.h"
 #include "protocol/WorkspaceDataLoader.h"
@@ -57,13 +56,13 @@ void WorkspaceManagement::loadWorkspaces() {
     auto available = Workspace::unarchiveList(platform, platform->keyValueStore->get(kAvailableKey));
     auto subscribed = Workspace::unarchiveList(platform, platform->keyValueStore->get(kSubscribedKey));
     for (const auto& workspace : available) giveAppName(workspace);
-    facade_.setWorkspaces(WorkspaceList::create(std::move(available)));
-    auto list = WorkspaceList::create(std::move(subscribed));
+    facade_.setWorkspaces(quorvela::WorkspaceList::create(std::move(available)));
+    auto list = quorvela::WorkspaceList::create(std::move(subscribed));
     facade_.setWorkspacesSubscribed(list);
     for (const auto& workspace : list->snapshot()) adopt(workspace);
 }
 
-void WorkspaceManagement::store(const char* key, const std::shared_ptr<WorkspaceList>& list) {
+void WorkspaceManagement::store(const char* key, const std::shared_ptr<quorvela::WorkspaceList>& list) {
     facade_.platform()->keyValueStore->set(key, Workspace::archiveList(list->snapshot()));
 }
 
@@ -108,9 +107,11 @@ bool WorkspaceManagement::requireUser(const char* configuredName, const char* us
     return guard.requireConfigured(configuredName) && guard.requireUser(userName);
 }
 
-std::shared_ptr<WorkspaceDataLoader> WorkspaceManagement::newLoader() const {
+std::shared_ptr<WorkspaceDataLoader> WorkspaceManagement::newLoader() {
     auto loader = WorkspaceDataLoader::create(facade_.platform(), facade_.credentials());
-    loader->setDelegate(WorkspaceLoaderCallbacks::create(facade_.shared_from_this()));
+    // Shares the core's ownership: the core (and this flow) live until the
+    // loader has reported.
+    loader->setDelegate(std::shared_ptr<WorkspaceDelegate>(facade_.shared_from_this(), this));
     return loader;
 }
 
@@ -242,7 +243,17 @@ void WorkspaceManagement::workspaceUnsubscribedSuccessfully(const std::shared_pt
     storeSubscribedWorkspaces();
 }
 
-void WorkspaceManagement::failedToUnsubscribeWorkspace(const std::shared_ptr<Workspace>& workspace) {
+void WorkspaceManagement::availableWorkspacesLoadedWithErrors(const std::string&) { logLocalized("Workspace"); }
+
+void WorkspaceManagement::subscribedWorkspacesLoadedWithErrors(const std::string&) { logLocalized("Workspace"); }
+
+void WorkspaceManagement::failedToSubscribeWorkspace(const std::shared_ptr<Workspace>&,
+                                                     const std::optional<std::string>&) {
+    logLocalized("WorkspaceSubscription");
+}
+
+void WorkspaceManagement::failedToUnsubscribeWorkspace(const std::shared_ptr<Workspace>& workspace,
+                                                       const std::optional<std::string>&) {
     workspaceUnsubscribedSuccessfully(workspace);
     logLocalized("WorkspaceUnsubscription");
 }

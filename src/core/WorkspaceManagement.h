@@ -1,8 +1,8 @@
 #pragma once
 // The facade's workspace management: start-up of the two lists, their
 // stores, the list requests, joining and leaving, the merges of the service's
-// replies and the end of a workspace's full synchronisation. Stateless: the
-// facade makes one per call; the lists live in the facade.
+// replies and the end of a workspace's full synchronisation. The core owns
+// one; it is the delegate of every workspace loader it starts.
 
 #include <memory>
 #include <optional>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/QuorvelaCore.h"
+#include "protocol/WorkspaceDelegate.h"
 
 namespace quorvela {
 
@@ -17,7 +18,7 @@ class Workspace;
 class WorkspaceList;
 class WorkspaceDataLoader;
 
-class WorkspaceManagement {
+class WorkspaceManagement : public WorkspaceDelegate {
 public:
     using Items = std::vector<std::shared_ptr<Workspace>>;
     using Completion = QuorvelaCore::Completion;
@@ -47,11 +48,17 @@ public:
     void leaveWorkspace(const std::shared_ptr<Workspace>& workspace, Completion handler);
 
     // Loader replies.
-    void availableWorkspacesLoadedSuccessfully(const Items& received);
-    void subscribedWorkspacesLoadedSuccessfully(const Items& received);
-    void workspaceSubscribedSuccessfully(const std::shared_ptr<Workspace>& workspace);
-    void workspaceUnsubscribedSuccessfully(const std::shared_ptr<Workspace>& workspace);
-    void failedToUnsubscribeWorkspace(const std::shared_ptr<Workspace>& workspace);
+    void availableWorkspacesLoadedSuccessfully(const Items& received) override;
+    void availableWorkspacesLoadedWithErrors(const std::string& error) override;
+    void subscribedWorkspacesLoadedSuccessfully(const Items& received) override;
+    void subscribedWorkspacesLoadedWithErrors(const std::string& error) override;
+    void workspaceSubscribedSuccessfully(const std::shared_ptr<Workspace>& workspace) override;
+    void failedToSubscribeWorkspace(const std::shared_ptr<Workspace>& workspace,
+                                    const std::optional<std::string>& error) override;
+    void workspaceUnsubscribedSuccessfully(const std::shared_ptr<Workspace>& workspace) override;
+    /// Leaves the workspace locally all the same (and logs).
+    void failedToUnsubscribeWorkspace(const std::shared_ptr<Workspace>& workspace,
+                                      const std::optional<std::string>& error) override;
     /// The debug line of a failed request: the localized text of `key`.
     void logLocalized(const std::string& key) const;
 
@@ -64,8 +71,8 @@ public:
 
 private:
     bool requireUser(const char* configuredName, const char* userName) const;
-    std::shared_ptr<WorkspaceDataLoader> newLoader() const;
-    void store(const char* key, const std::shared_ptr<WorkspaceList>& list);
+    std::shared_ptr<WorkspaceDataLoader> newLoader();
+    void store(const char* key, const std::shared_ptr<quorvela::WorkspaceList>& list);
 
     QuorvelaCore& facade_;
 };

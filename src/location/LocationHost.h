@@ -72,9 +72,6 @@ public:
     virtual void locationManagerMonitoringDidFailForRegion(LocationManager& manager,
                                                            const std::shared_ptr<Region>& region,
                                                            const std::string& error) = 0;
-    /// The outcome of a location report: only logged.
-    virtual void LocationCallSuccess(bool successful, const std::optional<std::string>& message) = 0;
-    virtual void LocationCallReturnedError(const std::optional<std::string>& message) = 0;
 
 protected:
     LocationHost() = default;

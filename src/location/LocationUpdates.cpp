@@ -10,7 +10,6 @@
 #include "location/GeoDistance.h"
 #include "location/GeoPushTarget.h"
 #include "location/LocationHost.h"
-#include "location/LocationReportDelegate.h"
 #include "platform/LenientNumber.h"
 #include "protocol/LocationDataLoader.h"
 #include "quorvela/Workspace.h"
@@ -122,7 +121,7 @@ void LocationUpdates::sendLastLocation(const std::optional<std::string>& msgID,
                                        const std::shared_ptr<Workspace>& workspace, Completion handler) {
     auto facade = facade_.locationHost();
     auto loader = LocationDataLoader::create(facade_.platform(), facade_.credentials());
-    loader->setDelegate(std::make_shared<LocationReportDelegate>(facade));
+    loader->setDelegate(reportDelegate(facade));
     float latitude = 0.0F;
     float longitude = 0.0F;
     if (auto last = facade_.quorvelaLastLocation()) {

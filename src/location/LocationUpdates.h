@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "location/LocationReportLog.h"
 #include "quorvela/FetchResult.h"
 #include "quorvela/Location.h"
 #include "quorvela/platform/LocationManager.h"
@@ -28,7 +29,7 @@ namespace quorvela {
 class LocationHost;
 class Workspace;
 
-class LocationUpdates {
+class LocationUpdates : public LocationReportLog {
 public:
     using Completion = FetchCompletion;
 
@@ -38,7 +39,7 @@ public:
     static constexpr unsigned long kNoData = 1;
     static constexpr unsigned long kFailed = 2;
 
-    explicit LocationUpdates(LocationHost& facade) : facade_(facade) {}
+    explicit LocationUpdates(LocationHost& facade) : LocationReportLog(facade), facade_(facade) {}
     LocationUpdates(const LocationUpdates&) = delete;
     LocationUpdates& operator=(const LocationUpdates&) = delete;
 

@@ -7,7 +7,6 @@
 #include <fmt/format.h>
 
 #include "location/LocationHost.h"
-#include "location/LocationReportDelegate.h"
 #include "model/WorkspaceList.h"
 #include "protocol/LocationDataLoader.h"
 #include "protocol/SignedUrl.h"
@@ -100,7 +99,7 @@ void RegionEvents::handle(const std::shared_ptr<Region>& region, bool entered) {
     facade_.logEvent(kind + suffix + "_EXTRA_INFO", extraInfo(current), match.name, match.workspace);
 
     auto loader = LocationDataLoader::create(facade_.platform(), facade_.credentials());
-    loader->setDelegate(std::make_shared<LocationReportDelegate>(facade_.locationHost()));
+    loader->setDelegate(reportDelegate(facade_.locationHost()));
     const float latitude = current ? static_cast<float>(current->latitude) : 0.0F;
     const float longitude = current ? static_cast<float>(current->longitude) : 0.0F;
     loader->fireEventInRegion(region->identifier(), kind, entered ? "ENTER" : "EXIT", latitude, longitude,

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 
+#include "location/LocationReportLog.h"
 #include "quorvela/Location.h"
 #include "quorvela/platform/Region.h"
 
@@ -21,9 +22,9 @@ namespace quorvela {
 class LocationHost;
 class Workspace;
 
-class RegionEvents {
+class RegionEvents : public LocationReportLog {
 public:
-    explicit RegionEvents(LocationHost& facade) : facade_(facade) {}
+    explicit RegionEvents(LocationHost& facade) : LocationReportLog(facade), facade_(facade) {}
 
     /// "GEOFENCE" for a circular region, "BEACON" for any other.
     static std::string kindOf(const Region& region);

@@ -2,7 +2,6 @@
 
 #include "location/LocationHost.h"
 #include "location/WifiConnection.h"
-#include "location/WifiReportDelegate.h"
 #include "model/WorkspaceList.h"
 #include "protocol/LocationDataLoader.h"
 #include "quorvela/Beacon.h"
@@ -78,7 +77,7 @@ void WifiBeaconDetector::checkConnection(const std::shared_ptr<LocationHost>& fa
         auto beacon = connection->firstMatch(workspace->getWifiBeacons());
         if (!beacon) continue;
         auto loader = LocationDataLoader::create(facade->platform(), facade->credentials());
-        loader->setDelegate(std::make_shared<WifiReportDelegate>(facade));
+        loader->setDelegate(reportDelegate(facade));
         loader->fireEventInRegion(beacon->regionId(), beacon->type(), status, latitude, longitude, workspace, {});
     }
 }

@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 
+#include "location/LocationReportLog.h"
 #include "quorvela/Value.h"
 #include "quorvela/platform/WifiInfo.h"
 
@@ -21,8 +22,10 @@ namespace quorvela {
 
 class LocationHost;
 
-class WifiBeaconDetector {
+class WifiBeaconDetector : public LocationReportLog {
 public:
+    explicit WifiBeaconDetector(LocationHost& host) : LocationReportLog(host) {}
+
     /// Key-value store key of the last connection text ("{}" after a
     /// disconnection).
     static constexpr const char* kLastWifiKey = "lastWIFI";

@@ -12,7 +12,7 @@
 #include <sstream>
 
 #include "core/QuorvelaCore.h"
-#include "core/RegistrationCallbacks.h"
+#include "core/RegistrationFlow.h"
 #include "protocol/RegisterPhoneDataloader.h"
 #include "sandbox/RegistrationStore.h"
 #include "sandbox/Sandbox.h"
@@ -155,9 +155,7 @@ TEST_F(RegistrationSandboxTest, RejectedMalformedAndValidatedRegistrations) {
     EXPECT_FALSE(platform->keyValueStore->contains("validated"));
     const std::size_t inits = initEvents();
 
-    auto loader = std::make_shared<RegisterPhoneDataloader>(platform, facade->credentials());
-    loader->setDelegate(RegistrationCallbacks::create(facade));
-    loader->activatePhoneWithCode(std::string("4711"));
+    facade->registration().activatePhoneWithCode(std::string("4711"));
     ASSERT_TRUE(idle());
     EXPECT_TRUE(capturingLog(*platform).contains("QUORVELA-DEBUG: ActivatePhoneSucceeded"));
     EXPECT_EQ(stored("validated"), Value("YES"));

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/QuorvelaCore.h"
+#include "core/WorkspaceManagement.h"
 #include "model/WorkspaceList.h"
 #include "quorvela/Workspace.h"
 #include "support/TestPlatform.h"
@@ -60,17 +61,18 @@ TEST(WorkspaceStressTest, ConcurrentMergesJoinsLeavesAndLookUps) {
     };
 
     std::vector<std::thread> threads;
-    threads.push_back(
-        worker(1, [&](auto&, auto&, auto& subset, int) { facade->subscribedWorkspacesLoadedSuccessfully(subset()); }));
+    threads.push_back(worker(1, [&](auto&, auto&, auto& subset, int) {
+        facade->workspaceManagement().subscribedWorkspacesLoadedSuccessfully(subset());
+    }));
     threads.push_back(worker(2, [&](auto&, auto&, auto& subset, int round) {
-        facade->availableWorkspacesLoadedSuccessfully(subset());
+        facade->workspaceManagement().availableWorkspacesLoadedSuccessfully(subset());
         if (round % 50 == 0) facade->loadWorkspaces();  // replaces both lists (and their locks)
     }));
     threads.push_back(worker(3, [&](auto& random, auto& pick, auto&, int) {
         switch (random() % 3) {
-        case 0: facade->workspaceSubscribedSuccessfully(pick()); break;
-        case 1: facade->workspaceUnsubscribedSuccessfully(pick()); break;
-        default: facade->failedToUnsubscribeWorkspace(pick(), std::string("no")); break;
+        case 0: facade->workspaceManagement().workspaceSubscribedSuccessfully(pick()); break;
+        case 1: facade->workspaceManagement().workspaceUnsubscribedSuccessfully(pick()); break;
+        default: facade->workspaceManagement().failedToUnsubscribeWorkspace(pick(), std::string("no")); break;
         }
     }));
     threads.push_back(worker(4, [&](auto& random, auto& pick, auto&, int) {

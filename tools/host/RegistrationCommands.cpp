@@ -1,6 +1,6 @@
 #include "RegistrationCommands.h"
 
-#include "core/RegistrationCallbacks.h"
+#include "core/RegistrationFlow.h"
 #include "protocol/RegisterPhoneDataloader.h"
 
 namespace quorvela::host {
@@ -65,9 +65,7 @@ std::vector<std::pair<std::string, CommandTable::Handler>> RegistrationCommands:
     });
     commands.emplace_back("activate", [facade](const Arguments& arguments) {
         expectCount(arguments, 1, "activate <code>");
-        auto loader = std::make_shared<RegisterPhoneDataloader>(facade->platform(), facade->credentials());
-        loader->setDelegate(RegistrationCallbacks::create(facade));
-        loader->activatePhoneWithCode(arguments[0].optionalText());
+        facade->registration().activatePhoneWithCode(arguments[0].optionalText());
         return Flow::Continue;
     });
     return commands;

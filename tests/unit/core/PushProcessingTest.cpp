@@ -386,7 +386,7 @@ TEST_F(PushProcessingTest, UnconfiguredMessageOperationsDoNothing) {
     facade->getUnreadMessagesWithHandler(results.handler());
     auto message = Message::create();
     message->setClientId(std::string("c1"));
-    facade->pendingMessagesRetrieved({message});
+    facade->pushProcessing().pendingMessagesRetrieved({message});
     ASSERT_TRUE(idle());
     EXPECT_TRUE(results.values().empty());
     EXPECT_TRUE(http().requests().empty());
@@ -421,7 +421,7 @@ TEST_F(PushProcessingTest, HostDelegateHearsTheOperationsItImplementsInOrder) {
         auto m2 = Message::create();
         m2->setId(std::string("m2"));
         m2->setClientId(std::string("c1"));
-        facade->pendingMessagesRetrieved({m1, m2});
+        facade->pushProcessing().pendingMessagesRetrieved({m1, m2});
         ASSERT_TRUE(idle());
         EXPECT_EQ(host->calls(), row.calls);
         auto received = events("PUSHRECEIVED");

@@ -11,6 +11,7 @@
 
 #include <fmt/format.h>
 #include "CoreFixture.h"
+#include "core/RegistrationFlow.h"
 #include "model/WorkspaceList.h"
 
 namespace quorvela::test {
@@ -185,17 +186,17 @@ TEST_F(RegistrationFlowTest, ErrorRepliesAreLoggedAndChangeNothing) {
 
 TEST_F(RegistrationFlowTest, ValidationRequiredOrActivationReplies) {
     // A successful reply that asks for validation stores nothing.
-    facade->RegistrationStatus(true, true, std::string("code sent"));
+    facade->registration().RegistrationStatus(true, true, std::string("code sent"));
     EXPECT_FALSE(store->contains("validated"));
 
-    facade->ActivatePhoneSucceeded(false, std::string("wrong code"));
-    facade->ActivatePhoneReturnedError("System Error");
+    facade->registration().ActivatePhoneSucceeded(false, std::string("wrong code"));
+    facade->registration().ActivatePhoneReturnedError("System Error");
     ASSERT_TRUE(idle());
     EXPECT_FALSE(store->contains("validated"));
     EXPECT_EQ(eventRequests(), 0u);
     EXPECT_FALSE(log().contains("ActivatePhoneSucceeded"));
 
-    facade->ActivatePhoneSucceeded(true, std::nullopt);
+    facade->registration().ActivatePhoneSucceeded(true, std::nullopt);
     ASSERT_TRUE(idle());
     EXPECT_TRUE(log().contains("QUORVELA-DEBUG: ActivatePhoneSucceeded"));
     EXPECT_EQ(stored("validated"), Value("YES"));
@@ -296,9 +297,9 @@ TEST_F(RegistrationFlowTest, UnregistrationReplyForTheStillStoredUserRemovesIt) 
     ASSERT_TRUE(idle());
     EXPECT_FALSE(store->contains("clientUserID"));
 
-    // The facade's own operation (no request behind it) removes whatever is stored.
+    // A reply with no unregistration in flight removes whatever is stored.
     store->set("clientUserID", Value("carol"));
-    facade->UnRegisterUserSucceeded(true);
+    facade->registration().UnRegisterUserSucceeded(true);
     ASSERT_TRUE(idle());
     EXPECT_FALSE(store->contains("clientUserID"));
 }

@@ -12,6 +12,7 @@
 
 #include "CoreFixture.h"
 #include "core/FacadeWorkspaceDelegate.h"
+#include "core/WorkspaceManagement.h"
 #include "model/WorkspaceList.h"
 #include "quorvela/Beacon.h"
 #include "quorvela/Geofence.h"
@@ -114,10 +115,10 @@ TEST_F(WorkspaceManagementTest, MergesKeepStoredObjectsInOrderAndStoreTheResult)
             for (const auto& id : row.received) received.push_back(ws(id));
             if (subscribedList) {
                 setSubscribed(stored);
-                facade->subscribedWorkspacesLoadedSuccessfully(received);
+                facade->workspaceManagement().subscribedWorkspacesLoadedSuccessfully(received);
             } else {
                 setAvailable(stored);
-                facade->availableWorkspacesLoadedSuccessfully(received);
+                facade->workspaceManagement().availableWorkspacesLoadedSuccessfully(received);
             }
             const auto result = subscribedList ? subscribed() : available();
             EXPECT_EQ(ids(result), row.expected);
@@ -137,7 +138,7 @@ TEST_F(WorkspaceManagementTest, MergesKeepStoredObjectsInOrderAndStoreTheResult)
 TEST_F(WorkspaceManagementTest, EqualityIsClientIdAndKey) {
     // Same client id, other key: a different workspace for the merge.
     setSubscribed({ws("A", false, "k1")});
-    facade->subscribedWorkspacesLoadedSuccessfully({ws("A", false, "k2")});
+    facade->workspaceManagement().subscribedWorkspacesLoadedSuccessfully({ws("A", false, "k2")});
     ASSERT_EQ(subscribed().size(), 1u);
     EXPECT_EQ(subscribed()[0]->publicKey(), std::optional<std::string>("k2"));
     EXPECT_FALSE(facade->findObject(ws("A"), {}));
@@ -393,7 +394,7 @@ TEST_F(WorkspaceManagementTest, LookUpsSearchOnlyTheSubscribedList) {
 TEST_F(WorkspaceManagementTest, TheFacadeIsHeldWeaklyByItsWorkspaces) {
     std::weak_ptr<QuorvelaCore> weak = facade;
     setSubscribed({ws("A", true)});
-    facade->subscribedWorkspacesLoadedSuccessfully({ws("A", true)});
+    facade->workspaceManagement().subscribedWorkspacesLoadedSuccessfully({ws("A", true)});
     ASSERT_TRUE(idle());
     auto kept = subscribed()[0];
     facade.reset();
