@@ -15,7 +15,6 @@
 #include "location/FacadeLocationDelegate.h"
 #include "location/LocationUpdates.h"
 #include "location/RegionConsistency.h"
-#include "location/RegionEntrySet.h"
 #include "location/RegionEvents.h"
 #include "location/RegionSelection.h"
 #include "location/WifiBeaconDetector.h"
@@ -502,33 +501,13 @@ std::vector<std::shared_ptr<Region>> QuorvelaCore::monitoredGeoFences() const {
     return manager ? manager->monitoredRegions() : std::vector<std::shared_ptr<Region>>{};
 }
 
-QuorvelaCore::RegionEntryList QuorvelaCore::geoFencesList() const {
-    std::lock_guard lock(regionListsMutex_);
-    return geoFencesList_;
-}
+QuorvelaCore::RegionEntryList QuorvelaCore::geoFencesList() const { return regionSelection_->geoFencesList(); }
 
-void QuorvelaCore::setGeoFencesList(const RegionEntryList& entries) {
-    auto unique = RegionEntrySet(entries).take();
-    std::lock_guard lock(regionListsMutex_);
-    geoFencesList_ = std::move(unique);
-}
+void QuorvelaCore::setGeoFencesList(const RegionEntryList& entries) { regionSelection_->setGeoFencesList(entries); }
 
-QuorvelaCore::RegionEntryList QuorvelaCore::beaconsList() const {
-    std::lock_guard lock(regionListsMutex_);
-    return beaconsList_;
-}
+QuorvelaCore::RegionEntryList QuorvelaCore::beaconsList() const { return regionSelection_->beaconsList(); }
 
-void QuorvelaCore::setBeaconsList(const RegionEntryList& entries) {
-    auto unique = RegionEntrySet(entries).take();
-    std::lock_guard lock(regionListsMutex_);
-    beaconsList_ = std::move(unique);
-}
-
-void QuorvelaCore::storeRegionLists(RegionEntryList geofences, RegionEntryList beacons) {
-    std::lock_guard lock(regionListsMutex_);
-    geoFencesList_ = std::move(geofences);
-    beaconsList_ = std::move(beacons);
-}
+void QuorvelaCore::setBeaconsList(const RegionEntryList& entries) { regionSelection_->setBeaconsList(entries); }
 
 std::optional<std::string> QuorvelaCore::getCampaignNameFromRegion(const std::shared_ptr<Region>& region) const {
     return region ? regionEvents_->getCampaignNameFromRegion(*region) : std::nullopt;

@@ -324,8 +324,6 @@ public:
     void setGeoFencesList(const RegionEntryList& entries);
     RegionEntryList beaconsList() const;
     void setBeaconsList(const RegionEntryList& entries);
-    /// Replaces both lists at once (the refresh's result; entries unique).
-    void storeRegionLists(RegionEntryList geofences, RegionEntryList beacons) override;
     /// The name of the record behind a region, and the subscribed workspace
     /// holding it (the first in list order); none when no record uses it.
     std::optional<std::string> getCampaignNameFromRegion(const std::shared_ptr<Region>& region) const;
@@ -381,10 +379,6 @@ private:
     const std::unique_ptr<RegionSelection> regionSelection_;
     const std::unique_ptr<RegionEvents> regionEvents_;
     const std::unique_ptr<RegionConsistency> regionConsistency_;
-
-    mutable std::mutex regionListsMutex_;
-    RegionEntryList geoFencesList_;
-    RegionEntryList beaconsList_;
 };
 
 }  // namespace quorvela

@@ -51,8 +51,6 @@ public:
     virtual bool isGetLocationDisabled() const = 0;
     virtual bool locationServicesAreEnabled() const = 0;
     virtual void refreshMonitoredRegionsToClosest() = 0;
-    /// Replaces both region entry lists at once.
-    virtual void storeRegionLists(RegionEntryList geofences, RegionEntryList beacons) = 0;
     virtual void startNetworkChangeWatch() = 0;
     virtual std::optional<std::string> publicIP() const = 0;
     virtual std::optional<Value::Dictionary> currentConnectionData() const = 0;

@@ -54,6 +54,34 @@ void RegionSelection::sortByDistance(std::vector<RegionEntry>& entries, const Lo
     entries = std::move(sorted);
 }
 
+std::vector<RegionEntry> RegionSelection::geoFencesList() const {
+    std::lock_guard lock(listsMutex_);
+    return geoFencesList_;
+}
+
+std::vector<RegionEntry> RegionSelection::beaconsList() const {
+    std::lock_guard lock(listsMutex_);
+    return beaconsList_;
+}
+
+void RegionSelection::setGeoFencesList(const std::vector<RegionEntry>& entries) {
+    auto unique = RegionEntrySet(entries).take();
+    std::lock_guard lock(listsMutex_);
+    geoFencesList_ = std::move(unique);
+}
+
+void RegionSelection::setBeaconsList(const std::vector<RegionEntry>& entries) {
+    auto unique = RegionEntrySet(entries).take();
+    std::lock_guard lock(listsMutex_);
+    beaconsList_ = std::move(unique);
+}
+
+void RegionSelection::storeLists(std::vector<RegionEntry> geofences, std::vector<RegionEntry> beacons) {
+    std::lock_guard lock(listsMutex_);
+    geoFencesList_ = std::move(geofences);
+    beaconsList_ = std::move(beacons);
+}
+
 void RegionSelection::refreshMonitoredRegionsToClosest() {
     facade_.debugMessage("Refresh Monitored Regions");
     auto list = facade_.workspacesSubscribed();
@@ -62,7 +90,7 @@ void RegionSelection::refreshMonitoredRegionsToClosest() {
     const double maximumRadius = manager ? manager->maximumRegionMonitoringDistance()
                                          : LocationManager::kMaximumRegionMonitoringDistance;
 
-    facade_.storeRegionLists({}, {});
+    storeLists({}, {});
     RegionEntrySet geofenceSet;
     RegionEntrySet beaconSet;
     for (const auto& workspace : list->snapshot()) {
@@ -96,7 +124,7 @@ void RegionSelection::refreshMonitoredRegionsToClosest() {
     } else {
         facade_.debugMessage("Current Location is Null");
     }
-    facade_.storeRegionLists(geofences, beacons);
+    storeLists(geofences, beacons);
     if (!manager) return;
 
     const std::size_t G = geofences.size();

@@ -1,6 +1,6 @@
 #pragma once
-// Chooses the regions to monitor: rebuilds the facade's geofence and beacon
-// entry lists from every subscribed workspace, ranks the geofences by their
+// Chooses the regions to monitor: rebuilds its geofence and beacon entry
+// lists from every subscribed workspace, ranks the geofences by their
 // distance from the last known position, gives the Bluetooth beacons the
 // first claim on the platform's budget of 20 regions and the closest
 // geofences the rest, and starts and stops monitoring to match.
@@ -9,6 +9,7 @@
 // concurrent refreshes run one after the other.
 
 #include <cstddef>
+#include <mutex>
 #include <vector>
 
 #include "quorvela/Location.h"
@@ -33,8 +34,21 @@ public:
     /// their order).
     static void sortByDistance(std::vector<RegionEntry>& entries, const Location& position);
 
+    /// The entries of the last refresh: the geofences nearest first, the
+    /// Bluetooth beacons in workspace order (each region once).
+    std::vector<RegionEntry> geoFencesList() const;
+    std::vector<RegionEntry> beaconsList() const;
+    /// Replace a list; an entry whose region is already listed is left out.
+    void setGeoFencesList(const std::vector<RegionEntry>& entries);
+    void setBeaconsList(const std::vector<RegionEntry>& entries);
+
 private:
+    void storeLists(std::vector<RegionEntry> geofences, std::vector<RegionEntry> beacons);
+
     LocationHost& facade_;
+    mutable std::mutex listsMutex_;
+    std::vector<RegionEntry> geoFencesList_;
+    std::vector<RegionEntry> beaconsList_;
 };
 
 }  // namespace quorvela
