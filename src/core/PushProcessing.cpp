@@ -9,6 +9,7 @@
 #include "core/FacadeLocationActions.h"
 #include "core/QuorvelaCore.h"
 #include "protocol/PendingMessageDataLoader.h"
+#include "quorvela/FetchResult.h"
 #include "quorvela/Message.h"
 #include "quorvela/Workspace.h"
 
@@ -82,10 +83,10 @@ void PushProcessing::processRemoteNotification(const Value::Dictionary& payload,
                 // A failure while starting the action still ends the task and
                 // answers the host.
                 facade->debugMessage(std::string("processRemoteNotification: ") + e.what());
-                callIfAny(handler, 2);
+                callIfAny(handler, kFetchResultFailed);
             } catch (...) {
                 facade->debugMessage("processRemoteNotification: the command failed");
-                callIfAny(handler, 2);
+                callIfAny(handler, kFetchResultFailed);
             }
             facade->endBackgroundTaskWithIdentifier(push.msgId);
         });

@@ -7,6 +7,7 @@
 #include "protocol/ServiceEndpoints.h"
 #include "protocol/SignedUrl.h"
 #include "protocol/StoredText.h"
+#include "quorvela/FetchResult.h"
 #include "quorvela/Workspace.h"
 
 namespace quorvela {
@@ -81,11 +82,11 @@ void EventLogger::setCompletion(Completion completion) {
 
 void EventLogger::response(const std::string& /*body*/) {
     debugMessage(*platform_, "Analytics: completed successfully");
-    if (auto done = completion()) done(0);
+    if (auto done = completion()) done(kFetchResultNewData);
 }
 
 void EventLogger::requestError(const RequestError& /*error*/) {
-    if (auto done = completion()) done(2);
+    if (auto done = completion()) done(kFetchResultFailed);
 }
 
 }  // namespace quorvela

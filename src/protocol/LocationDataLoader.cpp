@@ -8,6 +8,7 @@
 #include "protocol/HttpRequest.h"
 #include "protocol/SignedUrl.h"
 #include "protocol/StoredText.h"
+#include "quorvela/FetchResult.h"
 #include "quorvela/Workspace.h"
 
 namespace quorvela {
@@ -105,13 +106,13 @@ void LocationDataLoader::response(const std::string& body) {
     const RequestError error = parseError().value_or(RequestError{"The reply could not be read", {}, 0});
     EventLogger::debugMessage(*platform_, error.text());
     if (delegate_) delegate_->LocationCallReturnedError(errorText(error));
-    complete(0);
+    complete(kFetchResultNewData);
 }
 
 void LocationDataLoader::requestError(const RequestError& error) {
     EventLogger::debugMessage(*platform_, error.text());
     if (delegate_) delegate_->LocationCallReturnedError(errorText(error));
-    complete(2);
+    complete(kFetchResultFailed);
 }
 
 void LocationDataLoader::didStartDocument() {
@@ -139,7 +140,7 @@ void LocationDataLoader::didEndDocument() {
     } else if (delegate_) {
         delegate_->LocationCallReturnedError(message_);
     }
-    complete(0);
+    complete(kFetchResultNewData);
 }
 
 }  // namespace quorvela

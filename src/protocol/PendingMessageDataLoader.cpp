@@ -9,6 +9,7 @@
 #include "protocol/SharedSession.h"
 #include "protocol/SignedUrl.h"
 #include "protocol/StoredText.h"
+#include "quorvela/FetchResult.h"
 #include "quorvela/Workspace.h"
 
 namespace quorvela {
@@ -109,13 +110,13 @@ void PendingMessageDataLoader::handleBody(std::string_view body, Form form) {
         messages_ = parser.messages();
     }
     if (auto listener = delegate()) listener->pendingMessagesRetrieved(parser.messages());
-    if (auto done = completion()) done(0);
+    if (auto done = completion()) done(kFetchResultNewData);
 }
 
 void PendingMessageDataLoader::fail(const std::string& logLine, const std::string& delegateText) {
     EventLogger::debugMessage(*platform_, logLine);
     if (auto listener = delegate()) listener->pendingMessagesRetrievedError(delegateText);
-    if (auto done = completion()) done(2);
+    if (auto done = completion()) done(kFetchResultFailed);
 }
 
 }  // namespace quorvela

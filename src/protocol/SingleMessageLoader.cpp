@@ -7,6 +7,7 @@
 #include "protocol/RequestTimeStamp.h"
 #include "protocol/SignedUrl.h"
 #include "protocol/SingleMessageParser.h"
+#include "quorvela/FetchResult.h"
 #include "quorvela/Workspace.h"
 
 namespace quorvela {
@@ -69,7 +70,7 @@ void SingleMessageLoader::response(const std::string& body) {
         message_ = parser.message();
     }
     if (auto listener = delegate()) listener->SingleMessageRetrieved(parser.message());
-    if (auto done = completion()) done(0);
+    if (auto done = completion()) done(kFetchResultNewData);
 }
 
 void SingleMessageLoader::requestError(const RequestError& error) { fail(error); }
@@ -78,7 +79,7 @@ void SingleMessageLoader::fail(const RequestError& error) {
     const std::string text = error.text();
     EventLogger::debugMessage(*platform_, text);
     if (auto listener = delegate()) listener->SingleMessageRetrievedError("Message - Error: " + text);
-    if (auto done = completion()) done(2);
+    if (auto done = completion()) done(kFetchResultFailed);
 }
 
 }  // namespace quorvela

@@ -8,6 +8,7 @@
 #include "protocol/RequestTimeStamp.h"
 #include "protocol/SignedUrl.h"
 #include "protocol/StoredText.h"
+#include "quorvela/FetchResult.h"
 #include "quorvela/Workspace.h"
 
 namespace quorvela {
@@ -130,7 +131,7 @@ void WorkspaceDataLoader::fail(const RequestError& error) {
         default: break;
         }
     }
-    if (auto done = completion()) done(2);
+    if (auto done = completion()) done(kFetchResultFailed);
 }
 
 void WorkspaceDataLoader::didStartDocument() {
@@ -189,7 +190,7 @@ void WorkspaceDataLoader::didEndDocument() {
         default: break;
         }
     }
-    if (auto done = completion()) done(0);
+    if (auto done = completion()) done(kFetchResultNewData);
 }
 
 std::int32_t WorkspaceDataLoader::operation() const {
