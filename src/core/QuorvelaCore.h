@@ -1,9 +1,10 @@
 #pragma once
 // The facade's implementation: the state the public `Quorvela` handle stands
-// for, every operation of the facade (the host's and the library's own: the
-// loaders' reply callbacks, the background-task table, the workspace and
-// region lists) and the flows behind them. The library, its tools and its
-// tests work with it; hosts see only the handle.
+// for, the host's operations (documented in quorvela/Quorvela.h, not again
+// here), the library's own (the background-task table, the workspace lists)
+// and the long-lived flows that do the work and take the loaders' replies.
+// The library, its tools and its tests work with it; hosts see only the
+// handle.
 
 #include <atomic>
 #include <chrono>
@@ -89,11 +90,7 @@ public:
     void configureInstance();
     /// Start-up after configuration (also after a registration succeeds).
     void initQuorvela();
-    /// Replaces the three credentials from another property list of the
-    /// bundle ("appName", "clientID", "apiClientPrivateKey"); nothing is
-    /// persisted.
     void loadQuorvelaCredentials(const std::string& fileName);
-    /// Replaces the four persisted settings from another property list.
     void loadEnvironmentFromFile(const std::string& fileName);
 
     // ---- Credentials (in memory only) ---------------------------------------
@@ -136,8 +133,6 @@ public:
     std::shared_ptr<WorkspaceList> workspacesSubscribed() const override;
     void setWorkspacesSubscribed(std::shared_ptr<WorkspaceList> list);
 
-    /// The first subscribed workspace with that client id (null matches
-    /// nothing); null when there is none or the library is not configured.
     std::shared_ptr<Workspace> getWorkspaceWithClientID(const std::optional<std::string>& clientID) const;
 
     // ---- Registration -------------------------------------------------------
@@ -145,11 +140,8 @@ public:
     // callbacks below are called by the loaders (through a small adapter
     // object per request), off the main thread.
 
-    /// Registers the host's user (null or "" is refused with a debug line).
     void registerWithUserID(const std::optional<std::string>& userID);
     void unRegisterUser();
-    /// Stores the push token's hexadecimal text and sends the device
-    /// subscription when it changed; null is refused with a debug line.
     void registerDeviceToken(const std::optional<std::vector<std::uint8_t>>& token);
     void deviceSubscriberWithUniqueID();
     void registerDialog();
@@ -170,13 +162,9 @@ public:
 
     // ---- Analytics ----------------------------------------------------------
 
-    /// Sends an event with the subscribed workspace of this facade's client id
-    /// (looked up even when analytics is off).
     void logEvent(const std::optional<std::string>& eventType, const std::optional<std::string>& extraInfo,
                   const std::optional<std::string>& campaignName) override;
-    /// Sends an event without campaign or workspace.
     void logEvent(const std::optional<std::string>& eventType, const std::optional<std::string>& extraInfo);
-    /// Sends an event for `workspace` (null: this facade's client id).
     void logEvent(const std::optional<std::string>& eventType, const std::optional<std::string>& extraInfo,
                   const std::optional<std::string>& campaignName, std::shared_ptr<Workspace> workspace) override;
 
@@ -186,15 +174,8 @@ public:
 
     // ---- Wi-Fi beacons and network changes -----------------------------------
 
-    /// The current Wi-Fi network's name, or "unknown" (no Wi-Fi interface, no
-    /// connection, no name). For the host; the library does not use it.
     std::string currentSSID() const;
-    /// The first Wi-Fi interface's information record ("SSID", "BSSID"), or
-    /// nothing without an interface or a connection.
     std::optional<Value::Dictionary> currentConnectionData() const override;
-    /// A posted system notification: for the network-change name the Wi-Fi
-    /// connection is checked (and Wi-Fi beacons reported) in a job on the
-    /// global queue, one change at a time. Returns at once.
     void onNetworkChangeCallback(const std::string& name);
     /// Observes the platform's network-change notification. Only the first
     /// call of a facade registers (once per process for the shared instance);
@@ -213,15 +194,10 @@ public:
     void initWorkspaces();
     /// A workspace of the subscribed list finished its full synchronisation.
     void synchronicedWorkspace(const std::shared_ptr<Workspace>& workspace);
-    /// The first subscribed default workspace (client id and key of this
-    /// facade), or null.
     std::shared_ptr<Workspace> getDefaultWorkspace() const;
-    /// Asks the service for the available / subscribed list; the lists are
-    /// merged when the reply arrives, then `handler` gets 0 (read) or 2.
     void fetchAvailableWorkspacesWithCompletionHandler(Completion handler);
     void fetchSubscribedWorkspacesWithCompletionHandler(Completion handler);
     void getAvailableWorkspaceswithFilter(const std::optional<std::string>& filter, Completion handler);
-    /// Copies of the two lists, in order.
     std::vector<std::shared_ptr<Workspace>> getAvailableWorkspaces() const;
     std::vector<std::shared_ptr<Workspace>> getSubscribedWorkspaces() const;
     void joinWorkspace(const std::shared_ptr<Workspace>& workspace, Completion handler = {});
@@ -241,21 +217,9 @@ public:
     // ---- Push notifications --------------------------------------------------
     // (section: push processing)
 
-    /// A received push notification's dictionary: acts on its command and
-    /// calls `handler` exactly once: 1 (no data) at once when nothing is
-    /// started (no joined workspace for its "clientId", an unknown command,
-    /// a geo push that is not one), otherwise 0 or 2 when the started work
-    /// ends. Returns at once; the work runs on the global queue.
     void processRemoteNotification(const Value::Dictionary& payload, Completion handler);
-    /// The same with the notification's JSON text; text that is not a JSON
-    /// object is refused with a debug line and the handler gets 1.
     void processRemoteNotification(const std::string& payloadJson, Completion handler);
-    /// Fetches the user's pending messages into their workspaces; `handler`
-    /// gets 0 or 2. Not configured: only a debug line, `handler` not called.
     void getUnreadMessagesWithHandler(Completion handler);
-    /// Fetches one message into the subscribed workspace of this facade's
-    /// client id / into `workspace`; `handler` gets 0 or 2. Without that
-    /// workspace nothing is requested and `handler` is not called.
     void processPushNotificationForMsgID(const std::optional<std::string>& msgID, Completion handler);
     void processPushNotificationForMsgID(const std::optional<std::string>& msgID,
                                          const std::shared_ptr<Workspace>& workspace, Completion handler);
@@ -269,11 +233,7 @@ public:
     /// Configures the location manager and starts updates when allowed
     /// (called by `initQuorvela`); also starts the network-change watch.
     void startStandardUpdates();
-    /// True when the device's services are on, "locationDisabled" is false
-    /// and the application is authorized always.
     bool locationServicesAreEnabled() const override;
-    /// Chooses the regions to monitor (Bluetooth beacons first, then the
-    /// closest geofences, 20 in all).
     void refreshMonitoredRegionsToClosest() override;
     /// Stops monitoring every region that no geofence and no Bluetooth beacon
     /// of a subscribed workspace uses.
@@ -301,7 +261,6 @@ public:
 
     /// The platform's location manager (null when the platform has none).
     std::shared_ptr<LocationManager> quorvelaLM() const override { return platform_->locationManager; }
-    /// Stops and restarts location updates when allowed, for a fresh fix.
     void forceUpdateLocation();
     /// The location manager's callbacks (the platform calls them on the main
     /// queue; the facade is the manager's delegate after
@@ -314,9 +273,7 @@ public:
                                                     const std::shared_ptr<Region>& region) override;
     void locationManagerMonitoringDidFailForRegion(LocationManager& manager, const std::shared_ptr<Region>& region,
                                                    const std::string& error) override;
-    /// Stops monitoring every region, then refreshes.
     void resetMonitoringRegions();
-    /// A snapshot of the monitored regions (geofences and beacons alike).
     std::vector<std::shared_ptr<Region>> monitoredGeoFences() const;
     /// Copies of the two entry lists; the setters drop entries equal to an
     /// earlier one.
@@ -332,19 +289,11 @@ public:
 
     // ---- Idle ------------------------------------------------------------------
     // (section: flush)
-    /// Waits until the library is idle (no job queued or running, no transfer
-    /// in flight) or `timeout` passes; true when it became idle. Work set off
-    /// by the work it waits for (a reply that starts further requests) is
-    /// waited for too. Hosts call it before exit; false means something was
-    /// still running when the time ran out. Blocks the calling thread. Do not
-    /// call it from a callback of the library: the callback's own job keeps
-    /// the library busy, so it can only return false once `timeout` passes.
     bool flush(std::chrono::milliseconds timeout);
     // (end of section: flush)
 
     // ---- Helpers ------------------------------------------------------------
 
-    /// Writes "QUORVELA-DEBUG: <message>" unless "LoggingDisabled" is set.
     void debugMessage(const std::string& message) const override;
 
     /// Milliseconds since 1970 by the platform's (injectable) clock.
