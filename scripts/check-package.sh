@@ -31,9 +31,20 @@ run_example() {
 
 cmake --install "$build" --prefix "$prefix" >"$log" 2>&1 || fail "cmake --install $build"
 
+# A host's strict warnings must stay quiet on the public headers, with both
+# compilers; -Woverloaded-virtual catches a delegate overload that hides another.
+strict="-Wall -Wextra -Wpedantic -Werror -Woverloaded-virtual"
 cmake -S examples/minimal-host -B "$work/example" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_PREFIX_PATH="$prefix" >>"$log" 2>&1 || fail "configuring the example with find_package(Quorvela)"
+  -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_CXX_FLAGS="$strict" >>"$log" 2>&1 ||
+  fail "configuring the example with find_package(Quorvela)"
 cmake --build "$work/example" >>"$log" 2>&1 || fail "building the example against the CMake package"
+if command -v clang++ >/dev/null; then
+  cmake -S examples/minimal-host -B "$work/example-clang" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_CXX_FLAGS="$strict" >>"$log" 2>&1 ||
+    fail "configuring the example with clang"
+  cmake --build "$work/example-clang" --target minimal-host >>"$log" 2>&1 || fail "building the example with clang"
+  run_example "$work/example-clang/minimal-host"
+fi
 run_example "$work/example/minimal-host"
 run_example "$work/example/minimal-host-shared"
 ldd "$work/example/minimal-host-shared" | grep -q 'libquorvela\.so\.3 => '"$prefix" ||
@@ -47,8 +58,8 @@ pc=$(find "$prefix" -name quorvela.pc -print -quit)
 rm -f "$(dirname "$(dirname "$pc")")"/libquorvela.so*
 export PKG_CONFIG_PATH=$(dirname "$pc")
 pkg-config --exists --print-errors quorvela >>"$log" 2>&1 || fail "pkg-config cannot resolve quorvela"
-c++ -std=c++20 examples/minimal-host/main.cpp -o "$work/minimal-host-pc" \
+c++ -std=c++20 $strict examples/minimal-host/main.cpp -o "$work/minimal-host-pc" \
   $(pkg-config --cflags --libs --static quorvela) >>"$log" 2>&1 || fail "linking through pkg-config --static"
 run_example "$work/minimal-host-pc"
 
-echo "package check: PASS (CMake package static and shared, pkg-config static)"
+echo "package check: PASS (CMake package static and shared, GCC and clang, pkg-config static)"

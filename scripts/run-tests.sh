@@ -29,7 +29,7 @@ step "installed package: examples/minimal-host via CMake and pkg-config"
 
 step "API reference (doxygen, warnings fail)"
 if doxygen docs/Doxyfile; then
-  echo "API reference: PASS (build/docs/html)"
+  echo "API reference: PASS (docs/html)"
 else
   echo "API reference: FAIL (doxygen warnings above)"
   status=1

@@ -21,8 +21,8 @@ namespace {
 // Callbacks arrive on the library's threads and may overlap.
 class PrintingDelegate : public quorvela::QuorvelaProtocol {
 public:
-    void pushReceived(std::shared_ptr<quorvela::Message> message,
-                      std::shared_ptr<quorvela::Workspace> workspace) override {
+    void pushReceivedFromWorkspace(std::shared_ptr<quorvela::Message> message,
+                                   std::shared_ptr<quorvela::Workspace> workspace) override {
         std::lock_guard lock(mutex_);
         std::cout << "push " << message->id().value_or("(null)") << " in "
                   << (workspace ? workspace->name().value_or("(null)") : "(none)") << std::endl;

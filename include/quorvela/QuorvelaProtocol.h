@@ -29,7 +29,7 @@ public:
     }
 
     /// A workspace stored, replaced or deleted `message` of its inbox.
-    virtual void pushReceived(std::shared_ptr<Message> message, std::shared_ptr<Workspace> workspace) {
+    virtual void pushReceivedFromWorkspace(std::shared_ptr<Message> message, std::shared_ptr<Workspace> workspace) {
         (void)message;
         (void)workspace;
     }

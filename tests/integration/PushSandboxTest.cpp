@@ -29,7 +29,7 @@ using nlohmann::json;
 
 class Host : public QuorvelaProtocol {
 public:
-    void pushReceived(std::shared_ptr<Message> m, std::shared_ptr<Workspace> w) override {
+    void pushReceivedFromWorkspace(std::shared_ptr<Message> m, std::shared_ptr<Workspace> w) override {
         add("fromWorkspace " + m->id().value_or("") + " " + w->clientId().value_or(""));
     }
     void pushReceived(std::shared_ptr<Message> m) override { add("plain " + m->id().value_or("")); }

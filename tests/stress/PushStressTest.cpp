@@ -41,7 +41,7 @@ private:
 
 class CountingHost : public QuorvelaProtocol {
 public:
-    void pushReceived(std::shared_ptr<Message> message, std::shared_ptr<Workspace>) override {
+    void pushReceivedFromWorkspace(std::shared_ptr<Message> message, std::shared_ptr<Workspace>) override {
         std::lock_guard lock(mutex);
         ++received[message->id().value_or("")];
     }

@@ -5,7 +5,7 @@
 
 namespace quorvela::host {
 
-void DemoDelegate::pushReceived(std::shared_ptr<Message> message, std::shared_ptr<Workspace> workspace) {
+void DemoDelegate::pushReceivedFromWorkspace(std::shared_ptr<Message> message, std::shared_ptr<Workspace> workspace) {
     const std::string client = workspace ? workspace->clientId().value_or("(null)") : "(none)";
     const std::string id = message ? message->id().value_or("(null)") : "(none)";
     std::lock_guard lock(mutex_);

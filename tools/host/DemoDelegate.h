@@ -15,7 +15,7 @@ namespace quorvela::host {
 
 class DemoDelegate : public QuorvelaProtocol {
 public:
-    void pushReceived(std::shared_ptr<Message> message, std::shared_ptr<Workspace> workspace) override;
+    void pushReceivedFromWorkspace(std::shared_ptr<Message> message, std::shared_ptr<Workspace> workspace) override;
     void pushReceived(std::shared_ptr<Message> message) override;
     void QuorvelaReady() override;
 

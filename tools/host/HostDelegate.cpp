@@ -18,7 +18,7 @@ bool HostDelegate::implements(Operation operation) const {
     return false;
 }
 
-void HostDelegate::pushReceived(std::shared_ptr<Message> message, std::shared_ptr<Workspace> workspace) {
+void HostDelegate::pushReceivedFromWorkspace(std::shared_ptr<Message> message, std::shared_ptr<Workspace> workspace) {
     std::string clientId = workspace ? workspace->clientId().value_or("(null)") : "(null)";
     output_->line("delegate pushReceived:fromWorkspace: " + JsonText::messageText(message) + " " + clientId);
 }

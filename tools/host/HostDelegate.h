@@ -16,7 +16,7 @@ public:
         : output_(std::move(output)), mode_(mode) {}
 
     bool implements(Operation operation) const override;
-    void pushReceived(std::shared_ptr<Message> message, std::shared_ptr<Workspace> workspace) override;
+    void pushReceivedFromWorkspace(std::shared_ptr<Message> message, std::shared_ptr<Workspace> workspace) override;
     void pushReceived(std::shared_ptr<Message> message) override;
     void QuorvelaReady() override;
 

@@ -14,7 +14,7 @@ class RecordingDelegate : public QuorvelaProtocol {
 public:
     explicit RecordingDelegate(std::set<Operation> implemented) : implemented_(std::move(implemented)) {}
     bool implements(Operation operation) const override { return implemented_.count(operation) > 0; }
-    void pushReceived(std::shared_ptr<Message> message, std::shared_ptr<Workspace>) override {
+    void pushReceivedFromWorkspace(std::shared_ptr<Message> message, std::shared_ptr<Workspace>) override {
         calls.push_back("fromWorkspace " + message->id().value_or("?"));
     }
     void pushReceived(std::shared_ptr<Message> message) override {

@@ -123,7 +123,7 @@ public:
         if (operation == Operation::PushReceived) return plain_;
         return true;
     }
-    void pushReceived(std::shared_ptr<Message> message, std::shared_ptr<Workspace> workspace) override {
+    void pushReceivedFromWorkspace(std::shared_ptr<Message> message, std::shared_ptr<Workspace> workspace) override {
         add("fromWorkspace:" + message->id().value_or("") + "@" + workspace->clientId().value_or(""));
     }
     void pushReceived(std::shared_ptr<Message> message) override { add("plain:" + message->id().value_or("")); }

@@ -38,7 +38,7 @@ TEST(HostDelegateTest, PrintsOneLinePerCall) {
     auto message = Message::create();
     message->setId("m1");
     message->setSubject("hi \"there\"");
-    delegate.pushReceived(message, nullptr);
+    delegate.pushReceivedFromWorkspace(message, nullptr);
     delegate.pushReceived(message);
     delegate.QuorvelaReady();
 
