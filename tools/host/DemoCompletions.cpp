@@ -18,7 +18,7 @@ std::vector<unsigned long> DemoCompletions::results(const std::string& name) con
 std::string DemoCompletions::describe(const std::vector<unsigned long>& results) {
     if (results.empty()) return "no completion yet";
     std::string out = "done";
-    for (auto result : results) out += " " + std::to_string(result);
+    for (auto result : results) out.append(" ").append(std::to_string(result));
     return out;
 }
 

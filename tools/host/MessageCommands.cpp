@@ -52,7 +52,8 @@ MessageCommands::Named MessageCommands::showTargets(std::shared_ptr<QuorvelaCore
         std::string line = "inbox [";
         bool first = true;
         for (const auto& message : subscribed(*facade, arguments[0])->getMessages()) {
-            line += (first ? "" : ",") + JsonText::messageText(message);
+            if (!first) line += ',';
+            line += JsonText::messageText(message);
             first = false;
         }
         output.line(line + "]");

@@ -78,7 +78,7 @@ QueuedMessage MessageQueue::queue(const std::string& clientId, const std::string
         return std::nullopt;
     };
     const std::int64_t stamp = nowMillis();
-    const std::string id = lookup("id").value_or("m" + std::to_string(stamp));
+    const std::string id = lookup("id").value_or(std::string("m").append(std::to_string(stamp)));
     QueuedMessage message;
     message.clientId = clientId;
     message.user = user;
@@ -110,8 +110,12 @@ std::vector<QueuedMessage> MessageQueue::takePending(const std::string& device,
     std::vector<SqlValue> params{device, device};
     if (clientId) params.emplace_back(*clientId);
     std::string claimed;
-    for (const SqlRow& row : state_.database().query(claim, params))
-        claimed += (claimed.empty() ? "" : ",") + std::to_string(Database::integer(row[0]));
+    for (const SqlRow& row : state_.database().query(claim, params)) {
+        // Appended piece by piece: GCC 12 warns (-Wrestrict, a false
+        // positive) on a literal prepended to a temporary string.
+        if (!claimed.empty()) claimed += ',';
+        claimed += std::to_string(Database::integer(row[0]));
+    }
     std::vector<QueuedMessage> out;
     if (claimed.empty()) return out;
     for (const SqlRow& row : state_.database().query(std::string("SELECT ") + kColumns +
