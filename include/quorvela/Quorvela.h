@@ -15,7 +15,9 @@
 
 #include "quorvela/Export.h"
 #include "quorvela/FetchResult.h"
+#include "quorvela/HostResults.h"
 #include "quorvela/Location.h"
+#include "quorvela/QuorvelaOptions.h"
 #include "quorvela/QuorvelaProtocol.h"
 #include "quorvela/Value.h"
 #include "quorvela/platform/Platform.h"
@@ -28,9 +30,10 @@ class Workspace;
 
 class QUORVELA_EXPORT Quorvela {
 public:
-    /// A completion handler: the platform's background-fetch result
-    /// (kFetchResultNewData, kFetchResultNoData, kFetchResultFailed). Empty: none.
+    /// A completion handler: the platform's background-fetch result (a
+    /// `FetchResult`'s number; `fetchResultOf` reads it). Empty: none.
     using Completion = FetchCompletion;
+    using Options = QuorvelaOptions;
 
     // ---- Making the facade ------------------------------------------------
 
@@ -45,6 +48,9 @@ public:
     static bool installPlatform(std::shared_ptr<Platform> platform);
     /// An independent facade over `platform` (for tests and special hosts).
     static std::shared_ptr<Quorvela> create(std::shared_ptr<Platform> platform);
+    /// A facade over the default ports made with `options.platform`, its
+    /// delegate already set; `start` it next.
+    static std::shared_ptr<Quorvela> create(const Options& options);
 
     /// Made by the library (`sharedInstance`, `create`) around its state.
     explicit Quorvela(std::shared_ptr<QuorvelaCore> core);
@@ -60,6 +66,10 @@ public:
     /// instance; `configureInstance` does the same for this facade.
     static void configure();
     void configureInstance();
+    /// Configures this facade as `configureInstance` does and says what the
+    /// file held. Set the delegate first: `QuorvelaReady` may come before
+    /// this returns.
+    StartReport start();
     /// Replaces the three credentials from another property list of the
     /// bundle ("appName", "clientID", "apiClientPrivateKey"); nothing is
     /// persisted.
@@ -94,9 +104,11 @@ public:
     // ---- Registration -------------------------------------------------------
     // Each returns at once; outcomes show in the persisted keys.
 
-    /// Registers the host's user (null or "" is refused with a debug line).
-    void registerWithUserID(const std::optional<std::string>& userID);
-    void unRegisterUser();
+    /// Registers the host's user (null or "" is refused with a debug line);
+    /// `completion` hears how it ended (Unchanged at once when this user is
+    /// already registered and validated).
+    void registerWithUserID(const std::optional<std::string>& userID, RegistrationCompletion completion = {});
+    void unRegisterUser(RegistrationCompletion completion = {});
     /// Stores the push token's hexadecimal text and sends the device
     /// subscription when it changed; null is refused with a debug line.
     void registerDeviceToken(const std::optional<std::vector<std::uint8_t>>& token);
@@ -202,6 +214,9 @@ public:
     /// call it from a callback of the library: the callback's own job keeps
     /// the library busy, so it can only return false once `timeout` passes.
     bool flush(std::chrono::milliseconds timeout);
+    /// Before exit: waits as `flush` does, then writes the stores to disk;
+    /// true when all work finished and was stored. The facade stays usable.
+    bool close(std::chrono::milliseconds timeout);
 
     // ---- Helpers ------------------------------------------------------------
 

@@ -19,9 +19,10 @@ bool isMissing(const std::optional<std::string>& text) { return !text || text->e
 
 }  // namespace
 
-Configuration::Outcome Configuration::apply(const std::function<void(const ClientCredentials&)>& setCredentials) const {
+StartReport Configuration::apply(const std::function<void(const ClientCredentials&)>& setCredentials) const {
+    StartReport report;
     auto file = platform_.bundle->dictionaryForResource(kFileName, kFileType);
-    if (!file) return Outcome::FileMissing;
+    if (!file) return report;
 
     ClientCredentials credentials;
     credentials.appName = textEntry(*file, "appName");
@@ -29,18 +30,22 @@ Configuration::Outcome Configuration::apply(const std::function<void(const Clien
     credentials.apiClientPrivateKey = textEntry(*file, "privateKey");
 
     Settings settings(*platform_.keyValueStore);
-    if (isMissing(credentials.appName) || isMissing(credentials.clientID) ||
-        isMissing(credentials.apiClientPrivateKey)) {
+    if (isMissing(credentials.appName)) report.missingKeys.emplace_back("appName");
+    if (isMissing(credentials.clientID)) report.missingKeys.emplace_back("publicKey");
+    if (isMissing(credentials.apiClientPrivateKey)) report.missingKeys.emplace_back("privateKey");
+    if (!report.missingKeys.empty()) {
         platform_.keyValueStore->remove(Settings::kConfigureQuorvela);
         platform_.systemLog->write(kMissingKeysLine);
-        return Outcome::KeysMissing;
+        report.status = StartReport::Status::KeysMissing;
+        return report;
     }
 
     if (setCredentials) setCredentials(credentials);
     settings.copyEnvironment(*file);
     platform_.keyValueStore->set(Settings::kConfigureQuorvela, Value("YES"));
     platform_.systemLog->write(kSuccessLine);
-    return Outcome::Configured;
+    report.status = StartReport::Status::Configured;
+    return report;
 }
 
 std::optional<ClientCredentials> Configuration::readCredentials(const std::string& fileName) const {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "protocol/ClientCredentials.h"
+#include "quorvela/HostResults.h"
 #include "quorvela/platform/Platform.h"
 
 namespace quorvela {
@@ -21,19 +22,15 @@ public:
         "(appName/publicKey/privateKey)";
     static constexpr const char* kSuccessLine = "Configure: completed successfully";
 
-    enum class Outcome {
-        FileMissing,  ///< nothing was read, written or logged
-        KeysMissing,  ///< "configureQuorvela" removed, the platform-log line written
-        Configured,   ///< credentials handed over, settings copied, "configureQuorvela" stored
-    };
-
     explicit Configuration(Platform& platform) : platform_(platform) {}
 
     /// Reads the configuration file. With all three credentials present and
     /// non-empty: hands them to `setCredentials`, copies the switches, stores
     /// "YES" under "configureQuorvela" and writes the success line to the
-    /// platform log. The store is not flushed here.
-    Outcome apply(const std::function<void(const ClientCredentials&)>& setCredentials) const;
+    /// platform log. The store is not flushed here. A missing file: nothing
+    /// read, written or logged. A missing key: "configureQuorvela" removed
+    /// and the missing-keys line written.
+    StartReport apply(const std::function<void(const ClientCredentials&)>& setCredentials) const;
 
     /// The credentials of another file ("appName", "clientID",
     /// "apiClientPrivateKey", missing or non-text entries null); nothing when

@@ -25,6 +25,12 @@ std::shared_ptr<Quorvela> Quorvela::create(std::shared_ptr<Platform> platform) {
     return QuorvelaCore::create(std::move(platform))->facade();
 }
 
+std::shared_ptr<Quorvela> Quorvela::create(const Options& options) {
+    auto facade = create(Platform::makeDefault(options.platform));
+    facade->setDelegate(options.delegate);
+    return facade;
+}
+
 Quorvela::Quorvela(std::shared_ptr<QuorvelaCore> core) : core_(std::move(core)) {}
 
 Quorvela::~Quorvela() = default;
@@ -35,6 +41,7 @@ const std::shared_ptr<Platform>& Quorvela::platform() const { return core_->plat
 
 void Quorvela::configure() { sharedInstance()->configureInstance(); }
 void Quorvela::configureInstance() { core_->configureInstance(); }
+StartReport Quorvela::start() { return core_->configureInstance(); }
 void Quorvela::loadQuorvelaCredentials(const std::string& fileName) { core_->loadQuorvelaCredentials(fileName); }
 void Quorvela::loadEnvironmentFromFile(const std::string& fileName) { core_->loadEnvironmentFromFile(fileName); }
 
@@ -61,8 +68,10 @@ std::optional<Location> Quorvela::quorvelaLastLocation() const { return core_->q
 
 // ---- Registration ------------------------------------------------------------------
 
-void Quorvela::registerWithUserID(const std::optional<std::string>& userID) { core_->registerWithUserID(userID); }
-void Quorvela::unRegisterUser() { core_->unRegisterUser(); }
+void Quorvela::registerWithUserID(const std::optional<std::string>& userID, RegistrationCompletion completion) {
+    core_->registerWithUserID(userID, std::move(completion));
+}
+void Quorvela::unRegisterUser(RegistrationCompletion completion) { core_->unRegisterUser(std::move(completion)); }
 void Quorvela::registerDeviceToken(const std::optional<std::vector<std::uint8_t>>& token) {
     core_->registerDeviceToken(token);
 }
@@ -153,6 +162,7 @@ std::optional<std::string> Quorvela::publicIP() const { return core_->publicIP()
 // ---- Idle and helpers ------------------------------------------------------------------------
 
 bool Quorvela::flush(std::chrono::milliseconds timeout) { return core_->flush(timeout); }
+bool Quorvela::close(std::chrono::milliseconds timeout) { return core_->close(timeout); }
 
 void Quorvela::debugMessage(const std::string& message) const { core_->debugMessage(message); }
 

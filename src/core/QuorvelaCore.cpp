@@ -110,15 +110,16 @@ std::shared_ptr<Quorvela> QuorvelaCore::facade() {
 
 // ---- Configuration and start-up ----------------------------------------------
 
-void QuorvelaCore::configureInstance() {
-    auto outcome = Configuration(*platform_).apply([this](const ClientCredentials& credentials) {
+StartReport QuorvelaCore::configureInstance() {
+    auto report = Configuration(*platform_).apply([this](const ClientCredentials& credentials) {
         setAppName(credentials.appName);
         setClientID(credentials.clientID);
         setApiClientPrivateKey(credentials.apiClientPrivateKey);
     });
-    if (outcome == Configuration::Outcome::FileMissing) return;
-    if (outcome == Configuration::Outcome::Configured) initQuorvela();
+    if (report.status == StartReport::Status::FileMissing) return report;
+    if (report.configured()) initQuorvela();
     platform_->keyValueStore->synchronize();
+    return report;
 }
 
 void QuorvelaCore::initQuorvela() {
@@ -256,11 +257,13 @@ std::shared_ptr<Workspace> QuorvelaCore::getWorkspaceWithClientID(const std::opt
 
 // ---- Registration (the flows live in RegistrationFlow) ------------------------------
 
-void QuorvelaCore::registerWithUserID(const std::optional<std::string>& userID) {
-    registration_->registerWithUserID(userID);
+void QuorvelaCore::registerWithUserID(const std::optional<std::string>& userID, RegistrationCompletion completion) {
+    registration_->registerWithUserID(userID, std::move(completion));
 }
 
-void QuorvelaCore::unRegisterUser() { registration_->unRegisterUser(); }
+void QuorvelaCore::unRegisterUser(RegistrationCompletion completion) {
+    registration_->unRegisterUser(std::move(completion));
+}
 
 void QuorvelaCore::registerDeviceToken(const std::optional<std::vector<std::uint8_t>>& token) {
     registration_->registerDeviceToken(token);
@@ -522,6 +525,13 @@ std::shared_ptr<Workspace> QuorvelaCore::getWorkspaceFromRegion(const std::share
 // ---- Idle (section: flush) ---------------------------------------------------------------
 
 bool QuorvelaCore::flush(std::chrono::milliseconds timeout) { return platform_->dispatcher->waitIdle(timeout); }
+
+bool QuorvelaCore::close(std::chrono::milliseconds timeout) {
+    const bool idle = flush(timeout);
+    // Whatever finished is on disk before the host exits.
+    const bool stored = platform_->keyValueStore->synchronize();
+    return idle && stored;
+}
 // (end of section: flush)
 
 // ---- Helpers -------------------------------------------------------------------------

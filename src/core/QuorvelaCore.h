@@ -18,6 +18,7 @@
 
 #include "location/LocationHost.h"
 #include "quorvela/FetchResult.h"
+#include "quorvela/HostResults.h"
 #include "quorvela/Location.h"
 #include "quorvela/Quorvela.h"
 #include "quorvela/QuorvelaProtocol.h"
@@ -87,7 +88,7 @@ public:
     // ---- Configuration and start-up ----------------------------------------
 
     /// Reads "Quorvela-Info.plist" from the bundle and starts this facade.
-    void configureInstance();
+    StartReport configureInstance();
     /// Start-up after configuration (also after a registration succeeds).
     void initQuorvela();
     void loadQuorvelaCredentials(const std::string& fileName);
@@ -140,8 +141,8 @@ public:
     // callbacks below are called by the loaders (through a small adapter
     // object per request), off the main thread.
 
-    void registerWithUserID(const std::optional<std::string>& userID);
-    void unRegisterUser();
+    void registerWithUserID(const std::optional<std::string>& userID, RegistrationCompletion completion = {});
+    void unRegisterUser(RegistrationCompletion completion = {});
     void registerDeviceToken(const std::optional<std::vector<std::uint8_t>>& token);
     void deviceSubscriberWithUniqueID();
     void registerDialog();
@@ -290,6 +291,7 @@ public:
     // ---- Idle ------------------------------------------------------------------
     // (section: flush)
     bool flush(std::chrono::milliseconds timeout);
+    bool close(std::chrono::milliseconds timeout);
     // (end of section: flush)
 
     // ---- Helpers ------------------------------------------------------------

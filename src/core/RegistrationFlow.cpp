@@ -34,14 +34,24 @@ bool isEmptyText(const Value& value) {
 
 }  // namespace
 
-void RegistrationFlow::registerWithUserID(const std::optional<std::string>& userID) {
+namespace {
+
+void report(const RegistrationCompletion& completion, RegistrationResult result) {
+    if (completion) completion(result);
+}
+
+}  // namespace
+
+void RegistrationFlow::registerWithUserID(const std::optional<std::string>& userID,
+                                          RegistrationCompletion completion) {
     Platform& platform = *facade_.platform();
-    if (!ConfigurationGuard(platform).requireConfigured("registerWithUserID")) return;
+    if (!ConfigurationGuard(platform).requireConfigured("registerWithUserID"))
+        return report(completion, RegistrationResult::Refused);
     KeyValueStore& store = *platform.keyValueStore;
     const bool emptyID = !userID || userID->empty();
     if (emptyID) {
         facade_.debugMessage(ConfigurationGuard::noUserLine("registerWithUserID"));
-        return;
+        return report(completion, RegistrationResult::Refused);
     }
 
     Value storedUser;
@@ -51,41 +61,44 @@ void RegistrationFlow::registerWithUserID(const std::optional<std::string>& user
         storedUser = store.get(Settings::kClientUserID);
         const bool validated = store.contains(Settings::kValidated);
         const bool same = !storedUser.isNull() && storedUser == Value(*userID);
-        if (same && validated) return;
+        if (same && validated) return report(completion, RegistrationResult::Unchanged);
         replacing = !storedUser.isNull() && validated && !isEmptyText(storedUser);
         store.set(Settings::kClientUserID, Value(*userID));
         store.synchronize();
     }
 
     // The registration below does not wait for the unregistration's reply.
-    if (replacing) sendUnregistration(storedUser);
+    if (replacing) sendUnregistration(storedUser, {});
     auto loader = std::make_shared<RegisterPhoneDataloader>(facade_.platform(), facade_.credentials());
     loader->setDelegate(asDelegate());
+    loader->setCompletion(std::move(completion));
     loader->registerUserWithID(userID, false);
 }
 
-void RegistrationFlow::unRegisterUser() {
+void RegistrationFlow::unRegisterUser(RegistrationCompletion completion) {
     Platform& platform = *facade_.platform();
-    if (!ConfigurationGuard(platform).requireConfigured("unRegisterUser")) return;
+    if (!ConfigurationGuard(platform).requireConfigured("unRegisterUser"))
+        return report(completion, RegistrationResult::Refused);
     Value storedUser;
     {
         std::lock_guard lock(userMutex());
         storedUser = platform.keyValueStore->get(Settings::kClientUserID);
     }
-    sendUnregistration(storedUser);
+    sendUnregistration(storedUser, std::move(completion));
 }
 
 std::shared_ptr<RegistrationFlow> RegistrationFlow::asDelegate() {
     return std::shared_ptr<RegistrationFlow>(facade_.shared_from_this(), this);
 }
 
-void RegistrationFlow::sendUnregistration(const Value& storedUser) {
+void RegistrationFlow::sendUnregistration(const Value& storedUser, RegistrationCompletion completion) {
     {
         std::lock_guard lock(unregisteringMutex_);
         unregistering_.push_back(storedUser);
     }
     auto loader = std::make_shared<RegisterPhoneDataloader>(facade_.platform(), facade_.credentials());
     loader->setDelegate(asDelegate());
+    loader->setCompletion(std::move(completion));
     loader->unRegisterUser();
 }
 

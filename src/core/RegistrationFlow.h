@@ -16,6 +16,7 @@
 
 #include "protocol/DeviceSubscriberDelegate.h"
 #include "protocol/RegisterPhoneDelegate.h"
+#include "quorvela/HostResults.h"
 #include "quorvela/Value.h"
 
 namespace quorvela {
@@ -27,8 +28,9 @@ public:
     explicit RegistrationFlow(QuorvelaCore& facade) : facade_(facade) {}
 
     // Host operations.
-    void registerWithUserID(const std::optional<std::string>& userID);
-    void unRegisterUser();
+    /// `completion` (optional) hears how the registration ended.
+    void registerWithUserID(const std::optional<std::string>& userID, RegistrationCompletion completion = {});
+    void unRegisterUser(RegistrationCompletion completion = {});
     void registerDeviceToken(const std::optional<std::vector<std::uint8_t>>& token);
     void deviceSubscriberWithUniqueID();
     void registerDialog();
@@ -56,7 +58,7 @@ public:
     static std::string tokenText(const std::vector<std::uint8_t>& token);
 
 private:
-    void sendUnregistration(const Value& storedUser);
+    void sendUnregistration(const Value& storedUser, RegistrationCompletion completion);
     void markValidated();
     /// This flow as a loader's delegate: shares the core's ownership, so the
     /// core (and the flow) live until the loader has reported.

@@ -85,11 +85,32 @@ void RegisterPhoneDataloader::send(Operation operation, const char* name, const 
 void RegisterPhoneDataloader::completed(const char* name, const HttpResult& result) {
     if (!result.ok) {
         EventLogger::debugMessage(*platform_, std::string(name) + ": completed with error: " + result.error);
+        finish(RegistrationResult::Failed);
         return;
     }
     EventLogger::debugMessage(*platform_, std::string(name) + ": completed successfully");
     // Malformed replies are reported through parseErrorOccurred only.
     parse(result.body);
+    RegistrationResult outcome = RegistrationResult::Failed;
+    {
+        std::lock_guard lock(mutex_);
+        if (sawResult_ && !parseFailed_) outcome = successful_ ? RegistrationResult::Succeeded : RegistrationResult::Refused;
+    }
+    finish(outcome);
+}
+
+void RegisterPhoneDataloader::setCompletion(RegistrationCompletion completion) {
+    std::lock_guard lock(mutex_);
+    completion_ = std::move(completion);
+}
+
+void RegisterPhoneDataloader::finish(RegistrationResult result) {
+    RegistrationCompletion completion;
+    {
+        std::lock_guard lock(mutex_);
+        completion.swap(completion_);
+    }
+    if (completion) completion(result);
 }
 
 std::string RegisterPhoneDataloader::systemErrorText(const Bundle& bundle, long code) {
@@ -134,6 +155,7 @@ void RegisterPhoneDataloader::didStartElement(const std::string& name, const Att
 ReplyParser::AfterEnd RegisterPhoneDataloader::elementEnded(const std::string& name) {
     if (name == "transactionResult") {
         std::unique_lock lock(mutex_);
+        sawResult_ = true;
         auto delegate = delegate_;
         const bool successful = successful_;
         const bool requireValidation = requireValidation_;
@@ -160,6 +182,10 @@ ReplyParser::AfterEnd RegisterPhoneDataloader::elementEnded(const std::string& n
 }
 
 void RegisterPhoneDataloader::parseErrorOccurred(const RequestError& error) {
+    {
+        std::lock_guard lock(mutex_);
+        parseFailed_ = true;
+    }
     const std::string text = platform_->bundle ? systemErrorText(*platform_->bundle, error.code)
                                                : formatWithCode("System Error", error.code);
     auto current = delegate();

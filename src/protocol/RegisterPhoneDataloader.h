@@ -17,6 +17,7 @@
 #include "protocol/ClientCredentials.h"
 #include "protocol/RegisterPhoneDelegate.h"
 #include "protocol/ReplyParser.h"
+#include "quorvela/HostResults.h"
 #include "quorvela/platform/Platform.h"
 
 namespace quorvela {
@@ -32,7 +33,8 @@ public:
     RegisterPhoneDataloader(std::shared_ptr<Platform> platform, ClientCredentials credentials);
 
     /// Each starts one request and returns at once; the outcome goes to the
-    /// delegate (a transport failure is only logged).
+    /// delegate (a transport failure is only logged), then to the completion
+    /// set with `setCompletion`.
     void registerUserWithID(const std::optional<std::string>& userID, bool waitForActivation);
     void unRegisterUser();
     void activatePhoneWithCode(const std::optional<std::string>& code);
@@ -47,6 +49,10 @@ public:
     std::optional<std::string> currentProperty() const;
     std::shared_ptr<RegisterPhoneDelegate> delegate() const;
     void setDelegate(std::shared_ptr<RegisterPhoneDelegate> delegate);
+    /// Called once when the request has ended, after the delegate: Succeeded
+    /// or Refused after the reply's last "transactionResult", Failed after a
+    /// transport failure, a malformed reply or one without a result.
+    void setCompletion(RegistrationCompletion completion);
 
     // Reply parsing.
     void didStartElement(const std::string& name, const Attributes& attributes) override;
@@ -58,6 +64,7 @@ protected:
 private:
     void send(Operation operation, const char* name, const std::string& rawPath);
     void completed(const char* name, const HttpResult& result);
+    void finish(RegistrationResult result);
     std::optional<std::string> deviceUniqueID() const;
     std::string timeStampText() const;
 
@@ -70,6 +77,9 @@ private:
     std::optional<std::string> message_;
     std::optional<std::string> currentProperty_;
     std::shared_ptr<RegisterPhoneDelegate> delegate_;
+    RegistrationCompletion completion_;
+    bool sawResult_ = false;    // a "transactionResult" ended
+    bool parseFailed_ = false;  // the reply was not well-formed
 };
 
 }  // namespace quorvela

@@ -21,4 +21,12 @@ private:
     std::filesystem::path path_;
 };
 
+/// True for the transfer library's time-out texts, which depend on the phase
+/// the clock ran out in: "... timed out after N milliseconds" while connecting
+/// or reading, "SSL connection timeout" during the handshake (a loaded
+/// machine can be that slow).
+inline bool isTimeoutError(const std::string& error) {
+    return error.find("timed out") != std::string::npos || error.find("timeout") != std::string::npos;
+}
+
 }  // namespace quorvela::test

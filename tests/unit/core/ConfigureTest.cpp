@@ -13,8 +13,10 @@ using ConfigureTest = CoreFixture;
 TEST_F(ConfigureTest, MissingFileChangesNothing) {
     store->set("configureQuorvela", "YES");  // from an earlier start
     store->writes = 0;
-    facade->configureInstance();
+    const auto report = facade->configureInstance();
     ASSERT_TRUE(idle());
+    EXPECT_EQ(report.status, StartReport::Status::FileMissing);
+    EXPECT_FALSE(report.configured());
     EXPECT_EQ(store->writes, 0);
     EXPECT_EQ(store->flushes, 0);
     EXPECT_TRUE(log().lines().empty());
@@ -26,14 +28,16 @@ TEST_F(ConfigureTest, MissingFileChangesNothing) {
 struct BadFile {
     const char* name;
     Value::Dictionary file;
+    std::vector<std::string> missing;
 };
 
 TEST_F(ConfigureTest, MissingOrEmptyRequiredKeyLeavesLibraryUnconfigured) {
     const BadFile cases[] = {
-        {"empty appName", {{"appName", ""}, {"publicKey", "c"}, {"privateKey", "k"}}},
-        {"missing publicKey", {{"appName", "a"}, {"privateKey", "k"}}},
-        {"empty privateKey", {{"appName", "a"}, {"publicKey", "c"}, {"privateKey", ""}}},
-        {"privateKey not text", {{"appName", "a"}, {"publicKey", "c"}, {"privateKey", Value::Array{}}}},
+        {"empty appName", {{"appName", ""}, {"publicKey", "c"}, {"privateKey", "k"}}, {"appName"}},
+        {"missing publicKey", {{"appName", "a"}, {"privateKey", "k"}}, {"publicKey"}},
+        {"empty privateKey", {{"appName", "a"}, {"publicKey", "c"}, {"privateKey", ""}}, {"privateKey"}},
+        {"privateKey not text", {{"appName", "a"}, {"publicKey", "c"}, {"privateKey", Value::Array{}}}, {"privateKey"}},
+        {"only publicKey", {{"publicKey", "c"}}, {"appName", "privateKey"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -44,9 +48,12 @@ TEST_F(ConfigureTest, MissingOrEmptyRequiredKeyLeavesLibraryUnconfigured) {
         http().clearRequests();
         writeConfiguration(c.file);
 
-        facade->configureInstance();
+        const auto report = facade->configureInstance();
         ASSERT_TRUE(idle());
 
+        EXPECT_EQ(report.status, StartReport::Status::KeysMissing);
+        EXPECT_EQ(report.missingKeys, c.missing);
+        EXPECT_EQ(report.describe().rfind("missing keys:", 0), 0u) << report.describe();
         EXPECT_FALSE(store->contains("configureQuorvela"));
         EXPECT_EQ(log().lines(), std::vector<std::string>{kMissingKeys});
         EXPECT_EQ(store->flushes, flushesBefore + 1);
@@ -64,9 +71,11 @@ TEST_F(ConfigureTest, GoodFileConfiguresAndStarts) {
     file["maxStoredMessages"] = 25;
     writeConfiguration(file);
 
-    facade->configureInstance();
+    const auto report = facade->configureInstance();
     ASSERT_TRUE(idle());
 
+    EXPECT_TRUE(report.configured());
+    EXPECT_TRUE(report.missingKeys.empty());
     EXPECT_EQ(facade->appName(), "demo app");
     EXPECT_EQ(facade->clientID(), "client-1");
     EXPECT_EQ(facade->apiClientPrivateKey(), "secret");

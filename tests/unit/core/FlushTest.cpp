@@ -82,6 +82,24 @@ TEST_F(FlushTest, FalseWhileARequestHangsTrueOnceItsWorkIsDone) {
     EXPECT_TRUE(facade->flush(0ms));
 }
 
+// close: what is queued is delivered and the store is written to disk; false
+// when the time runs out first (the store is written all the same).
+TEST_F(FlushTest, CloseDeliversWhatIsQueuedThenWritesTheStore) {
+    http().answer(url("registerUser"), [this](const std::string&) {
+        gate.wait();
+        return FakeHttpClient::reply(kSuccess);
+    });
+    facade->registerWithUserID(std::string("alice"));
+    const int flushesBefore = store->flushes;
+    EXPECT_FALSE(facade->close(100ms));
+    EXPECT_GT(store->flushes, flushesBefore);
+
+    gate.release();
+    EXPECT_TRUE(facade->close(30s));
+    EXPECT_EQ(stored("validated"), Value("YES"));
+    EXPECT_EQ(eventRequests(), 1u);
+}
+
 TEST_F(FlushTest, FromInsideALibraryJobItCannotSucceed) {
     // The answer runs as a job of the library's queues; that job keeps the
     // library busy, so a flush there can only time out.

@@ -304,6 +304,63 @@ TEST_F(RegistrationFlowTest, UnregistrationReplyForTheStillStoredUserRemovesIt) 
     EXPECT_FALSE(store->contains("clientUserID"));
 }
 
+// Each way a registration or an unregistration can end reaches its completion
+// exactly once, after the library has acted on the reply.
+TEST_F(RegistrationFlowTest, CompletionsReportHowEachRequestEnded) {
+    struct Row {
+        const char* what;
+        std::optional<HttpResult> reply;  // none: nothing may be sent
+        std::optional<std::string> user;
+        RegistrationResult expected;
+    };
+    const Row rows[] = {
+        {"accepted", FakeHttpClient::reply(kSuccess), "alice", RegistrationResult::Succeeded},
+        {"refused by the service", FakeHttpClient::reply(kFailure), "bob", RegistrationResult::Refused},
+        {"malformed reply", FakeHttpClient::reply("<transactionResult><successful>"), "carol",
+         RegistrationResult::Failed},
+        {"reply without a result", FakeHttpClient::reply("<other/>"), "dave", RegistrationResult::Failed},
+        {"transport failure", FakeHttpClient::failure(), "erin", RegistrationResult::Failed},
+        {"no user id", std::nullopt, "", RegistrationResult::Refused},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        store->remove("clientUserID");
+        store->remove("validated");
+        http().clearRequests();
+        if (row.reply) http().answer(url("registerUser"), *row.reply);
+        std::vector<RegistrationResult> results;
+        std::mutex mutex;
+        facade->registerWithUserID(row.user, [&](RegistrationResult result) {
+            std::lock_guard lock(mutex);
+            results.push_back(result);
+        });
+        ASSERT_TRUE(idle());
+        std::lock_guard lock(mutex);
+        EXPECT_EQ(results, std::vector<RegistrationResult>{row.expected});
+        EXPECT_EQ(sent("registerUser"), row.reply ? 1u : 0u);
+        if (row.expected == RegistrationResult::Succeeded) EXPECT_EQ(stored("validated"), Value("YES"));
+    }
+
+    // The same validated user again: nothing is sent, and the caller hears so.
+    http().clearRequests();
+    seedUser("alice", true);
+    std::optional<RegistrationResult> again;
+    facade->registerWithUserID(std::string("alice"), [&](RegistrationResult result) { again = result; });
+    EXPECT_EQ(again, RegistrationResult::Unchanged);
+    EXPECT_EQ(sent("registerUser"), 0u);
+
+    // Unregistration, and a facade that is not configured.
+    answer("removeAppUser", kSuccess);
+    std::optional<RegistrationResult> removed;
+    facade->unRegisterUser([&](RegistrationResult result) { removed = result; });
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(removed, RegistrationResult::Succeeded);
+    store->remove("configureQuorvela");
+    std::optional<RegistrationResult> unconfigured;
+    facade->unRegisterUser([&](RegistrationResult result) { unconfigured = result; });
+    EXPECT_EQ(unconfigured, RegistrationResult::Refused);
+}
+
 TEST_F(RegistrationFlowTest, PushTokenConversion) {
     std::vector<std::uint8_t> bytes32(32);
     for (std::size_t i = 0; i < bytes32.size(); ++i) bytes32[i] = static_cast<std::uint8_t>(i * 7 + 1);
