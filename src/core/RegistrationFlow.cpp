@@ -42,8 +42,7 @@ void report(const RegistrationCompletion& completion, RegistrationResult result)
 
 }  // namespace
 
-void RegistrationFlow::registerWithUserID(const std::optional<std::string>& userID,
-                                          RegistrationCompletion completion) {
+void RegistrationFlow::registerWithUserID(const std::optional<std::string>& userID, RegistrationCompletion completion) {
     Platform& platform = *facade_.platform();
     if (!ConfigurationGuard(platform).requireConfigured("registerWithUserID"))
         return report(completion, RegistrationResult::Refused);

@@ -94,7 +94,8 @@ void RegisterPhoneDataloader::completed(const char* name, const HttpResult& resu
     RegistrationResult outcome = RegistrationResult::Failed;
     {
         std::lock_guard lock(mutex_);
-        if (sawResult_ && !parseFailed_) outcome = successful_ ? RegistrationResult::Succeeded : RegistrationResult::Refused;
+        if (sawResult_ && !parseFailed_)
+            outcome = successful_ ? RegistrationResult::Succeeded : RegistrationResult::Refused;
     }
     finish(outcome);
 }
