@@ -86,4 +86,18 @@ std::shared_ptr<Platform> Platform::makeDefault(const PlatformOptions& options) 
     return platform;
 }
 
+std::shared_ptr<SoftwareLocationManager> Platform::softwareLocationManager() const {
+    return std::dynamic_pointer_cast<SoftwareLocationManager>(locationManager);
+}
+
+std::shared_ptr<ManualLocationSource> Platform::manualLocation() const {
+    auto manager = softwareLocationManager();
+    return manager ? std::dynamic_pointer_cast<ManualLocationSource>(manager->locationSource()) : nullptr;
+}
+
+std::shared_ptr<ManualBeaconSource> Platform::manualBeacons() const {
+    auto manager = softwareLocationManager();
+    return manager ? std::dynamic_pointer_cast<ManualBeaconSource>(manager->beaconSource()) : nullptr;
+}
+
 }  // namespace quorvela

@@ -33,7 +33,7 @@ double parseNumber(const std::string& text, const std::string& what) {
 }
 
 std::shared_ptr<SoftwareLocationManager> softwareManager(const std::shared_ptr<QuorvelaCore>& facade) {
-    auto manager = std::dynamic_pointer_cast<SoftwareLocationManager>(facade->platform()->locationManager);
+    auto manager = facade->platform()->softwareLocationManager();
     if (!manager) throw CommandError{"the location cannot be driven on this platform"};
     return manager;
 }
@@ -56,7 +56,7 @@ nlohmann::json identifiers(const std::vector<RegionEntry>& entries) {
 }  // namespace
 
 LocationCommands::Named LocationCommands::make(std::shared_ptr<QuorvelaCore> facade, const HostOptions& options) {
-    if (auto manager = std::dynamic_pointer_cast<SoftwareLocationManager>(facade->platform()->locationManager))
+    if (auto manager = facade->platform()->softwareLocationManager())
         manager->setGrantedAuthorizationStatus(options.authorization);
 
     Named commands;

@@ -34,12 +34,29 @@ public:
 /// Safe to use from any thread.
 class QUORVELA_EXPORT LocationManager {
 public:
-    /// Authorization status values.
+    /// Authorization status values (the platform's numbers).
     static constexpr int kAuthorizationNotDetermined = 0;
     static constexpr int kAuthorizationRestricted = 1;
     static constexpr int kAuthorizationDenied = 2;
     static constexpr int kAuthorizationAlways = 3;
     static constexpr int kAuthorizationWhenInUse = 4;
+
+    /// The same values, typed.
+    enum class Authorization : int {
+        NotDetermined = kAuthorizationNotDetermined,
+        Restricted = kAuthorizationRestricted,
+        Denied = kAuthorizationDenied,
+        Always = kAuthorizationAlways,
+        WhenInUse = kAuthorizationWhenInUse,
+    };
+    static constexpr int statusOf(Authorization authorization) { return static_cast<int>(authorization); }
+    /// A status outside the known values reads as NotDetermined.
+    static constexpr Authorization authorizationOf(int status) {
+        return status >= kAuthorizationNotDetermined && status <= kAuthorizationWhenInUse
+                   ? static_cast<Authorization>(status)
+                   : Authorization::NotDetermined;
+    }
+    Authorization authorization() const { return authorizationOf(authorizationStatus()); }
 
     /// The most regions monitored at once, and the largest radius monitored.
     static constexpr std::size_t kMaximumMonitoredRegions = 20;

@@ -19,6 +19,10 @@
 
 namespace quorvela {
 
+class ManualBeaconSource;
+class ManualLocationSource;
+class SoftwareLocationManager;
+
 /// Where the default ports keep and find things.
 struct QUORVELA_EXPORT PlatformOptions {
     /// Folder of the key-value store and the secure items; default: the
@@ -53,6 +57,13 @@ struct QUORVELA_EXPORT Platform {
 
     /// The default implementations of every port.
     static std::shared_ptr<Platform> makeDefault(const PlatformOptions& options = {});
+
+    /// The default location manager and its manual sources, through which a
+    /// host hands in positions and beacon ranges; null when the port was
+    /// replaced by another kind.
+    std::shared_ptr<SoftwareLocationManager> softwareLocationManager() const;
+    std::shared_ptr<ManualLocationSource> manualLocation() const;
+    std::shared_ptr<ManualBeaconSource> manualBeacons() const;
 };
 
 }  // namespace quorvela

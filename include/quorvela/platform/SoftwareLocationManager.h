@@ -91,6 +91,10 @@ public:
     /// The user changes the authorization in the settings; the delegate is
     /// told when it changed.
     void setAuthorizationStatus(int status);
+    void setAuthorization(Authorization authorization) { setAuthorizationStatus(statusOf(authorization)); }
+    void setGrantedAuthorization(Authorization authorization) {
+        setGrantedAuthorizationStatus(statusOf(authorization));
+    }
     /// The device-wide location services switch.
     void setLocationServicesEnabled(bool enabled);
 

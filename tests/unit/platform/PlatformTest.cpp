@@ -4,7 +4,10 @@
 
 #include "platform/MemoryKeyValueStore.h"
 #include "platform/SqliteKeyValueStore.h"
+#include "quorvela/platform/ManualBeaconSource.h"
+#include "quorvela/platform/ManualLocationSource.h"
 #include "quorvela/platform/Platform.h"
+#include "quorvela/platform/SoftwareLocationManager.h"
 #include "support/TestSupport.h"
 
 namespace quorvela {
@@ -38,6 +41,36 @@ TEST(Platform, DefaultPortsKeepDataInTheGivenFolder) {
     EXPECT_EQ(again->keyValueStore->get("kept"), Value("yes"));
     std::vector<std::uint8_t> data;
     EXPECT_EQ(again->secureStore->copyItem("deviceUID", "deviceUID", data), SecureStore::kSuccess);
+}
+
+// A host drives the default location manager without casts: positions go in
+// through the manual source and reach the manager; authorization is typed.
+TEST(Platform, TheDefaultManualSourcesAreReachableAndAuthorizationIsTyped) {
+    test::TempDir dir;
+    PlatformOptions options;
+    options.dataDir = (dir.path() / "data").string();
+    auto platform = Platform::makeDefault(options);
+    auto manager = platform->softwareLocationManager();
+    ASSERT_TRUE(manager);
+    ASSERT_TRUE(platform->manualLocation());
+    EXPECT_TRUE(platform->manualBeacons());
+
+    manager->setLocationServicesEnabled(true);
+    manager->setAuthorization(LocationManager::Authorization::Always);
+    EXPECT_EQ(manager->authorization(), LocationManager::Authorization::Always);
+    EXPECT_EQ(manager->authorizationStatus(), LocationManager::kAuthorizationAlways);
+    manager->startUpdatingLocation();
+    EXPECT_TRUE(platform->manualLocation()->pushPosition(52.5, 13.4));
+    ASSERT_TRUE(manager->location());
+    EXPECT_DOUBLE_EQ(manager->location()->latitude, 52.5);
+
+    EXPECT_EQ(LocationManager::authorizationOf(7), LocationManager::Authorization::NotDetermined);
+    EXPECT_EQ(LocationManager::authorizationOf(-1), LocationManager::Authorization::NotDetermined);
+
+    platform->locationManager = nullptr;  // a host's own manager, or none
+    EXPECT_FALSE(platform->softwareLocationManager());
+    EXPECT_FALSE(platform->manualLocation());
+    EXPECT_FALSE(platform->manualBeacons());
 }
 
 // The host made the folder under an ordinary umask; the files inside hold
