@@ -35,7 +35,7 @@ StartReport Configuration::apply(const std::function<void(const ClientCredential
     if (isMissing(credentials.apiClientPrivateKey)) report.missingKeys.emplace_back("privateKey");
     if (!report.missingKeys.empty()) {
         platform_.keyValueStore->remove(Settings::kConfigureQuorvela);
-        platform_.systemLog->write(kMissingKeysLine);
+        platform_.systemLog->writeAt(LogLevel::Error, kMissingKeysLine);
         report.status = StartReport::Status::KeysMissing;
         return report;
     }
@@ -43,7 +43,7 @@ StartReport Configuration::apply(const std::function<void(const ClientCredential
     if (setCredentials) setCredentials(credentials);
     settings.copyEnvironment(*file);
     platform_.keyValueStore->set(Settings::kConfigureQuorvela, Value("YES"));
-    platform_.systemLog->write(kSuccessLine);
+    platform_.systemLog->writeAt(LogLevel::Info, kSuccessLine);
     report.status = StartReport::Status::Configured;
     return report;
 }

@@ -280,7 +280,7 @@ void WorkspaceManagement::synchronicedWorkspace(const std::shared_ptr<Workspace>
     }
     facade_.stopMonitoringUnusedRegions();
     if (const auto& log = facade_.platform()->systemLog)
-        log->write("synchronicedWorkspace " + SignedUrl::render(workspace->name()));
+        log->writeAt(LogLevel::Info, "synchronicedWorkspace " + SignedUrl::render(workspace->name()));
     facade_.refreshMonitoredRegionsToClosest();
 }
 

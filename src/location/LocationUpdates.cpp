@@ -106,7 +106,8 @@ void LocationUpdates::recordLocation(const Location& newest, std::uint64_t seque
 }
 
 void LocationUpdates::didChangeAuthorizationStatus(int status) {
-    facade_.platform()->systemLog->write(fmt::format("Change Authorization status, new status: {}", status));
+    facade_.platform()->systemLog->writeAt(LogLevel::Info,
+                                           fmt::format("Change Authorization status, new status: {}", status));
     auto manager = facade_.quorvelaLM();
     if (!manager) return;
     if (status == LocationManager::kAuthorizationAlways && servicesAreEnabled()) {

@@ -39,7 +39,7 @@ Value::Array serializeAll(const List& list) {
 std::shared_ptr<WorkspaceService> serviceFor(const Platform* platform) {
     auto installed = WorkspaceService::installed();
     if (!installed && platform && platform->systemLog)
-        platform->systemLog->write("Workspace: no service is installed; the request is not sent");
+        platform->systemLog->writeAt(LogLevel::Error, "Workspace: no service is installed; the request is not sent");
     return installed;
 }
 
@@ -456,7 +456,8 @@ void Workspace::sendMessage(const std::optional<std::string>& text) {
     if (!platform_) return;
     const Value user = platform_->keyValueStore ? platform_->keyValueStore->get("clientUserID") : Value();
     if (user.isNull() || user.describe().empty()) {
-        if (platform_->systemLog) platform_->systemLog->write("sendMessage: User can't be null or empty");
+        if (platform_->systemLog)
+            platform_->systemLog->writeAt(LogLevel::Warning, "sendMessage: User can't be null or empty");
         return;
     }
     if (auto requests = serviceFor(platform_.get())) requests->sendMessage(shared_from_this(), text);

@@ -36,7 +36,7 @@ int onMessage(nl_msg* message, void* changed) {
 
 NetlinkNetworkMonitor::NetlinkNetworkMonitor(std::shared_ptr<SystemLog> log) : log_(std::move(log)) {
     auto fail = [this](const std::string& why) {
-        if (log_) log_->write("Quorvela: network changes are not watched (" + why + ")");
+        if (log_) log_->writeAt(LogLevel::Warning, "Quorvela: network changes are not watched (" + why + ")");
         if (socket_) nl_socket_free(socket_);
         socket_ = nullptr;
         if (wakeFd_ >= 0) ::close(wakeFd_);

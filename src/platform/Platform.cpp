@@ -54,17 +54,17 @@ std::optional<std::string> prepareFolder(const std::filesystem::path& folder) {
 
 std::shared_ptr<Platform> Platform::makeDefault(const PlatformOptions& options) {
     auto platform = std::make_shared<Platform>();
-    auto log = std::make_shared<StderrSystemLog>();
+    auto log = std::make_shared<StderrSystemLog>(options.minimumLogLevel, options.logSink);
     auto dispatcher = std::make_shared<ThreadDispatcher>();
     platform->systemLog = log;
     platform->dispatcher = dispatcher;
 
     std::filesystem::path data = options.dataDir ? std::filesystem::path(*options.dataDir) : defaultDataDir();
     if (auto problem = prepareFolder(data)) {
-        log->write(
-            fmt::format("Quorvela: cannot use the data folder {} ({}); settings and secure items are kept "
-                        "in memory for this run",
-                        data.string(), *problem));
+        log->writeAt(LogLevel::Error,
+                     fmt::format("Quorvela: cannot use the data folder {} ({}); settings and secure items are kept "
+                                 "in memory for this run",
+                                 data.string(), *problem));
         platform->keyValueStore = std::make_shared<MemoryKeyValueStore>();
         platform->secureStore = std::make_shared<MemorySecureStore>();
     } else {

@@ -50,8 +50,9 @@ void SqliteKeyValueStore::report(const std::string& what, int code) const {
     if (reported_ || !log_) return;
     reported_ = true;
     const char* reason = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(code);
-    log_->write(fmt::format("Quorvela: the settings store {} {} ({}); settings are kept in memory for this run",
-                            file_.string(), what, reason ? reason : sqlite3_errstr(code)));
+    log_->writeAt(LogLevel::Error,
+                  fmt::format("Quorvela: the settings store {} {} ({}); settings are kept in memory for this run",
+                              file_.string(), what, reason ? reason : sqlite3_errstr(code)));
 }
 
 // The store holds signing keys and the inbox: its files are the owner's
@@ -64,8 +65,9 @@ void SqliteKeyValueStore::makePrivate() const {
     struct stat info {};
     bool wide = ::fstat(fd, &info) == 0 && (info.st_mode & 077) != 0;
     if (wide && ::fchmod(fd, 0600) == 0 && log_)
-        log_->write(fmt::format("Quorvela: the settings store {} was readable by other users; its mode is now 0600",
-                                file_.string()));
+        log_->writeAt(LogLevel::Warning,
+                      fmt::format("Quorvela: the settings store {} was readable by other users; its mode is now 0600",
+                                  file_.string()));
     ::close(fd);
     for (const char* suffix : {"-wal", "-shm", "-journal"}) {
         auto companion = file_.string() + suffix;

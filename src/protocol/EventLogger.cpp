@@ -26,7 +26,7 @@ EventLogger::EventLogger(std::shared_ptr<Platform> platform, ClientCredentials c
 
 void EventLogger::debugMessage(const Platform& platform, const std::string& message) {
     if (platform.keyValueStore && platform.keyValueStore->get("LoggingDisabled").boolValue()) return;
-    if (platform.systemLog) platform.systemLog->write("QUORVELA-DEBUG: " + message);
+    if (platform.systemLog) platform.systemLog->writeAt(LogLevel::Debug, "QUORVELA-DEBUG: " + message);
 }
 
 std::string EventLogger::eventUrl(const std::optional<std::string>& eventType,

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,9 +13,18 @@ namespace quorvela::test {
 
 class CapturingLog : public SystemLog {
 public:
-    void write(const std::string& line) override {
+    void write(const std::string& line) override { writeAt(LogLevel::Info, line); }
+    void writeAt(LogLevel level, const std::string& line) override {
         std::lock_guard lock(mutex_);
         lines_.push_back(line);
+        levels_.push_back(level);
+    }
+    /// The level of the first line that contains `text`, if any.
+    std::optional<LogLevel> levelOf(const std::string& text) const {
+        std::lock_guard lock(mutex_);
+        for (std::size_t i = 0; i < lines_.size(); ++i)
+            if (lines_[i].find(text) != std::string::npos) return levels_[i];
+        return std::nullopt;
     }
     /// A copy of the lines written so far, in order.
     std::vector<std::string> lines() const {
@@ -32,11 +42,13 @@ public:
     void clear() {
         std::lock_guard lock(mutex_);
         lines_.clear();
+        levels_.clear();
     }
 
 private:
     mutable std::mutex mutex_;
     std::vector<std::string> lines_;
+    std::vector<LogLevel> levels_;
 };
 
 }  // namespace quorvela::test

@@ -31,6 +31,11 @@ struct QUORVELA_EXPORT PlatformOptions {
     /// The host's resource folder; default: the current folder.
     std::optional<std::string> bundleDir;
     HttpClientOptions http;
+    /// The default log passes on lines at this level and above.
+    LogLevel minimumLogLevel = LogLevel::Debug;
+    /// Where the default log sends its lines, each with its level; none:
+    /// standard error.
+    SystemLog::LevelSink logSink;
 };
 
 /// The platform services the library uses, one port each. A host or a test may

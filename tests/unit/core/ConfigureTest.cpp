@@ -56,6 +56,7 @@ TEST_F(ConfigureTest, MissingOrEmptyRequiredKeyLeavesLibraryUnconfigured) {
         EXPECT_EQ(report.describe().rfind("missing keys:", 0), 0u) << report.describe();
         EXPECT_FALSE(store->contains("configureQuorvela"));
         EXPECT_EQ(log().lines(), std::vector<std::string>{kMissingKeys});
+        EXPECT_EQ(log().levelOf(kMissingKeys), LogLevel::Error);
         EXPECT_EQ(store->flushes, flushesBefore + 1);
         EXPECT_FALSE(facade->appName());
         EXPECT_FALSE(store->contains("deviceUniqueID")) << "initQuorvela must not run";
@@ -75,6 +76,8 @@ TEST_F(ConfigureTest, GoodFileConfiguresAndStarts) {
     ASSERT_TRUE(idle());
 
     EXPECT_TRUE(report.configured());
+    EXPECT_EQ(log().levelOf("Configure: completed successfully"), LogLevel::Info);
+    EXPECT_EQ(log().levelOf("QUORVELA-DEBUG: "), LogLevel::Debug);
     EXPECT_TRUE(report.missingKeys.empty());
     EXPECT_EQ(facade->appName(), "demo app");
     EXPECT_EQ(facade->clientID(), "client-1");

@@ -75,18 +75,27 @@ TEST(Uuid, RandomVersionFourUpperCaseAndUnique) {
     EXPECT_EQ(seen.size(), 2000u);
 }
 
-TEST(StderrSystemLog, SinkReceivesWholeLinesFromManyThreads) {
-    StderrSystemLog log;
-    std::vector<std::string> lines;  // guarded by the log's own lock
-    log.setSink([&](const std::string& line) { lines.push_back(line); });
+TEST(StderrSystemLog, SinkReceivesWholeLinesFromManyThreadsAtOrAboveTheMinimum) {
+    std::vector<std::pair<LogLevel, std::string>> lines;  // guarded by the log's own lock
+    StderrSystemLog log(LogLevel::Info,
+                        [&](LogLevel level, const std::string& line) { lines.emplace_back(level, line); });
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([&, t] {
-            for (int i = 0; i < 100; ++i) log.write("thread " + std::to_string(t) + " line " + std::to_string(i));
+            for (int i = 0; i < 100; ++i) {
+                log.write("thread " + std::to_string(t) + " line " + std::to_string(i));
+                log.writeAt(LogLevel::Debug, "filtered");
+            }
         });
     for (auto& thread : threads) thread.join();
-    EXPECT_EQ(lines.size(), 400u);
-    for (const auto& line : lines) EXPECT_TRUE(std::regex_match(line, std::regex("thread [0-3] line [0-9]+")));
+    log.writeAt(LogLevel::Error, "bad");
+    ASSERT_EQ(lines.size(), 401u);
+    for (std::size_t i = 0; i < 400; ++i) {
+        EXPECT_EQ(lines[i].first, LogLevel::Info) << "a line without a level counts as info";
+        EXPECT_TRUE(std::regex_match(lines[i].second, std::regex("thread [0-3] line [0-9]+")));
+    }
+    EXPECT_EQ(lines.back(), std::make_pair(LogLevel::Error, std::string("bad")));
+    EXPECT_STREQ(logLevelName(LogLevel::Warning), "warning");
 }
 
 TEST(LinuxDeviceInfo, ReadsOsReleaseAndFallsBackToUname) {
