@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 
+#include "AdminBodies.h"
 #include "ListEndpoints.h"
 #include "LocationAdminRoutes.h"
 #include "MessageEndpoints.h"
@@ -31,21 +32,6 @@ void sendError(httplib::Response& response, int status, const std::string& text)
 }
 
 json optionalJson(const std::optional<std::string>& text) { return text ? json(*text) : json(nullptr); }
-
-std::string requiredText(const json& body, const char* key) {
-    auto found = body.find(key);
-    if (found == body.end() || !found->is_string() || found->get<std::string>().empty()) {
-        throw std::invalid_argument(std::string("\"") + key + "\" must be a non-empty text");
-    }
-    return found->get<std::string>();
-}
-
-std::optional<std::string> optionalText(const json& body, const char* key) {
-    auto found = body.find(key);
-    if (found == body.end() || found->is_null()) return std::nullopt;
-    if (!found->is_string()) throw std::invalid_argument(std::string("\"") + key + "\" must be a text or null");
-    return found->get<std::string>();
-}
 
 json toJson(const Application& application) {
     return json{{"appName", application.appName},
@@ -85,10 +71,7 @@ void AdminApi::routes() {
         sendJson(response, 200, out);
     });
     server_->Post("/applications", [this](const httplib::Request& request, httplib::Response& response) {
-        const json body = json::parse(request.body);
-        if (!body.is_object()) throw std::invalid_argument("The body must be a JSON object");
-        Application application{requiredText(body, "appName"), requiredText(body, "publicId"),
-                                requiredText(body, "privateKey"), optionalText(body, "defaultWorkspace")};
+        const Application application = AdminBodies::application(AdminBodies::parseObject(request.body));
         state_.putApplication(application);
         sendJson(response, 201, toJson(application));
     });

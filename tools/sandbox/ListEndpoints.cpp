@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 
+#include "AdminBodies.h"
 #include "EndpointFaults.h"
 #include "RegionLists.h"
 #include "RestRouter.h"
@@ -59,11 +60,7 @@ void adminRoutes(httplib::Server& server, SandboxState& state, const std::string
     server.Put(pattern, [&state, kind](const httplib::Request& request, httplib::Response& reply) {
         const std::string client = request.matches[1];
         if (!WorkspaceTable(state).find(client)) throw std::invalid_argument("Unknown workspace: " + client);
-        const ordered_json body = ordered_json::parse(request.body);
-        if (!body.is_array()) throw std::invalid_argument("The body must be a JSON array of objects");
-        for (const auto& element : body)
-            if (!element.is_object()) throw std::invalid_argument("The body must be a JSON array of objects");
-        const std::string text = body.dump(-1, ' ', false, ordered_json::error_handler_t::replace);
+        const std::string text = AdminBodies::regionList(ordered_json::parse(request.body));
         RegionLists(state).set(client, kind, text);
         reply.status = 200;
         reply.set_content(text, "application/json");

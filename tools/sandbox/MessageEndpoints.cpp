@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 
+#include "AdminBodies.h"
 #include "EndpointFaults.h"
 #include "RestRouter.h"
 #include "SandboxState.h"
@@ -27,18 +28,7 @@ void sendJson(httplib::Response& response, int status, const json& body) {
     response.set_content(body.dump(-1, ' ', false, json::error_handler_t::replace), "application/json");
 }
 
-std::string requiredText(const json& body, const char* key) {
-    auto found = body.find(key);
-    if (found == body.end() || !found->is_string() || found->get<std::string>().empty())
-        throw std::invalid_argument(std::string("\"") + key + "\" must be a non-empty text");
-    return found->get<std::string>();
-}
-
-json parseObject(const std::string& text) {
-    json body = json::parse(text);
-    if (!body.is_object()) throw std::invalid_argument("The body must be a JSON object");
-    return body;
-}
+using Bodies = AdminBodies;
 
 std::optional<std::string> decodeBase64(const std::string& text) {
     if (text.size() % 4 != 0) return std::nullopt;
@@ -148,14 +138,8 @@ void MessageEndpoints::addTo(RestRouter& router) {
 
 void MessageEndpoints::addAdminRoutes(httplib::Server& server, SandboxState& state) {
     server.Post("/workspaces", [&state](const httplib::Request& request, httplib::Response& reply) {
-        const json body = parseObject(request.body);
-        SandboxWorkspace workspace{requiredText(body, "clientId"), requiredText(body, "name"),
-                                   requiredText(body, "publicKey"), std::nullopt};
-        if (auto callback = body.find("callbackURL"); callback != body.end() && !callback->is_null()) {
-            if (!callback->is_string()) throw std::invalid_argument("\"callbackURL\" must be a text or null");
-            workspace.callbackUrl = callback->get<std::string>();
-        }
-        WorkspaceTable(state).put(workspace);
+        const json body = Bodies::parseObject(request.body);
+        WorkspaceTable(state).put(Bodies::workspace(body));
         sendJson(reply, 201, body);
     });
     server.Get("/workspaces", [&state](const httplib::Request&, httplib::Response& reply) {
@@ -169,18 +153,11 @@ void MessageEndpoints::addAdminRoutes(httplib::Server& server, SandboxState& sta
         sendJson(reply, 200, out);
     });
     server.Post("/messages", [&state](const httplib::Request& request, httplib::Response& reply) {
-        const json body = parseObject(request.body);
-        const std::string clientId = requiredText(body, "clientId");
+        const json body = Bodies::parseObject(request.body);
+        const std::string clientId = Bodies::requiredText(body, "clientId");
         if (!WorkspaceTable(state).find(clientId)) throw std::invalid_argument("Unknown workspace: " + clientId);
-        std::vector<std::pair<std::string, std::string>> fields;
-        if (auto given = body.find("fields"); given != body.end()) {
-            if (!given->is_object()) throw std::invalid_argument("\"fields\" must be an object of texts");
-            for (const auto& [key, value] : given->items()) {
-                if (!value.is_string()) throw std::invalid_argument("\"fields\" must be an object of texts");
-                fields.emplace_back(key, value.get<std::string>());
-            }
-        }
-        sendJson(reply, 201, toJson(MessageQueue(state).queue(clientId, requiredText(body, "user"), fields)));
+        const auto fields = Bodies::messageFields(body);
+        sendJson(reply, 201, toJson(MessageQueue(state).queue(clientId, Bodies::requiredText(body, "user"), fields)));
     });
     server.Get("/messages", [&state](const httplib::Request&, httplib::Response& reply) {
         json out = json::array();
@@ -200,8 +177,8 @@ void MessageEndpoints::addAdminRoutes(httplib::Server& server, SandboxState& sta
         sendJson(reply, 200, out);
     });
     server.Put("/faults", [&state](const httplib::Request& request, httplib::Response& reply) {
-        const json body = parseObject(request.body);
-        const std::string operation = requiredText(body, "operation");
+        const json body = Bodies::parseObject(request.body);
+        const std::string operation = Bodies::requiredText(body, "operation");
         std::optional<std::string> fault;
         if (auto given = body.find("fault"); given != body.end() && !given->is_null()) {
             if (!given->is_string() || !EndpointFaults::isKnown(given->get<std::string>()))

@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 
+#include "AdminBodies.h"
 #include "PushOutbox.h"
 #include "SandboxState.h"
 
@@ -19,18 +20,7 @@ void sendJson(httplib::Response& response, int status, const json& body) {
     response.set_content(body.dump(-1, ' ', false, json::error_handler_t::replace), "application/json");
 }
 
-json parseObject(const std::string& text) {
-    json body = json::parse(text);
-    if (!body.is_object()) throw std::invalid_argument("The body must be a JSON object");
-    return body;
-}
-
-std::string requiredText(const json& body, const char* key) {
-    auto found = body.find(key);
-    if (found == body.end() || !found->is_string() || found->get<std::string>().empty())
-        throw std::invalid_argument(std::string("\"") + key + "\" must be a non-empty text");
-    return found->get<std::string>();
-}
+using Bodies = AdminBodies;
 
 json toJson(const OutboxPush& push) {
     return json{{"id", push.id},
@@ -63,15 +53,16 @@ OutboxPush announce(PushOutbox& outbox, const std::string& token, const json& me
             fields.emplace_back(key, value.get<std::string>());
         }
     }
-    return outbox.announce(token, requiredText(message, "clientId"), user, fields, payload ? payload->dump() : "");
+    return outbox.announce(token, Bodies::requiredText(message, "clientId"), user, fields,
+                           payload ? payload->dump() : "");
 }
 
 }  // namespace
 
 void PushAdminRoutes::add(httplib::Server& server, SandboxState& state) {
     server.Post("/pushes", [&state](const httplib::Request& request, httplib::Response& response) {
-        const json body = parseObject(request.body);
-        const std::string token = requiredText(body, "token");
+        const json body = Bodies::parseObject(request.body);
+        const std::string token = Bodies::requiredText(body, "token");
         PushOutbox outbox(state);
         const auto payload = body.find("payload");
         const json* given = payload != body.end() ? &*payload : nullptr;
@@ -84,8 +75,8 @@ void PushAdminRoutes::add(httplib::Server& server, SandboxState& state) {
         sendJson(response, 201, toJson(outbox.send(token, given->dump())));
     });
     server.Post("/pushes/take", [&state](const httplib::Request& request, httplib::Response& response) {
-        const json body = parseObject(request.body);
-        sendJson(response, 200, toJson(PushOutbox(state).takeUndelivered(requiredText(body, "token"))));
+        const json body = Bodies::parseObject(request.body);
+        sendJson(response, 200, toJson(PushOutbox(state).takeUndelivered(Bodies::requiredText(body, "token"))));
     });
     server.Get("/pushes", [&state](const httplib::Request& request, httplib::Response& response) {
         PushOutbox outbox(state);

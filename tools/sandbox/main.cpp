@@ -1,12 +1,17 @@
 // quorvela-sandbox: serves the local stand-in for the engagement service until
 // SIGINT or SIGTERM. Prints "ca <path>", "port <n>" and "admin-port <n>" once
-// it is serving, so scripts can read where to connect.
+// it is serving (after `--seed FILE` was applied), so scripts can read where
+// to connect.
 #include <CLI/CLI.hpp>
 #include <csignal>
 #include <cstdio>
+#include <fstream>
 #include <iostream>
+#include <sstream>
 
 #include "sandbox/Sandbox.h"
+#include "sandbox/SandboxSeed.h"
+#include "sandbox/SandboxState.h"
 
 int main(int argc, char** argv) {
     CLI::App app{"Local stand-in for the Quorvela engagement service (HTTPS on loopback)"};
@@ -16,6 +21,11 @@ int main(int argc, char** argv) {
     app.add_option("--port", options.port, "HTTPS port (0: any free port)")->capture_default_str();
     app.add_option("--admin-port", options.adminPort, "Admin API port (0: any free port)")->capture_default_str();
     app.add_option("--host", options.host, "Address to listen on")->capture_default_str();
+    std::string seedFile;
+    app.add_option("--seed", seedFile,
+                   "JSON file of applications, workspaces, users, subscriptions, messages, geofences and beacons "
+                   "to seed before serving")
+        ->check(CLI::ExistingFile);
     CLI11_PARSE(app, argc, argv);
     options.dataDir = dataDir;
 
@@ -29,8 +39,16 @@ int main(int argc, char** argv) {
     quorvela::sandbox::Sandbox sandbox;
     try {
         sandbox.start(options);
+        if (!seedFile.empty()) {
+            std::ifstream file(seedFile, std::ios::binary);
+            std::ostringstream text;
+            text << file.rdbuf();
+            if (!file) throw std::runtime_error("cannot read " + seedFile);
+            quorvela::sandbox::SandboxSeed::apply(sandbox.state(), text.str());
+        }
     } catch (const std::exception& error) {
-        std::cerr << "quorvela-sandbox: " << error.what() << "\n";
+        std::cerr << "quorvela-sandbox: " << (seedFile.empty() ? "" : "seed " + seedFile + ": ") << error.what()
+                  << "\n";
         return 1;
     }
     std::cout << "ca " << sandbox.caFile().string() << "\n"
