@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Installs a build tree into a temporary prefix and builds examples/minimal-host
 # against it: through the CMake package (static and shared library) and
-# through pkg-config with the static library; runs each program once.
+# through pkg-config with the static library; runs each program once. Then
+# builds the host guide's examples/walkthrough the same way (GCC and clang,
+# strict warnings) and runs it against a sandbox seeded from its world.json:
+# each of its eight steps must say ok.
 # Prints one PASS or FAIL line; the exit status says the same.
 #   scripts/check-package.sh [BUILD_DIR]     (default build/dev)
 set -euo pipefail
@@ -51,6 +54,31 @@ ldd "$work/example/minimal-host-shared" | grep -q 'libquorvela\.so\.3 => '"$pref
   fail "minimal-host-shared does not use the installed shared library"
 ! ldd "$work/example/minimal-host" | grep -q libquorvela || fail "minimal-host is not linked statically"
 
+# The walkthrough against a seeded sandbox of this build tree.
+sandbox_pid=
+stop_sandbox() { [[ -n "$sandbox_pid" ]] && kill "$sandbox_pid" 2>/dev/null && wait "$sandbox_pid" 2>/dev/null; true; }
+trap 'stop_sandbox; rm -rf "$work"' EXIT
+for compiler in c++ clang++; do
+  command -v "$compiler" >/dev/null || continue
+  cmake -S examples/walkthrough -B "$work/walkthrough-$compiler" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_CXX_COMPILER="$compiler" -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_CXX_FLAGS="$strict" >>"$log" 2>&1 ||
+    fail "configuring the walkthrough with $compiler"
+  cmake --build "$work/walkthrough-$compiler" >>"$log" 2>&1 || fail "building the walkthrough with $compiler"
+done
+"$build/tools/sandbox/quorvela-sandbox" --data-dir "$work/sandbox" --port 0 --admin-port 0 \
+  --seed examples/walkthrough/world.json >"$work/sandbox.out" 2>>"$log" &
+sandbox_pid=$!
+for _ in $(seq 100); do grep -q '^admin-port ' "$work/sandbox.out" 2>/dev/null && break; sleep 0.1; done
+port=$(awk '$1 == "port" { print $2 }' "$work/sandbox.out")
+ca=$(awk '$1 == "ca" { print $2 }' "$work/sandbox.out")
+[[ -n "$port" && -n "$ca" ]] || fail "the seeded sandbox did not start"
+"$work/walkthrough-c++/walkthrough" examples/walkthrough/bundle "$work/walk-data" --connect-to "127.0.0.1:$port" \
+  --cacert "$ca" >"$work/walkthrough.out" 2>>"$log" || { cat "$work/walkthrough.out" >>"$log"; fail "the walkthrough"; }
+cat "$work/walkthrough.out" >>"$log"
+[[ $(grep -c '^step [1-8] .*: ok ' "$work/walkthrough.out") == 8 ]] || fail "the walkthrough skipped a step"
+grep -q 'pushReceived w-1 in walk-main' "$work/walkthrough.out" || fail "the walkthrough's push brought no message"
+stop_sandbox
+
 # Only the archive stays, so that -lquorvela can only mean the static library
 # and Libs.private / Requires.private must be complete.
 pc=$(find "$prefix" -name quorvela.pc -print -quit)
@@ -62,4 +90,5 @@ c++ -std=c++20 $strict examples/minimal-host/main.cpp -o "$work/minimal-host-pc"
   $(pkg-config --cflags --libs --static quorvela) >>"$log" 2>&1 || fail "linking through pkg-config --static"
 run_example "$work/minimal-host-pc"
 
-echo "package check: PASS (CMake package static and shared, GCC and clang, pkg-config static)"
+
+echo "package check: PASS (CMake package static and shared, GCC and clang, pkg-config static; walkthrough 8 of 8)"
