@@ -92,7 +92,11 @@ std::shared_ptr<RegistrationFlow> RegistrationFlow::asDelegate() {
 
 void RegistrationFlow::sendUnregistration(const Value& storedUser, RegistrationCompletion completion) {
     {
+        // A transport failure tells the delegate nothing, so its entry is
+        // never taken; the oldest such entries go to keep the list short.
+        constexpr std::size_t kMostInFlight = 8;
         std::lock_guard lock(unregisteringMutex_);
+        if (unregistering_.size() >= kMostInFlight) unregistering_.erase(unregistering_.begin());
         unregistering_.push_back(storedUser);
     }
     auto loader = std::make_shared<RegisterPhoneDataloader>(facade_.platform(), facade_.credentials());
