@@ -1,5 +1,7 @@
 #include "MessageQueue.h"
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <nlohmann/json.hpp>
 
@@ -60,6 +62,23 @@ std::optional<std::string> QueuedMessage::field(const std::string& name) const {
     return std::nullopt;
 }
 
+namespace {
+
+// Default ids must differ even for messages queued in the same millisecond:
+// the client tells an inbox's messages apart by id, so equal ids would make
+// one message replace the other.
+std::int64_t uniqueStamp(std::int64_t now) {
+    static std::atomic<std::int64_t> last{0};
+    std::int64_t previous = last.load();
+    std::int64_t next = 0;
+    do {
+        next = std::max(now, previous + 1);
+    } while (!last.compare_exchange_weak(previous, next));
+    return next;
+}
+
+}  // namespace
+
 const std::vector<std::string>& MessageQueue::fieldNames() {
     static const std::vector<std::string> names{
         "blastID",           "id",   "type",     "from",     "to",      "subject",  "text",    "status",
@@ -77,8 +96,8 @@ QueuedMessage MessageQueue::queue(const std::string& clientId, const std::string
             if (key == name) return value;
         return std::nullopt;
     };
-    const std::int64_t stamp = nowMillis();
-    const std::string id = lookup("id").value_or(std::string("m").append(std::to_string(stamp)));
+    const auto givenId = lookup("id");
+    const std::string id = givenId ? *givenId : std::string("m").append(std::to_string(uniqueStamp(nowMillis())));
     QueuedMessage message;
     message.clientId = clientId;
     message.user = user;

@@ -44,5 +44,17 @@ TEST(MessageQueueTest, ConcurrentFetchesSplitTheQueueAndEachDeviceGetsEverything
     EXPECT_EQ(queue.takePending("DEV-2", std::nullopt).size(), 300u) << "another device gets its own copy";
 }
 
+// Messages queued without an id within one millisecond still get ids of their
+// own (and blast ids with them), or the client would keep only one of them.
+TEST(MessageQueueTest, DefaultIdsDifferEvenWithinOneMillisecond) {
+    quorvela::test::TempDir dir;
+    SandboxState state(dir.path() / "state.sqlite3");
+    MessageQueue queue(state);
+    std::set<std::string> ids;
+    for (int i = 0; i < 200; ++i) ids.insert(*queue.queue("ws-1", "user", {{"text", "t"}}).field("id"));
+    EXPECT_EQ(ids.size(), 200u);
+    EXPECT_EQ(queue.queue("ws-1", "user", {{"id", "given"}}).field("id"), "given");
+}
+
 }  // namespace
 }  // namespace quorvela::sandbox::test
