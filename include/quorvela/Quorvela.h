@@ -121,7 +121,8 @@ public:
     /// calls `handler` exactly once: 1 (no data) at once when nothing is
     /// started (no joined workspace for its "clientId", an unknown command,
     /// a geo push that is not one), otherwise 0 or 2 when the started work
-    /// ends. Returns at once; the work runs on the global queue.
+    /// ends. Returns at once; the work runs on the global queue. The fetched
+    /// messages reach the delegate before `handler`, on the same thread.
     void processRemoteNotification(const Value::Dictionary& payload, Completion handler);
     /// The same with the notification's JSON text; text that is not a JSON
     /// object is refused with a debug line and the handler gets 1.
