@@ -82,8 +82,6 @@ std::shared_ptr<QuorvelaCore> QuorvelaCore::create(std::shared_ptr<Platform> pla
 
 QuorvelaCore::QuorvelaCore(Passkey, std::shared_ptr<Platform> platform)
     : platform_(std::move(platform)),
-      workspaces_(WorkspaceList::create()),
-      workspacesSubscribed_(WorkspaceList::create()),
       backgroundTasks_(BackgroundTaskTable::create(platform_->backgroundTasks)),
       wifiBeaconDetector_(std::make_shared<WifiBeaconDetector>(*this)),
       registration_(std::make_unique<RegistrationFlow>(*this)),
@@ -228,26 +226,18 @@ void QuorvelaCore::setQuorvelaLastLocation(std::optional<Location> location) {
     quorvelaLastLocation_ = std::move(location);
 }
 
-std::shared_ptr<WorkspaceList> QuorvelaCore::workspaces() const {
-    std::lock_guard lock(stateMutex_);
-    return workspaces_;
-}
+std::shared_ptr<WorkspaceList> QuorvelaCore::workspaces() const { return workspaceManagement_->workspaces(); }
 
 void QuorvelaCore::setWorkspaces(std::shared_ptr<WorkspaceList> list) {
-    if (!list) list = WorkspaceList::create();
-    std::lock_guard lock(stateMutex_);
-    workspaces_ = std::move(list);
+    workspaceManagement_->setWorkspaces(std::move(list));
 }
 
 std::shared_ptr<WorkspaceList> QuorvelaCore::workspacesSubscribed() const {
-    std::lock_guard lock(stateMutex_);
-    return workspacesSubscribed_;
+    return workspaceManagement_->workspacesSubscribed();
 }
 
 void QuorvelaCore::setWorkspacesSubscribed(std::shared_ptr<WorkspaceList> list) {
-    if (!list) list = WorkspaceList::create();
-    std::lock_guard lock(stateMutex_);
-    workspacesSubscribed_ = std::move(list);
+    workspaceManagement_->setWorkspacesSubscribed(std::move(list));
 }
 
 std::shared_ptr<Workspace> QuorvelaCore::getWorkspaceWithClientID(const std::optional<std::string>& clientID) const {

@@ -311,11 +311,9 @@ private:
     std::optional<std::string> clientID_;
     std::optional<std::string> apiClientPrivateKey_;
 
-    mutable std::mutex stateMutex_;  // delegate, last location, the two list references
+    mutable std::mutex stateMutex_;  // delegate, last location
     std::shared_ptr<QuorvelaProtocol> delegate_;
     std::optional<Location> quorvelaLastLocation_;
-    std::shared_ptr<WorkspaceList> workspaces_;
-    std::shared_ptr<WorkspaceList> workspacesSubscribed_;
 
     std::shared_ptr<BackgroundTaskTable> backgroundTasks_;
     std::atomic<bool> useQuorvelaSDK_{false};

@@ -37,6 +37,31 @@ void mergeReceived(WorkspaceManagement::Items& items, const WorkspaceManagement:
 
 }  // namespace
 
+WorkspaceManagement::WorkspaceManagement(QuorvelaCore& facade)
+    : facade_(facade), available_(quorvela::WorkspaceList::create()), subscribed_(quorvela::WorkspaceList::create()) {}
+
+std::shared_ptr<quorvela::WorkspaceList> WorkspaceManagement::workspaces() const {
+    std::lock_guard lock(listsMutex_);
+    return available_;
+}
+
+void WorkspaceManagement::setWorkspaces(std::shared_ptr<quorvela::WorkspaceList> list) {
+    if (!list) list = quorvela::WorkspaceList::create();
+    std::lock_guard lock(listsMutex_);
+    available_ = std::move(list);
+}
+
+std::shared_ptr<quorvela::WorkspaceList> WorkspaceManagement::workspacesSubscribed() const {
+    std::lock_guard lock(listsMutex_);
+    return subscribed_;
+}
+
+void WorkspaceManagement::setWorkspacesSubscribed(std::shared_ptr<quorvela::WorkspaceList> list) {
+    if (!list) list = quorvela::WorkspaceList::create();
+    std::lock_guard lock(listsMutex_);
+    subscribed_ = std::move(list);
+}
+
 // ---- Start-up and stores -------------------------------------------------------
 
 void WorkspaceManagement::initWorkspaces() {
@@ -56,9 +81,9 @@ void WorkspaceManagement::loadWorkspaces() {
     auto available = Workspace::unarchiveList(platform, platform->keyValueStore->get(kAvailableKey));
     auto subscribed = Workspace::unarchiveList(platform, platform->keyValueStore->get(kSubscribedKey));
     for (const auto& workspace : available) giveAppName(workspace);
-    facade_.setWorkspaces(quorvela::WorkspaceList::create(std::move(available)));
+    setWorkspaces(quorvela::WorkspaceList::create(std::move(available)));
     auto list = quorvela::WorkspaceList::create(std::move(subscribed));
-    facade_.setWorkspacesSubscribed(list);
+    setWorkspacesSubscribed(list);
     for (const auto& workspace : list->snapshot()) adopt(workspace);
 }
 
@@ -66,9 +91,9 @@ void WorkspaceManagement::store(const char* key, const std::shared_ptr<quorvela:
     facade_.platform()->keyValueStore->set(key, Workspace::archiveList(list->snapshot()));
 }
 
-void WorkspaceManagement::storeWorkspaces() { store(kAvailableKey, facade_.workspaces()); }
+void WorkspaceManagement::storeWorkspaces() { store(kAvailableKey, workspaces()); }
 
-void WorkspaceManagement::storeSubscribedWorkspaces() { store(kSubscribedKey, facade_.workspacesSubscribed()); }
+void WorkspaceManagement::storeSubscribedWorkspaces() { store(kSubscribedKey, workspacesSubscribed()); }
 
 void WorkspaceManagement::adopt(const std::shared_ptr<Workspace>& workspace) const {
     if (!workspace) return;
@@ -91,7 +116,7 @@ bool WorkspaceManagement::isDefaultWorkspace(const Workspace& workspace) const {
 
 std::shared_ptr<Workspace> WorkspaceManagement::getDefaultWorkspace() const {
     if (!ConfigurationGuard(*facade_.platform()).requireConfigured("getDefaultWorkspace")) return nullptr;
-    for (const auto& workspace : facade_.workspacesSubscribed()->snapshot())
+    for (const auto& workspace : workspacesSubscribed()->snapshot())
         if (workspace && isDefaultWorkspace(*workspace)) return workspace;
     return nullptr;
 }
@@ -133,12 +158,12 @@ void WorkspaceManagement::getAvailableWorkspaceswithFilter(const std::optional<s
 
 WorkspaceManagement::Items WorkspaceManagement::getAvailableWorkspaces() const {
     requireUser("getAvailableWorkspaces", "getAvailableWorkspaces");
-    return facade_.workspaces()->snapshot();
+    return workspaces()->snapshot();
 }
 
 WorkspaceManagement::Items WorkspaceManagement::getSubscribedWorkspaces() const {
     requireUser("getSubscribedWorkspaces", "getSubscribedWorkspaces");
-    return facade_.workspacesSubscribed()->snapshot();
+    return workspacesSubscribed()->snapshot();
 }
 
 void WorkspaceManagement::joinWorkspace(const std::shared_ptr<Workspace>& workspace, Completion handler) {
@@ -171,7 +196,7 @@ void WorkspaceManagement::leaveWorkspace(const std::shared_ptr<Workspace>& works
 
 void WorkspaceManagement::availableWorkspacesLoadedSuccessfully(const Items& received) {
     {
-        auto list = facade_.workspaces();
+        auto list = workspaces();
         auto guard = list->lock();
         auto& items = list->items();
         mergeReceived(items, received);
@@ -182,7 +207,7 @@ void WorkspaceManagement::availableWorkspacesLoadedSuccessfully(const Items& rec
 
 void WorkspaceManagement::subscribedWorkspacesLoadedSuccessfully(const Items& received) {
     {
-        auto list = facade_.workspacesSubscribed();
+        auto list = workspacesSubscribed();
         auto guard = list->lock();
         mergeReceived(list->items(), received);
         for (const auto& workspace : list->snapshot()) adopt(workspace);
@@ -201,9 +226,9 @@ void WorkspaceManagement::workspaceSubscribedSuccessfully(const std::shared_ptr<
     // A reply that carried its own record leaves no workspace to add.
     if (!workspace) return;
     {
-        auto subscribed = facade_.workspacesSubscribed();
+        auto subscribed = workspacesSubscribed();
         auto guard = subscribed->lock();
-        auto available = facade_.workspaces();
+        auto available = workspaces();
         auto availableGuard = available->lock();
         const auto found = indexOf(available->items(), workspace);
         workspace->setSubscribed(true);
@@ -227,9 +252,9 @@ void WorkspaceManagement::workspaceSubscribedSuccessfully(const std::shared_ptr<
 void WorkspaceManagement::workspaceUnsubscribedSuccessfully(const std::shared_ptr<Workspace>& workspace) {
     if (!workspace) return;
     {
-        auto subscribed = facade_.workspacesSubscribed();
+        auto subscribed = workspacesSubscribed();
         auto guard = subscribed->lock();
-        auto available = facade_.workspaces();
+        auto available = workspaces();
         auto availableGuard = available->lock();
         const auto found = indexOf(available->items(), workspace);
         std::erase_if(subscribed->items(), [&](const auto& entry) { return equalWorkspaces(entry, workspace); });
@@ -268,7 +293,7 @@ void WorkspaceManagement::logLocalized(const std::string& key) const {
 void WorkspaceManagement::synchronicedWorkspace(const std::shared_ptr<Workspace>& workspace) {
     if (!workspace) return;
     {
-        auto list = facade_.workspacesSubscribed();
+        auto list = workspacesSubscribed();
         auto guard = list->lock();
         const auto clientId = workspace->clientId();
         auto& items = list->items();

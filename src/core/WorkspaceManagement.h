@@ -5,6 +5,7 @@
 // one; it is the delegate of every workspace loader it starts.
 
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,7 +27,14 @@ public:
     static constexpr const char* kAvailableKey = "Workspace-Available";
     static constexpr const char* kSubscribedKey = "Workspace-Subscribed";
 
-    explicit WorkspaceManagement(QuorvelaCore& facade) : facade_(facade) {}
+    explicit WorkspaceManagement(QuorvelaCore& facade);
+
+    /// The available and the subscribed list. A list is replaced whole (an
+    /// unregistration empties both); null stands for an empty list.
+    std::shared_ptr<quorvela::WorkspaceList> workspaces() const;
+    void setWorkspaces(std::shared_ptr<quorvela::WorkspaceList> list);
+    std::shared_ptr<quorvela::WorkspaceList> workspacesSubscribed() const;
+    void setWorkspacesSubscribed(std::shared_ptr<quorvela::WorkspaceList> list);
 
     void initWorkspaces();
     void loadWorkspaces();
@@ -75,6 +83,9 @@ private:
     void store(const char* key, const std::shared_ptr<quorvela::WorkspaceList>& list);
 
     QuorvelaCore& facade_;
+    mutable std::mutex listsMutex_;  // the two list references; each list locks itself
+    std::shared_ptr<quorvela::WorkspaceList> available_;
+    std::shared_ptr<quorvela::WorkspaceList> subscribed_;
 };
 
 }  // namespace quorvela
