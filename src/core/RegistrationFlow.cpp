@@ -91,17 +91,20 @@ std::shared_ptr<RegistrationFlow> RegistrationFlow::asDelegate() {
 }
 
 void RegistrationFlow::sendUnregistration(const Value& storedUser, RegistrationCompletion completion) {
+    std::uint64_t id = 0;
     {
-        // A transport failure tells the delegate nothing, so its entry is
-        // never taken; the oldest such entries go to keep the list short.
-        constexpr std::size_t kMostInFlight = 8;
         std::lock_guard lock(unregisteringMutex_);
-        if (unregistering_.size() >= kMostInFlight) unregistering_.erase(unregistering_.begin());
-        unregistering_.push_back(storedUser);
+        id = ++lastUnregistration_;
+        unregistering_.emplace_back(id, storedUser);
     }
     auto loader = std::make_shared<RegisterPhoneDataloader>(facade_.platform(), facade_.credentials());
     loader->setDelegate(asDelegate());
-    loader->setCompletion(std::move(completion));
+    // The loader ends every request exactly once, after its delegate call, so
+    // the entry is there for the reply and gone afterwards.
+    loader->setCompletion([flow = asDelegate(), id, completion = std::move(completion)](RegistrationResult result) {
+        flow->endUnregistration(id);
+        if (completion) completion(result);
+    });
     loader->unRegisterUser();
 }
 
@@ -132,18 +135,13 @@ void RegistrationFlow::markValidated() {
 }
 
 void RegistrationFlow::UnRegisterUserSucceeded(bool successful) {
+    if (!successful) return;
     KeyValueStore& store = *facade_.platform()->keyValueStore;
-    if (!successful) {
-        takeUnregistration(store.get(Settings::kClientUserID));
-        return;
-    }
     facade_.debugMessage("UnRegisterUserSucceeded");
     store.set(Settings::kDeviceUniqueID, Value(std::string()));
     {
         std::lock_guard lock(userMutex());
-        const Value storedUser = store.get(Settings::kClientUserID);
-        const auto unregistered = takeUnregistration(storedUser);
-        if (!unregistered || storedUser == *unregistered) store.remove(Settings::kClientUserID);
+        if (mayRemoveUser(store.get(Settings::kClientUserID))) store.remove(Settings::kClientUserID);
     }
     store.remove(kWorkspaceAvailable);
     store.remove(kWorkspaceSubscribed);
@@ -156,19 +154,17 @@ void RegistrationFlow::UnRegisterUserSucceeded(bool successful) {
 
 void RegistrationFlow::RegistrationThrowsError(const std::string& error) { facade_.debugMessage(error); }
 
-void RegistrationFlow::UnRegisterUserError(const std::string& error) {
-    takeUnregistration(facade_.platform()->keyValueStore->get(Settings::kClientUserID));
-    facade_.debugMessage(error);
+void RegistrationFlow::UnRegisterUserError(const std::string& error) { facade_.debugMessage(error); }
+
+bool RegistrationFlow::mayRemoveUser(const Value& storedUser) {
+    std::lock_guard lock(unregisteringMutex_);
+    return unregistering_.empty() || std::any_of(unregistering_.begin(), unregistering_.end(),
+                                                 [&](const auto& entry) { return entry.second == storedUser; });
 }
 
-std::optional<Value> RegistrationFlow::takeUnregistration(const Value& storedUser) {
+void RegistrationFlow::endUnregistration(std::uint64_t id) {
     std::lock_guard lock(unregisteringMutex_);
-    if (unregistering_.empty()) return std::nullopt;
-    auto match = std::find(unregistering_.begin(), unregistering_.end(), storedUser);
-    if (match == unregistering_.end()) match = unregistering_.begin();
-    Value taken = *match;
-    unregistering_.erase(match);
-    return taken;
+    std::erase_if(unregistering_, [id](const auto& entry) { return entry.first == id; });
 }
 
 void RegistrationFlow::ActivatePhoneReturnedError(const std::string&) {}

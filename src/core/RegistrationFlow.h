@@ -65,12 +65,17 @@ private:
     std::shared_ptr<RegistrationFlow> asDelegate();
 
     QuorvelaCore& facade_;
-    /// Takes one unregistration off the in-flight list: the one for
-    /// `storedUser` when there is one; nothing when the list is empty.
-    std::optional<Value> takeUnregistration(const Value& storedUser);
+    /// True when no unregistration is in flight (a reply of an unknown
+    /// request) or one was sent for `storedUser`.
+    bool mayRemoveUser(const Value& storedUser);
+    /// Called when the unregistration `id` has ended, however it ended.
+    void endUnregistration(std::uint64_t id);
 
     std::mutex unregisteringMutex_;
-    std::vector<Value> unregistering_;  // the users of the unregistrations in flight
+    // The unregistrations in flight with the user each was sent for; an
+    // entry lives from the send to the end of its request.
+    std::vector<std::pair<std::uint64_t, Value>> unregistering_;
+    std::uint64_t lastUnregistration_ = 0;
 };
 
 }  // namespace quorvela

@@ -6,6 +6,7 @@
 #include "core/DelegateCalls.h"
 #include "core/FacadeWorkspaceDelegate.h"
 #include "model/WorkspaceList.h"
+#include "protocol/EventLogger.h"
 #include "protocol/SignedUrl.h"
 #include "protocol/WorkspaceDataLoader.h"
 #include "quorvela/Workspace.h"
@@ -284,8 +285,7 @@ void WorkspaceManagement::failedToUnsubscribeWorkspace(const std::shared_ptr<Wor
 }
 
 void WorkspaceManagement::logLocalized(const std::string& key) const {
-    const auto& bundle = facade_.platform()->bundle;
-    facade_.debugMessage(bundle ? bundle->localizedString(key) : key);
+    EventLogger::debugLocalized(*facade_.platform(), key);
 }
 
 // ---- End of a full synchronisation -------------------------------------------------------

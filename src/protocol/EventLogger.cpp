@@ -29,6 +29,10 @@ void EventLogger::debugMessage(const Platform& platform, const std::string& mess
     if (platform.systemLog) platform.systemLog->writeAt(LogLevel::Debug, "QUORVELA-DEBUG: " + message);
 }
 
+void EventLogger::debugLocalized(const Platform& platform, const std::string& key) {
+    debugMessage(platform, platform.bundle ? platform.bundle->localizedString(key) : key);
+}
+
 std::string EventLogger::eventUrl(const std::optional<std::string>& eventType,
                                   const std::optional<std::string>& extraInfo,
                                   const std::optional<std::string>& campaignName,

@@ -30,6 +30,9 @@ public:
     /// Writes "QUORVELA-DEBUG: " + message to the system log unless the stored
     /// boolean "LoggingDisabled" is true. Safe from any thread.
     static void debugMessage(const Platform& platform, const std::string& message);
+    /// The debug line of the bundle's localised text for `key` (the key
+    /// itself without a bundle or a translation).
+    static void debugLocalized(const Platform& platform, const std::string& key);
 
     /// Sends one event and returns at once. The workspace's client id, when a
     /// workspace is given, replaces the facade's. `completion`, when given, is

@@ -8,11 +8,8 @@ namespace quorvela {
 
 namespace {
 
-// The bundle's localised text for `key`, or the key itself.
 void logLocalized(const Workspace& workspace, const std::string& key) {
-    const auto& platform = workspace.platform();
-    if (!platform) return;
-    EventLogger::debugMessage(*platform, platform->bundle ? platform->bundle->localizedString(key) : key);
+    if (const auto& platform = workspace.platform()) EventLogger::debugLocalized(*platform, key);
 }
 
 }  // namespace

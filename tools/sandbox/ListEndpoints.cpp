@@ -59,7 +59,7 @@ void adminRoutes(httplib::Server& server, SandboxState& state, const std::string
     const std::string pattern = R"(/workspaces/([^/]+)/)" + suffix;
     server.Put(pattern, [&state, kind](const httplib::Request& request, httplib::Response& reply) {
         const std::string client = request.matches[1];
-        if (!WorkspaceTable(state).find(client)) throw std::invalid_argument("Unknown workspace: " + client);
+        WorkspaceTable(state).require(client);
         const std::string text = AdminBodies::regionList(ordered_json::parse(request.body));
         RegionLists(state).set(client, kind, text);
         reply.status = 200;

@@ -155,7 +155,7 @@ void MessageEndpoints::addAdminRoutes(httplib::Server& server, SandboxState& sta
     server.Post("/messages", [&state](const httplib::Request& request, httplib::Response& reply) {
         const json body = Bodies::parseObject(request.body);
         const std::string clientId = Bodies::requiredText(body, "clientId");
-        if (!WorkspaceTable(state).find(clientId)) throw std::invalid_argument("Unknown workspace: " + clientId);
+        WorkspaceTable(state).require(clientId);
         const auto fields = Bodies::messageFields(body);
         sendJson(reply, 201, toJson(MessageQueue(state).queue(clientId, Bodies::requiredText(body, "user"), fields)));
     });

@@ -85,7 +85,7 @@ OutboxPush PushOutbox::announce(const std::string& pushToken, const std::string&
                                 const std::string& extraPayloadJson) {
     const auto device = this->device(pushToken);
     if (!device) throw std::invalid_argument("No device registered the push token " + pushToken);
-    if (!WorkspaceTable(state_).find(clientId)) throw std::invalid_argument("Unknown workspace: " + clientId);
+    WorkspaceTable(state_).require(clientId);
     nlohmann::json extra = nlohmann::json::object();
     if (!extraPayloadJson.empty()) {
         extra = nlohmann::json::parse(extraPayloadJson, nullptr, false);

@@ -35,10 +35,6 @@ void forEachEntry(const json& seed, const char* name, Each each) {
     }
 }
 
-void requireWorkspace(SandboxState& state, const std::string& clientId) {
-    if (!WorkspaceTable(state).find(clientId)) throw std::invalid_argument("Unknown workspace: " + clientId);
-}
-
 void applyLists(SandboxState& state, const json& seed, const char* name, RegionLists::Kind kind) {
     auto member = seed.find(name);
     if (member == seed.end()) return;
@@ -46,7 +42,7 @@ void applyLists(SandboxState& state, const json& seed, const char* name, RegionL
         throw std::invalid_argument(std::string("\"") + name + "\" must be an object of lists by client id");
     for (const auto& [clientId, list] : member->items()) {
         try {
-            requireWorkspace(state, clientId);
+            WorkspaceTable(state).require(clientId);
             RegionLists(state).set(clientId, kind, Bodies::regionList(list));
         } catch (const std::exception& error) {
             throw std::invalid_argument(std::string(name) + "." + clientId + ": " + error.what());
@@ -79,13 +75,13 @@ void SandboxSeed::apply(SandboxState& state, const std::string& jsonText) {
     });
     forEachEntry(seed, "subscriptions", [&](const nlohmann::json& entry) {
         auto subscription = Bodies::subscription(entry);
-        requireWorkspace(state, subscription.clientId);
+        WorkspaceTable(state).require(subscription.clientId);
         WorkspaceSubscriptions(state.database()).add(subscription);
     });
     forEachEntry(seed, "messages", [&](const nlohmann::json& entry) {
         if (!entry.is_object()) throw std::invalid_argument("The body must be a JSON object");
         const std::string clientId = Bodies::requiredText(entry, "clientId");
-        requireWorkspace(state, clientId);
+        WorkspaceTable(state).require(clientId);
         MessageQueue(state).queue(clientId, Bodies::requiredText(entry, "user"), Bodies::messageFields(entry));
     });
     applyLists(state, seed, "geofences", RegionLists::Kind::Geofences);

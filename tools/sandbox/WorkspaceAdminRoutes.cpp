@@ -68,8 +68,7 @@ void WorkspaceAdminRoutes::add(httplib::Server& server, SandboxState& state) {
                        application->defaultWorkspace.reset();
                    } else {
                        if (!clientId.is_string()) throw std::invalid_argument("\"clientId\" must be a text or null");
-                       if (!WorkspaceTable(state).find(clientId.get<std::string>()))
-                           throw std::invalid_argument("Unknown workspace: " + clientId.get<std::string>());
+                       WorkspaceTable(state).require(clientId.get<std::string>());
                        application->defaultWorkspace = clientId.get<std::string>();
                    }
                    state.putApplication(*application);

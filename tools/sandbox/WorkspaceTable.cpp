@@ -1,5 +1,7 @@
 #include "WorkspaceTable.h"
 
+#include <stdexcept>
+
 #include "SandboxState.h"
 
 namespace quorvela::sandbox {
@@ -37,6 +39,12 @@ std::optional<SandboxWorkspace> WorkspaceTable::find(const std::string& clientId
         "SELECT client_id, name, public_key, callback_url FROM workspaces WHERE client_id = ?", {clientId});
     if (rows.empty()) return std::nullopt;
     return fromRow(rows.front());
+}
+
+SandboxWorkspace WorkspaceTable::require(const std::string& clientId) {
+    auto workspace = find(clientId);
+    if (!workspace) throw std::invalid_argument("Unknown workspace: " + clientId);
+    return *workspace;
 }
 
 std::vector<SandboxWorkspace> WorkspaceTable::all() {

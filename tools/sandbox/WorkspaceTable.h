@@ -24,6 +24,9 @@ public:
     /// Adds the workspace or replaces the one with the same client id.
     void put(const SandboxWorkspace& workspace);
     std::optional<SandboxWorkspace> find(const std::string& clientId);
+    /// The workspace; std::invalid_argument "Unknown workspace: <id>" (the
+    /// admin API's 400) when there is none.
+    SandboxWorkspace require(const std::string& clientId);
     std::vector<SandboxWorkspace> all();
     /// The workspace's signing key, for the route table's key lookups.
     std::optional<std::string> keyOf(const std::string& clientId);

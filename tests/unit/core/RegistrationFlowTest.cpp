@@ -361,6 +361,21 @@ TEST_F(RegistrationFlowTest, CompletionsReportHowEachRequestEnded) {
     EXPECT_EQ(unconfigured, RegistrationResult::Refused);
 }
 
+// An unregistration that failed in transport is no longer in flight: a later
+// reply with none in flight removes whatever user is stored.
+TEST_F(RegistrationFlowTest, AFailedUnregistrationLeavesNothingInFlight) {
+    seedUser("alice", false);
+    http().answer(url("removeAppUser"), FakeHttpClient::failure());
+    facade->unRegisterUser();
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(stored("clientUserID"), Value("alice"));
+
+    store->set("clientUserID", Value("carol"));
+    facade->registration().UnRegisterUserSucceeded(true);
+    ASSERT_TRUE(idle());
+    EXPECT_FALSE(store->contains("clientUserID"));
+}
+
 TEST_F(RegistrationFlowTest, PushTokenConversion) {
     std::vector<std::uint8_t> bytes32(32);
     for (std::size_t i = 0; i < bytes32.size(); ++i) bytes32[i] = static_cast<std::uint8_t>(i * 7 + 1);
