@@ -14,16 +14,18 @@ void BackgroundTaskTable::begin(const std::string& identifier) {
         if (auto table = weak.lock()) table->end(identifier);
     });
     std::lock_guard lock(mutex_);
-    tasks_[identifier] = task;
+    tasks_[identifier].push_back(task);
 }
 
 void BackgroundTaskTable::end(const std::string& identifier) {
     BackgroundTasks::TaskId task = BackgroundTasks::kInvalid;
     {
         std::lock_guard lock(mutex_);
-        auto& slot = tasks_[identifier];
-        task = slot;
-        slot = BackgroundTasks::kInvalid;
+        auto& open = tasks_[identifier];
+        if (!open.empty()) {
+            task = open.back();
+            open.pop_back();
+        }
     }
     platform_->end(task);
 }
@@ -32,7 +34,7 @@ std::optional<BackgroundTasks::TaskId> BackgroundTaskTable::entry(const std::str
     std::lock_guard lock(mutex_);
     auto it = tasks_.find(identifier);
     if (it == tasks_.end()) return std::nullopt;
-    return it->second;
+    return it->second.empty() ? BackgroundTasks::kInvalid : it->second.back();
 }
 
 }  // namespace quorvela

@@ -1,6 +1,9 @@
 #pragma once
 // Platform background tasks kept by text identifier. Entries are never
-// removed: an ended task's entry holds the invalid value. Push processing and
+// removed: an identifier whose tasks all ended holds the invalid value. Work
+// of the same name may overlap (two unregistrations of one campaign), so an
+// identifier keeps every task begun under it until each is ended: replacing
+// one would leave the platform's task open for good. Push processing and
 // the location engine use the table from several threads at once, so every
 // look-up and store happens under one mutex; the platform is never called
 // with that mutex held (its expiration handler may call back into the table).
@@ -10,6 +13,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "quorvela/platform/BackgroundTasks.h"
 
@@ -20,22 +24,23 @@ public:
     static std::shared_ptr<BackgroundTaskTable> create(std::shared_ptr<BackgroundTasks> platform);
     explicit BackgroundTaskTable(std::shared_ptr<BackgroundTasks> platform);
 
-    /// Begins a platform task and keeps its number under `identifier`
-    /// (replacing an earlier entry). When the platform's time runs out, the
-    /// task kept under `identifier` at that moment is ended.
+    /// Begins a platform task and keeps its number under `identifier`, beside
+    /// any still open under it. When the platform's time runs out, one task
+    /// kept under `identifier` is ended.
     void begin(const std::string& identifier);
-    /// Ends the task kept under `identifier` (task 0 when there is none) and
-    /// stores the invalid value under it. Taking the number and marking the
-    /// entry happen together, so two concurrent ends never end one task twice.
+    /// Ends the newest task kept under `identifier` (task 0 when none is
+    /// open). Taking the number and dropping it happen together, so two
+    /// concurrent ends never end one task twice.
     void end(const std::string& identifier);
 
-    /// The entry under `identifier`, if any.
+    /// The newest open task under `identifier`, the invalid value when all
+    /// ended, nothing when none was ever begun.
     std::optional<BackgroundTasks::TaskId> entry(const std::string& identifier) const;
 
 private:
     std::shared_ptr<BackgroundTasks> platform_;
     mutable std::mutex mutex_;
-    std::map<std::string, BackgroundTasks::TaskId> tasks_;
+    std::map<std::string, std::vector<BackgroundTasks::TaskId>> tasks_;
 };
 
 }  // namespace quorvela
