@@ -10,6 +10,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "model/MessageRecord.h"
 #include "model/RecordArchive.h"
 #include "platform/MemoryKeyValueStore.h"
 #include "platform/SqliteKeyValueStore.h"
@@ -23,7 +24,7 @@ namespace {
 using namespace quorvela;
 
 std::shared_ptr<Message> makeMessage(long n) {
-    auto m = Message::create();
+    auto m = MessageRecord::create();
     m->setBlastID("blast-" + std::to_string(n / 50));
     m->setId(std::to_string(n));
     m->setType("TXT_MSG");

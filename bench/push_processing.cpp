@@ -20,6 +20,7 @@
 
 #include "core/PushProcessing.h"
 #include "core/QuorvelaCore.h"
+#include "model/MessageRecord.h"
 #include "model/WorkspaceList.h"
 #include "platform/MemoryKeyValueStore.h"
 #include "quorvela/Message.h"
@@ -156,7 +157,7 @@ void BM_PendingMessagesRetrieved(benchmark::State& state) {
     world.platform->keyValueStore->set("maxStoredMessages", Value(count));
     std::vector<std::shared_ptr<Message>> messages;
     for (int i = 0; i < count; ++i) {
-        auto message = Message::create();
+        auto message = MessageRecord::create();
         message->setBlastID("b" + std::to_string(i));
         message->setId("m" + std::to_string(i));
         message->setClientId(std::string("c1"));

@@ -12,6 +12,8 @@
 #include <benchmark/benchmark.h>
 
 #include "core/QuorvelaCore.h"
+#include "model/BeaconRecord.h"
+#include "model/GeofenceRecord.h"
 #include "model/WorkspaceList.h"
 #include "platform/MemoryKeyValueStore.h"
 #include "platform/MemorySecureStore.h"
@@ -53,7 +55,7 @@ std::shared_ptr<QuorvelaCore> makeFacade(int geofences) {
     std::uniform_real_distribution<double> offset(-0.45, 0.45);  // degrees, about +/-50 km
     Workspace::GeofenceList list;
     for (int i = 0; i < geofences; ++i) {
-        auto g = Geofence::create();
+        auto g = GeofenceRecord::create();
         g->setRegionId("g" + std::to_string(i));
         g->setName("Geofence " + std::to_string(i));
         g->setLatitude(kLat + offset(random));
@@ -64,7 +66,7 @@ std::shared_ptr<QuorvelaCore> makeFacade(int geofences) {
     workspace->setGeofences(list);
     Workspace::BeaconList beacons;
     for (int i = 0; i < 50; ++i) {
-        auto b = Beacon::create();
+        auto b = BeaconRecord::create();
         b->setRegionId("b" + std::to_string(i));
         b->setName("Beacon " + std::to_string(i));
         b->setType("BEACON");

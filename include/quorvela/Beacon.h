@@ -16,54 +16,30 @@ namespace quorvela {
 
 class BeaconRegion;
 
-/// Held by std::shared_ptr; every accessor is safe from any thread.
+/// Held by std::shared_ptr; every accessor is safe from any thread. Read-only
+/// for hosts: the library makes and fills records (a copy is the host's own).
 class QUORVELA_EXPORT Beacon {
 public:
     using Text = std::optional<std::string>;
 
-    /// Every text null, not activated.
-    Beacon() = default;
-    static std::shared_ptr<Beacon> create() { return std::make_shared<Beacon>(); }
-
     Beacon(const Beacon& other);
-    Beacon& operator=(const Beacon& other);
 
     Text regionId() const;
-    void setRegionId(Text value);
     Text name() const;
-    void setName(Text value);
     Text type() const;
-    void setType(Text value);
     Text eventType() const;
-    void setEventType(Text value);
     Text msgTitle() const;
-    void setMsgTitle(Text value);
     Text msgContent() const;
-    void setMsgContent(Text value);
     Text appName() const;
-    void setAppName(Text value);
     Text timezone() const;
-    void setTimezone(Text value);
     Text update() const;
-    void setUpdate(Text value);
     bool activated() const;
-    void setActivated(bool value);
     Text clientId() const;
-    void setClientId(Text value);
     Text uuid() const;
-    void setUuid(Text value);
     Text major() const;
-    void setMajor(Text value);
     Text minor() const;
-    void setMinor(Text value);
     Text manufacturer() const;
-    void setManufacturer(Text value);
     Text distanceString() const;
-    void setDistanceString(Text value);
-
-    /// Parser entry: texts stored unchanged (null included); "activated" read
-    /// as a lenient boolean (null gives false). Any other key is ignored.
-    void setValue(const Text& value, const std::string& key);
 
     /// The archive dictionary; null texts are left out.
     Value::Dictionary encodeWithCoder() const;
@@ -80,7 +56,15 @@ public:
     /// be made.
     std::shared_ptr<BeaconRegion> toBeaconRegion() const;
 
+protected:
+    /// Every text null, not activated.
+    Beacon() = default;
+    Beacon& operator=(const Beacon& other);
+
 private:
+    // The library's parsers and stores fill records through it.
+    friend class BeaconRecord;
+
     enum TextField : std::size_t {
         kRegionId,
         kName,
@@ -100,7 +84,6 @@ private:
         kTextCount
     };
     Text get(TextField f) const;
-    void set(TextField f, Text value);
 
     mutable std::mutex mutex_;
     std::array<Text, kTextCount> texts_;

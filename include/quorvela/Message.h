@@ -14,52 +14,29 @@
 
 namespace quorvela {
 
-/// Held by std::shared_ptr; every accessor is safe from any thread.
+/// Held by std::shared_ptr; every accessor is safe from any thread. Read-only
+/// for hosts: the library makes and fills records (a copy is the host's own).
 class QUORVELA_EXPORT Message {
 public:
     using Text = std::optional<std::string>;
 
-    /// Every field empty text (never null).
-    Message();
-    static std::shared_ptr<Message> create() { return std::make_shared<Message>(); }
-
     Message(const Message& other);
-    Message& operator=(const Message& other);
 
     Text blastID() const;
-    void setBlastID(Text value);
     Text id() const;
-    void setId(Text value);
     Text type() const;
-    void setType(Text value);
     Text from() const;
-    void setFrom(Text value);
     Text to() const;
-    void setTo(Text value);
     Text subject() const;
-    void setSubject(Text value);
     Text text() const;
-    void setText(Text value);
     Text status() const;
-    void setStatus(Text value);
     Text statusDescription() const;
-    void setStatusDescription(Text value);
     Text date() const;
-    void setDate(Text value);
     Text timezone() const;
-    void setTimezone(Text value);
     Text clientId() const;
-    void setClientId(Text value);
     Text appName() const;
-    void setAppName(Text value);
     Text platform() const;
-    void setPlatform(Text value);
     Text metaData() const;
-    void setMetaData(Text value);
-
-    /// Stores the value (null included) in the field named `key`; any other
-    /// key is ignored.
-    void setValue(const Text& value, const std::string& key);
 
     /// The archive dictionary: each non-null field under its name.
     Value::Dictionary encodeWithCoder() const;
@@ -83,7 +60,15 @@ public:
     static constexpr std::size_t kFieldCount = 15;
     static const std::array<const char*, kFieldCount>& fieldNames();
 
+protected:
+    /// Every field empty text (never null).
+    Message();
+    Message& operator=(const Message& other);
+
 private:
+    // The library's parsers and stores fill records through it.
+    friend class MessageRecord;
+
     enum Field : std::size_t {
         kBlastID,
         kId,
@@ -102,7 +87,6 @@ private:
         kMetaData
     };
     Text get(Field f) const;
-    void set(Field f, Text value);
 
     mutable std::mutex mutex_;
     std::array<Text, kFieldCount> fields_;

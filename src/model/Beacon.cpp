@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <iterator>
 
+#include "model/BeaconRecord.h"
 #include "model/RecordArchive.h"
+#include "model/RecordKeys.h"
 #include "quorvela/CreatingBeaconException.h"
 #include "quorvela/platform/BeaconRegion.h"
 
@@ -11,11 +13,7 @@ namespace quorvela {
 
 namespace {
 
-// In the order of the text fields.
-constexpr const char* kTextKeys[] = {"regionId",   "name",    "type",     "eventType",    "msgTitle",
-                                     "msgContent", "appName", "timezone", "update",       "clientId",
-                                     "uuid",       "major",   "minor",    "manufacturer", "distanceString"};
-static_assert(std::size(kTextKeys) == 15);
+constexpr const auto& kTextKeys = RecordKeys::kBeaconTexts;
 
 // Keeps the low 16 bits, so 65536 wraps to 0 and -1 to 65535.
 std::uint16_t low16(const std::optional<std::string>& text) {
@@ -44,59 +42,26 @@ Beacon::Text Beacon::get(TextField f) const {
     std::lock_guard lock(mutex_);
     return texts_[f];
 }
-void Beacon::set(TextField f, Text value) {
-    std::lock_guard lock(mutex_);
-    texts_[f] = std::move(value);
-}
 
 Beacon::Text Beacon::regionId() const { return get(kRegionId); }
-void Beacon::setRegionId(Text value) { set(kRegionId, std::move(value)); }
 Beacon::Text Beacon::name() const { return get(kName); }
-void Beacon::setName(Text value) { set(kName, std::move(value)); }
 Beacon::Text Beacon::type() const { return get(kType); }
-void Beacon::setType(Text value) { set(kType, std::move(value)); }
 Beacon::Text Beacon::eventType() const { return get(kEventType); }
-void Beacon::setEventType(Text value) { set(kEventType, std::move(value)); }
 Beacon::Text Beacon::msgTitle() const { return get(kMsgTitle); }
-void Beacon::setMsgTitle(Text value) { set(kMsgTitle, std::move(value)); }
 Beacon::Text Beacon::msgContent() const { return get(kMsgContent); }
-void Beacon::setMsgContent(Text value) { set(kMsgContent, std::move(value)); }
 Beacon::Text Beacon::appName() const { return get(kAppName); }
-void Beacon::setAppName(Text value) { set(kAppName, std::move(value)); }
 Beacon::Text Beacon::timezone() const { return get(kTimezone); }
-void Beacon::setTimezone(Text value) { set(kTimezone, std::move(value)); }
 Beacon::Text Beacon::update() const { return get(kUpdate); }
-void Beacon::setUpdate(Text value) { set(kUpdate, std::move(value)); }
 bool Beacon::activated() const {
     std::lock_guard lock(mutex_);
     return activated_;
 }
-void Beacon::setActivated(bool value) {
-    std::lock_guard lock(mutex_);
-    activated_ = value;
-}
 Beacon::Text Beacon::clientId() const { return get(kClientId); }
-void Beacon::setClientId(Text value) { set(kClientId, std::move(value)); }
 Beacon::Text Beacon::uuid() const { return get(kUuid); }
-void Beacon::setUuid(Text value) { set(kUuid, std::move(value)); }
 Beacon::Text Beacon::major() const { return get(kMajor); }
-void Beacon::setMajor(Text value) { set(kMajor, std::move(value)); }
 Beacon::Text Beacon::minor() const { return get(kMinor); }
-void Beacon::setMinor(Text value) { set(kMinor, std::move(value)); }
 Beacon::Text Beacon::manufacturer() const { return get(kManufacturer); }
-void Beacon::setManufacturer(Text value) { set(kManufacturer, std::move(value)); }
 Beacon::Text Beacon::distanceString() const { return get(kDistanceString); }
-void Beacon::setDistanceString(Text value) { set(kDistanceString, std::move(value)); }
-
-void Beacon::setValue(const Text& value, const std::string& key) {
-    for (std::size_t i = 0; i < kTextCount; ++i) {
-        if (key == kTextKeys[i]) {
-            set(static_cast<TextField>(i), value);
-            return;
-        }
-    }
-    if (key == "activated") setActivated(value && Value(*value).boolValue());
-}
 
 Value::Dictionary Beacon::encodeWithCoder() const {
     std::lock_guard lock(mutex_);
@@ -107,7 +72,7 @@ Value::Dictionary Beacon::encodeWithCoder() const {
 }
 
 std::shared_ptr<Beacon> Beacon::initWithCoder(const Value::Dictionary& archive) {
-    auto b = std::make_shared<Beacon>();
+    auto b = std::make_shared<BeaconRecord>();
     for (std::size_t i = 0; i < kTextCount; ++i) b->texts_[i] = RecordArchive::text(archive, kTextKeys[i]);
     b->activated_ = RecordArchive::flag(archive, "activated");
     return b;

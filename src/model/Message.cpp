@@ -6,6 +6,7 @@
 
 #include <date/date.h>
 
+#include "model/MessageRecord.h"
 #include "model/RecordArchive.h"
 
 namespace quorvela {
@@ -65,51 +66,21 @@ Message::Text Message::get(Field f) const {
     return fields_[f];
 }
 
-void Message::set(Field f, Text value) {
-    std::lock_guard lock(mutex_);
-    fields_[f] = std::move(value);
-}
-
 Message::Text Message::blastID() const { return get(kBlastID); }
-void Message::setBlastID(Text value) { set(kBlastID, std::move(value)); }
 Message::Text Message::id() const { return get(kId); }
-void Message::setId(Text value) { set(kId, std::move(value)); }
 Message::Text Message::type() const { return get(kType); }
-void Message::setType(Text value) { set(kType, std::move(value)); }
 Message::Text Message::from() const { return get(kFrom); }
-void Message::setFrom(Text value) { set(kFrom, std::move(value)); }
 Message::Text Message::to() const { return get(kTo); }
-void Message::setTo(Text value) { set(kTo, std::move(value)); }
 Message::Text Message::subject() const { return get(kSubject); }
-void Message::setSubject(Text value) { set(kSubject, std::move(value)); }
 Message::Text Message::text() const { return get(kText); }
-void Message::setText(Text value) { set(kText, std::move(value)); }
 Message::Text Message::status() const { return get(kStatus); }
-void Message::setStatus(Text value) { set(kStatus, std::move(value)); }
 Message::Text Message::statusDescription() const { return get(kStatusDescription); }
-void Message::setStatusDescription(Text value) { set(kStatusDescription, std::move(value)); }
 Message::Text Message::date() const { return get(kDate); }
-void Message::setDate(Text value) { set(kDate, std::move(value)); }
 Message::Text Message::timezone() const { return get(kTimezone); }
-void Message::setTimezone(Text value) { set(kTimezone, std::move(value)); }
 Message::Text Message::clientId() const { return get(kClientId); }
-void Message::setClientId(Text value) { set(kClientId, std::move(value)); }
 Message::Text Message::appName() const { return get(kAppName); }
-void Message::setAppName(Text value) { set(kAppName, std::move(value)); }
 Message::Text Message::platform() const { return get(kPlatform); }
-void Message::setPlatform(Text value) { set(kPlatform, std::move(value)); }
 Message::Text Message::metaData() const { return get(kMetaData); }
-void Message::setMetaData(Text value) { set(kMetaData, std::move(value)); }
-
-void Message::setValue(const Text& value, const std::string& key) {
-    const auto& names = fieldNames();
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        if (key == names[i]) {
-            set(static_cast<Field>(i), value);
-            return;
-        }
-    }
-}
 
 Value::Dictionary Message::encodeWithCoder() const {
     std::lock_guard lock(mutex_);
@@ -120,7 +91,7 @@ Value::Dictionary Message::encodeWithCoder() const {
 }
 
 std::shared_ptr<Message> Message::initWithCoder(const Value::Dictionary& archive) {
-    auto message = std::make_shared<Message>();
+    auto message = std::make_shared<MessageRecord>();
     const auto& names = fieldNames();
     for (std::size_t i = 0; i < names.size(); ++i) message->fields_[i] = RecordArchive::text(archive, names[i]);
     return message;

@@ -1,5 +1,6 @@
 #include "protocol/PendingMessagesParser.h"
 
+#include "model/MessageRecord.h"
 #include "protocol/MessageFields.h"
 #include "quorvela/Message.h"
 
@@ -8,7 +9,7 @@ namespace quorvela {
 void PendingMessagesParser::didStartDocument() { messages_.clear(); }
 
 void PendingMessagesParser::didStartElement(const std::string& name, const Attributes& /*attributes*/) {
-    if (name == "message") message_ = Message::create();
+    if (name == "message") message_ = MessageRecord::create();
 }
 
 PendingMessagesParser::AfterEnd PendingMessagesParser::elementEnded(const std::string& name) {

@@ -6,11 +6,10 @@
 #include <memory>
 #include <vector>
 
+#include "model/MessageRecord.h"
 #include "protocol/ReplyParser.h"
 
 namespace quorvela {
-
-class Message;
 
 class PendingMessagesParser : public ReplyParser {
 public:
@@ -21,14 +20,14 @@ public:
 
     const MessageList& messages() const { return messages_; }
     /// The message being read, and after its end the one read last.
-    const std::shared_ptr<Message>& message() const { return message_; }
+    const std::shared_ptr<MessageRecord>& message() const { return message_; }
 
 protected:
     AfterEnd elementEnded(const std::string& name) override;
 
 private:
     MessageList messages_;
-    std::shared_ptr<Message> message_;
+    std::shared_ptr<MessageRecord> message_;
 };
 
 }  // namespace quorvela

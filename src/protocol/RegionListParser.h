@@ -10,9 +10,23 @@
 #include <utility>
 #include <vector>
 
+#include "model/BeaconRecord.h"
+#include "model/GeofenceRecord.h"
 #include "protocol/ReplyParser.h"
 
 namespace quorvela {
+
+/// The library's fillable form of a record the parser hands out read-only.
+template <class Record>
+struct FilledRecord;
+template <>
+struct FilledRecord<Geofence> {
+    using type = GeofenceRecord;
+};
+template <>
+struct FilledRecord<Beacon> {
+    using type = BeaconRecord;
+};
 
 template <class Record>
 class RegionListParser : public ReplyParser {
@@ -32,7 +46,7 @@ public:
 
     void didStartElement(const std::string& name, const Attributes& /*attributes*/) override {
         if (name == listElement_) {
-            current_ = std::make_shared<Record>();
+            current_ = std::make_shared<typename FilledRecord<Record>::type>();
         } else if (name == "rulesString" || name == "rule") {
             ignoreTag_ = true;
         }
@@ -55,7 +69,7 @@ protected:
 private:
     const std::string listElement_;
     RecordList records_;
-    std::shared_ptr<Record> current_;
+    std::shared_ptr<typename FilledRecord<Record>::type> current_;
     bool ignoreTag_ = false;
 };
 

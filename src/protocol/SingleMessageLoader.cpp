@@ -1,4 +1,5 @@
 #include "protocol/SingleMessageLoader.h"
+#include "model/MessageRecord.h"
 
 #include <fmt/format.h>
 

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "model/MessageRecord.h"
 #include "quorvela/Message.h"
 #include "quorvela/Value.h"
 
@@ -35,7 +36,7 @@ inline std::string messageText(const std::string& id) {
 }
 
 inline std::shared_ptr<Message> makeMessage(int run, int step) {
-    auto message = Message::create();
+    auto message = MessageRecord::create();
     const auto id = messageId(run, step);
     message->setBlastID(workspaceId(run));
     message->setId(id);

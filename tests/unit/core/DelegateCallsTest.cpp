@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/DelegateCalls.h"
+#include "model/MessageRecord.h"
 #include "quorvela/Message.h"
 
 namespace quorvela::test {
@@ -43,7 +44,7 @@ TEST(DelegateCallsTest, OnlyImplementedOperationsAreCalledInOrder) {
         {"workspace and ready", {Op::PushReceivedFromWorkspace, Op::QuorvelaReady}, {"fromWorkspace m1", "ready"}},
         {"none", {}, {}},
     };
-    auto message = Message::create();
+    auto message = MessageRecord::create();
     message->setId("m1");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -58,7 +59,7 @@ TEST(DelegateCallsTest, DefaultDelegateImplementsEverythingAndNullDelegateIsSkip
     QuorvelaProtocol plain;
     EXPECT_TRUE(plain.implements(Op::PushReceived));
     EXPECT_TRUE(plain.implements(Op::QuorvelaReady));
-    DelegateCalls::pushReceived(nullptr, Message::create(), nullptr);
+    DelegateCalls::pushReceived(nullptr, MessageRecord::create(), nullptr);
     DelegateCalls::quorvelaReady(nullptr);
 }
 

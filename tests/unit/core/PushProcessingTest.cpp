@@ -17,6 +17,7 @@
 #include "core/PushLocationActions.h"
 #include "core/PushProcessing.h"
 #include "location/GeoDistance.h"
+#include "model/MessageRecord.h"
 #include "model/WorkspaceList.h"
 #include "protocol/PercentEncoding.h"
 #include "quorvela/Message.h"
@@ -384,7 +385,7 @@ TEST_F(PushProcessingTest, UnconfiguredMessageOperationsDoNothing) {
     store->remove("configureQuorvela");
     Results results;
     facade->getUnreadMessagesWithHandler(results.handler());
-    auto message = Message::create();
+    auto message = MessageRecord::create();
     message->setClientId(std::string("c1"));
     facade->pushProcessing().pendingMessagesRetrieved({message});
     ASSERT_TRUE(idle());
@@ -413,12 +414,12 @@ TEST_F(PushProcessingTest, HostDelegateHearsTheOperationsItImplementsInOrder) {
         workspace->setMessages({});
         auto host = std::make_shared<HostDelegate>(row.fromWorkspace, row.plain);
         facade->setDelegate(host);
-        auto m1 = Message::create();
+        auto m1 = MessageRecord::create();
         m1->setId(std::string("m1"));
         m1->setClientId(std::string("c1"));
         m1->setText(std::string("Hello"));
         m1->setSubject(std::string("Spring"));
-        auto m2 = Message::create();
+        auto m2 = MessageRecord::create();
         m2->setId(std::string("m2"));
         m2->setClientId(std::string("c1"));
         facade->pushProcessing().pendingMessagesRetrieved({m1, m2});

@@ -13,6 +13,7 @@
 #include "CoreFixture.h"
 #include "core/FacadeWorkspaceDelegate.h"
 #include "core/WorkspaceManagement.h"
+#include "model/BeaconRecord.h"
 #include "model/WorkspaceList.h"
 #include "quorvela/Beacon.h"
 #include "quorvela/Geofence.h"
@@ -292,7 +293,7 @@ TEST_F(WorkspaceManagementTest, EndOfSynchronisationPrunesAndRefreshesOnlyWhenAl
     auto& manager = softwareLocationManager(*platform);
     auto a = ws("A", true);
     auto b = ws("B", true);
-    auto beacon = Beacon::create();
+    auto beacon = BeaconRecord::create();
     beacon->setRegionId(std::string("beacon-b"));
     beacon->setType(std::string("BEACON"));
     b->setBeacons({beacon});

@@ -16,6 +16,8 @@
 #include <GeographicLib/Geodesic.hpp>
 
 #include "core/QuorvelaCore.h"
+#include "model/BeaconRecord.h"
+#include "model/GeofenceRecord.h"
 #include "model/WorkspaceList.h"
 #include "protocol/PercentEncoding.h"
 #include "protocol/ServiceEndpoints.h"
@@ -93,7 +95,7 @@ protected:
 
     static std::shared_ptr<Geofence> geofence(const std::string& regionId, double latitude, double longitude,
                                               double radius = 100.0, std::optional<std::string> name = {}) {
-        auto g = Geofence::create();
+        auto g = GeofenceRecord::create();
         g->setRegionId(regionId);
         g->setName(name ? name : std::optional<std::string>("campaign " + regionId));
         g->setLatitude(latitude);
@@ -104,7 +106,7 @@ protected:
 
     static std::shared_ptr<Beacon> beacon(const std::string& regionId, const std::string& type = "BEACON",
                                           const std::string& uuid = "E2C56DB5-DFFB-48D2-B060-D0F5A71096E0") {
-        auto b = Beacon::create();
+        auto b = BeaconRecord::create();
         b->setRegionId(regionId);
         b->setName("campaign " + regionId);
         b->setType(type);

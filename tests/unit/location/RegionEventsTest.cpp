@@ -2,6 +2,7 @@
 // analytics events, the report to the service, and regions nobody knows.
 #include "LocationFixture.h"
 #include "core/BackgroundTaskTable.h"
+#include "model/GeofenceRecord.h"
 
 namespace quorvela::test {
 namespace {
@@ -92,8 +93,9 @@ TEST_F(RegionEventsTest, UnknownRegionGivesOneErrorAndNoReport) {
 }
 
 TEST_F(RegionEventsTest, RecordWithoutNameCountsAsMissing) {
-    ws1->setGeofences({geofence("nameless", 1.0, 1.0)});
-    ws1->getGeofences()[0]->setName(std::nullopt);
+    auto nameless = std::make_shared<GeofenceRecord>(*geofence("nameless", 1.0, 1.0));
+    nameless->setName(std::nullopt);
+    ws1->setGeofences({nameless});
     facade->locationManagerDidEnterRegion(manager(), CircularRegion::make(1.0, 1.0, 10.0, "nameless"));
     ASSERT_TRUE(idle());
     ASSERT_EQ(events().size(), 1U);

@@ -5,6 +5,7 @@
 
 #include "LocationFixture.h"
 #include "location/RegionEntrySet.h"
+#include "model/GeofenceRecord.h"
 
 namespace quorvela::test {
 namespace {
@@ -130,7 +131,9 @@ TEST_F(RegionSelectionTest, MonitoredRegionsAreNotStartedAgain) {
 
     // A geofence whose circle changed is started again with the new circle.
     auto changed = ws->getGeofences();
-    changed[2]->setRadius(250.0);  // g1
+    auto g1 = std::make_shared<GeofenceRecord>(*changed[2]);
+    g1->setRadius(250.0);
+    changed[2] = g1;
     ws->setGeofences(changed);
     facade->refreshMonitoredRegionsToClosest();
     ASSERT_TRUE(idle());

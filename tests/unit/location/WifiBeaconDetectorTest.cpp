@@ -14,6 +14,7 @@
 #include "core/QuorvelaCore.h"
 #include "location/WifiBeaconDetector.h"
 #include "location/WifiConnection.h"
+#include "model/BeaconRecord.h"
 #include "model/WorkspaceList.h"
 #include "protocol/PercentEncoding.h"
 #include "protocol/ServiceEndpoints.h"
@@ -87,13 +88,13 @@ protected:
         workspace->setPublicKey("key-" + clientId);
         Workspace::BeaconList beacons;
         // A Bluetooth beacon with a matching uuid must never be reported.
-        auto bluetooth = Beacon::create();
+        auto bluetooth = BeaconRecord::create();
         bluetooth->setType("BEACON");
         bluetooth->setUuid("home");
         bluetooth->setRegionId("bt-" + clientId);
         beacons.push_back(bluetooth);
         for (auto& [regionId, uuid] : wifiBeacons) {
-            auto beacon = Beacon::create();
+            auto beacon = BeaconRecord::create();
             beacon->setType("WIFI_BEACON");
             beacon->setRegionId(regionId);
             beacon->setUuid(uuid);

@@ -1,13 +1,14 @@
 #include <gtest/gtest.h>
 
 #include "location/WifiConnection.h"
+#include "model/BeaconRecord.h"
 #include "quorvela/Beacon.h"
 
 namespace quorvela {
 namespace {
 
 std::shared_ptr<Beacon> beacon(const char* regionId, std::optional<std::string> uuid) {
-    auto b = Beacon::create();
+    auto b = BeaconRecord::create();
     b->setRegionId(regionId);
     b->setUuid(std::move(uuid));
     b->setType("WIFI_BEACON");

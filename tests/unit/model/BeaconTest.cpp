@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "model/BeaconRecord.h"
 #include "model/RecordArchive.h"
 #include "quorvela/Beacon.h"
 #include "quorvela/CreatingBeaconException.h"
@@ -16,7 +17,7 @@ const char* const kTextKeys[] = {"regionId",   "name",    "type",     "eventType
                                  "uuid",       "major",   "minor",    "manufacturer", "distanceString"};
 
 TEST(Beacon, NewBeaconIsAllNull) {
-    Beacon b;
+    BeaconRecord b;
     EXPECT_EQ(b.regionId(), std::nullopt);
     EXPECT_EQ(b.type(), std::nullopt);
     EXPECT_FALSE(b.activated());
@@ -27,7 +28,7 @@ TEST(Beacon, NewBeaconIsAllNull) {
 }
 
 TEST(Beacon, SetValueStoresTextsAndReadsTheFlagLeniently) {
-    Beacon b;
+    BeaconRecord b;
     for (const char* key : kTextKeys) b.setValue(std::string("v-") + key, key);
     b.setValue(std::string("x"), "geoFenceId");
     b.setValue(std::string("x"), "Major");
@@ -52,10 +53,10 @@ TEST(Beacon, SetValueStoresTextsAndReadsTheFlagLeniently) {
 }
 
 TEST(Beacon, ArchiveRoundTripKeepsSixteenValuesAndNulls) {
-    auto full = Beacon::create();
+    auto full = BeaconRecord::create();
     for (const char* key : kTextKeys) full->setValue(std::string("value of ") + key, key);
     full->setActivated(true);
-    auto sparse = Beacon::create();
+    auto sparse = BeaconRecord::create();
     sparse->setRegionId(std::string("only"));
     sparse->setMinor(std::string(""));
 
@@ -82,7 +83,7 @@ TEST(Beacon, MajorAndMinorWrapToSixteenBits) {
         {" 7x", "abc", 7, 0}, {"", std::nullopt, 0, 0}, {"131073", "12.9", 1, 12},
     };
     for (const auto& row : rows) {
-        Beacon b;
+        BeaconRecord b;
         b.setRegionId(std::string("B1"));
         b.setUuid(std::string(kUuid));
         b.setMajor(row.major);
@@ -107,7 +108,7 @@ TEST(Beacon, EventTypeChoosesTheNotifications) {
                         {"", true, true},
                         {std::nullopt, true, true}};
     for (const auto& row : rows) {
-        Beacon b;
+        BeaconRecord b;
         b.setRegionId(std::string("B"));
         b.setUuid(std::string("e2c56db5-dffb-48d2-b060-d0f5a71096e0"));
         b.setEventType(row.eventType);
@@ -129,7 +130,7 @@ TEST(Beacon, InvalidUuidRaisesCreatingBeaconException) {
                         "E2C56DB5-DFFB-48D2-B060_D0F5A71096E0",
                         "{E2C56DB5-DFFB-48D2-B060-D0F5A71096E}"};
     for (const auto& uuid : bad) {
-        Beacon b;
+        BeaconRecord b;
         b.setRegionId(std::string("B"));
         b.setName(std::string("Campaign"));
         b.setUuid(uuid);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "model/GeofenceRecord.h"
 #include "model/RecordArchive.h"
 #include "quorvela/CreatingGeofenceException.h"
 #include "quorvela/Geofence.h"
@@ -15,7 +16,7 @@ namespace {
 using Text = std::optional<std::string>;
 
 TEST(Geofence, Defaults) {
-    Geofence g;
+    GeofenceRecord g;
     EXPECT_EQ(g.type(), "GEOFENCE");
     EXPECT_EQ(g.regionId(), "");
     EXPECT_EQ(g.geoFenceId(), "");
@@ -72,7 +73,7 @@ TEST(Geofence, SetValueReadsNumbersAndFlagsLeniently) {
         {"activated", std::nullopt, std::nullopt, false},
     };
     for (const auto& row : rows) {
-        Geofence g;
+        GeofenceRecord g;
         g.setActivated(!row.flag);  // make sure the row sets it
         g.setValue(row.text, row.key);
         const std::string k = row.key;
@@ -88,7 +89,7 @@ TEST(Geofence, SetValueReadsNumbersAndFlagsLeniently) {
 }
 
 TEST(Geofence, SetValueStoresTextsAndIgnoresUnknownKeys) {
-    Geofence g;
+    GeofenceRecord g;
     g.setValue(std::string("R1"), "regionId");
     g.setValue(std::string("G1"), "geoFenceId");
     g.setValue(std::nullopt, "name");
@@ -103,7 +104,7 @@ TEST(Geofence, SetValueStoresTextsAndIgnoresUnknownKeys) {
 }
 
 TEST(Geofence, ArchiveRoundTripKeepsEighteenValuesAndNulls) {
-    auto full = Geofence::initWithID("R", 10.5, -66.25, 250.5f, "ENTER", "campaign");
+    auto full = std::make_shared<GeofenceRecord>(*Geofence::initWithID("R", 10.5, -66.25, 250.5f, "ENTER", "campaign"));
     full->setMsgTitle(std::string("t"));
     full->setMsgContent(std::string("c"));
     full->setAppName(std::string("app"));
@@ -115,7 +116,7 @@ TEST(Geofence, ArchiveRoundTripKeepsEighteenValuesAndNulls) {
     full->setLastExitTime(-3.25);
     full->setGeoFenceId(std::string("G"));
 
-    auto sparse = Geofence::create();
+    auto sparse = GeofenceRecord::create();
     sparse->setName(std::nullopt);
     sparse->setType(std::nullopt);
 
@@ -156,7 +157,7 @@ TEST(Geofence, RadiusIsCutToTheMaximumMonitoringDistance) {
         {0.0, 0.0}, {std::nullopt, 0.0}, {99999.0, 99999.0}, {max, max}, {100000.5, max}, {1e12, max}, {150.0, 150.0},
     };
     for (const auto& row : rows) {
-        Geofence g;
+        GeofenceRecord g;
         g.setRegionId(std::string("R"));
         g.setLatitude(10.0);
         g.setLongitude(20.0);
@@ -166,7 +167,7 @@ TEST(Geofence, RadiusIsCutToTheMaximumMonitoringDistance) {
         EXPECT_EQ(region->radius(), row.expected) << row.radius.value_or(-1);
     }
     // A smaller maximum from another manager.
-    Geofence g;
+    GeofenceRecord g;
     g.setRadius(500.0);
     EXPECT_EQ(g.toCircularRegion(200.0)->radius(), 200.0);
 }
@@ -180,7 +181,7 @@ TEST(Geofence, EventTypeChoosesTheNotifications) {
     const Row rows[] = {{"ENTER", true, false}, {"EXIT", false, true},      {"enter", true, true},
                         {"", true, true},       {std::nullopt, true, true}, {"BOTH", true, true}};
     for (const auto& row : rows) {
-        Geofence g;
+        GeofenceRecord g;
         g.setRegionId(std::string("region-1"));
         g.setGeoFenceId(std::string("other"));
         g.setEventType(row.eventType);
@@ -204,7 +205,7 @@ TEST(Geofence, InvalidDataRaisesCreatingGeofenceException) {
         {0.0, 0.0, -1.0, false},    {0.0, 0.0, nan, false},      {0.0, 0.0, inf, false},
     };
     for (const auto& row : rows) {
-        Geofence g;
+        GeofenceRecord g;
         g.setRegionId(std::string("R"));
         g.setName(std::string("Campaign"));
         g.setLatitude(row.latitude);
@@ -226,7 +227,7 @@ TEST(Geofence, InvalidDataRaisesCreatingGeofenceException) {
         }
     }
     // Without an identifier the region could not be traced back.
-    Geofence g;
+    GeofenceRecord g;
     g.setRegionId(std::nullopt);
     EXPECT_THROW(g.toCircularRegion(), CreatingGeofenceException);
 }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "model/MessageRecord.h"
 #include "model/RecordArchive.h"
 #include "quorvela/Message.h"
 #include "quorvela/Workspace.h"
@@ -30,7 +31,7 @@ std::vector<std::string> labels(const Workspace::MessageList& list) {
 
 // Builds a message from "blast/id:text".
 std::shared_ptr<Message> parse(const std::string& entry, const std::string& status = "") {
-    auto m = Message::create();
+    auto m = MessageRecord::create();
     const auto slash = entry.find('/');
     const auto colon = entry.find(':');
     m->setBlastID(entry.substr(0, slash));

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "model/MessageRecord.h"
 #include "model/RecordArchive.h"
 #include "quorvela/Message.h"
 
@@ -7,7 +8,7 @@ namespace quorvela {
 namespace {
 
 TEST(Message, NewMessageSerialisesFifteenEmptyTexts) {
-    Message m;
+    MessageRecord m;
     const auto dictionary = m.serialize();
     ASSERT_EQ(dictionary.size(), 15u);
     for (const char* name : Message::fieldNames()) {
@@ -19,7 +20,7 @@ TEST(Message, NewMessageSerialisesFifteenEmptyTexts) {
 }
 
 TEST(Message, SetValueStoresKnownKeysAndIgnoresOthers) {
-    Message m;
+    MessageRecord m;
     for (const char* name : Message::fieldNames()) m.setValue(std::string("v-") + name, name);
     m.setValue(std::string("x"), "callbackUrl");
     m.setValue(std::string("x"), "Subject");  // names are case-sensitive
@@ -35,7 +36,7 @@ TEST(Message, SetValueStoresKnownKeysAndIgnoresOthers) {
 }
 
 TEST(Message, ArchiveRoundTripKeepsEveryFieldAndNulls) {
-    auto original = Message::create();
+    auto original = MessageRecord::create();
     int i = 0;
     for (const char* name : Message::fieldNames())
         original->setValue("text " + std::to_string(i++) + " \xC3\xA9", name);
@@ -43,7 +44,7 @@ TEST(Message, ArchiveRoundTripKeepsEveryFieldAndNulls) {
     original->setMetaData(std::string(""));  // empty stays empty, not null
 
     const Value stored =
-        RecordArchive::archiveRecords(std::vector<std::shared_ptr<Message>>{original, Message::create()});
+        RecordArchive::archiveRecords(std::vector<std::shared_ptr<Message>>{original, MessageRecord::create()});
     ASSERT_NE(stored.asData(), nullptr);
     const auto restored = RecordArchive::unarchiveRecords<Message>(stored);
     ASSERT_EQ(restored.size(), 2u);
@@ -51,7 +52,7 @@ TEST(Message, ArchiveRoundTripKeepsEveryFieldAndNulls) {
     EXPECT_EQ(restored[0]->text(), std::nullopt);
     EXPECT_EQ(restored[0]->metaData(), std::optional<std::string>(""));
     EXPECT_EQ(restored[0]->blastID(), original->blastID());
-    EXPECT_EQ(restored[1]->toDictionary(), Message().toDictionary());
+    EXPECT_EQ(restored[1]->toDictionary(), MessageRecord().toDictionary());
 }
 
 TEST(Message, ArchiveWithMissingOrForeignKeysReadsNull) {
@@ -85,7 +86,7 @@ TEST(Message, GetDateAcceptsOnlyThePatternWithMillisecondsAndColonOffset) {
         {"", std::nullopt},
     };
     for (const auto& row : rows) {
-        Message m;
+        MessageRecord m;
         m.setDate(std::string(row.text));
         const auto got = m.getDate();
         if (row.expected) {
@@ -95,13 +96,13 @@ TEST(Message, GetDateAcceptsOnlyThePatternWithMillisecondsAndColonOffset) {
             EXPECT_FALSE(got.has_value()) << row.text;
         }
     }
-    Message m;
+    MessageRecord m;
     m.setDate(std::nullopt);
     EXPECT_FALSE(m.getDate().has_value());
 }
 
 TEST(Message, SameMessageNeedsBothIdentifiers) {
-    Message a, b;
+    MessageRecord a, b;
     a.setBlastID(std::string("1"));
     a.setId(std::string("x"));
     b.setBlastID(std::string("1"));

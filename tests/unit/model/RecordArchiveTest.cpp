@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "model/MessageRecord.h"
 #include "model/RecordArchive.h"
 #include "platform/ValueConversions.h"
 #include "quorvela/Beacon.h"
@@ -46,8 +47,9 @@ TEST(RecordArchive, ForeignOrDamagedDataReadsAsNothingStored) {
 TEST(RecordArchive, ListOrderSurvives) {
     std::vector<std::shared_ptr<Message>> list;
     for (int i = 0; i < 50; ++i) {
-        list.push_back(Message::create());
-        list.back()->setId(std::to_string(i));
+        auto message = MessageRecord::create();
+        message->setId(std::to_string(i));
+        list.push_back(std::move(message));
     }
     const auto back = RecordArchive::unarchiveRecords<Message>(RecordArchive::archiveRecords(list));
     ASSERT_EQ(back.size(), list.size());

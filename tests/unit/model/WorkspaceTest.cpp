@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "model/BeaconRecord.h"
+#include "model/GeofenceRecord.h"
+#include "model/MessageRecord.h"
 #include "model/RecordArchive.h"
 #include "model/WorkspaceService.h"
 #include "quorvela/Beacon.h"
@@ -18,7 +21,7 @@ namespace {
 using test::makeStorePlatform;
 
 std::shared_ptr<Message> message(const std::string& blastID, const std::string& id, const std::string& text = "") {
-    auto m = Message::create();
+    auto m = MessageRecord::create();
     m->setBlastID(blastID);
     m->setId(id);
     m->setText(text);
@@ -26,7 +29,7 @@ std::shared_ptr<Message> message(const std::string& blastID, const std::string& 
 }
 
 std::shared_ptr<Beacon> beacon(const std::string& regionId, const std::optional<std::string>& type) {
-    auto b = Beacon::create();
+    auto b = BeaconRecord::create();
     b->setRegionId(regionId);
     b->setType(type);
     return b;
@@ -214,7 +217,7 @@ TEST(Workspace, SerializeListsEverything) {
     ws->setCallbackUrl(std::nullopt);
     ws->setName(std::nullopt);
     ws->setMessages({message("1", "a", "hello")});
-    ws->setGeofences({Geofence::create()});
+    ws->setGeofences({GeofenceRecord::create()});
     ws->setBeacons({beacon("B", "BEACON")});
     const auto s = ws->serialize();
     EXPECT_EQ(s.count("callbackURL"), 0u);

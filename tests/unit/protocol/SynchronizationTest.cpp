@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "model/GeofenceRecord.h"
+#include "model/MessageRecord.h"
 #include "model/RecordArchive.h"
 #include "protocol/ServiceEndpoints.h"
 #include "quorvela/Beacon.h"
@@ -98,7 +100,7 @@ TEST_F(SynchronizationTest, SynchronizeTwiceStartsOnePair) {
 }
 
 TEST_F(SynchronizationTest, FailedFetchStillEndsThePassOnce) {
-    auto old = Geofence::create();
+    auto old = GeofenceRecord::create();
     old->setRegionId("old");
     ws->setGeofences({old});
     ws->saveGeofences();
@@ -179,11 +181,11 @@ TEST_F(SynchronizationTest, ResultDuringTheEndStepBelongsToTheNextState) {
 }
 
 TEST_F(SynchronizationTest, EndOfPassReloadsTheInboxFromItsStore) {
-    auto stored = Message::create();
+    auto stored = MessageRecord::create();
     stored->setId("stored");
     ws->setMessages({stored});
     ws->saveMessages();
-    auto unsaved = Message::create();
+    auto unsaved = MessageRecord::create();
     unsaved->setId("unsaved");
     ws->setMessages({unsaved});
     ws->setInProgress(true);

@@ -6,6 +6,7 @@
 
 #include "HostDelegate.h"
 #include "JsonText.h"
+#include "model/MessageRecord.h"
 #include "quorvela/Message.h"
 
 namespace quorvela::host {
@@ -35,7 +36,7 @@ TEST(HostDelegateTest, PrintsOneLinePerCall) {
     std::FILE* file = std::tmpfile();
     ASSERT_NE(file, nullptr);
     HostDelegate delegate(std::make_shared<Output>(file), Mode::All);
-    auto message = Message::create();
+    auto message = MessageRecord::create();
     message->setId("m1");
     message->setSubject("hi \"there\"");
     delegate.pushReceivedFromWorkspace(message, nullptr);

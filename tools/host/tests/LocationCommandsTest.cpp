@@ -11,6 +11,7 @@
 
 #include "CommandLine.h"
 #include "LocationCommands.h"
+#include "model/BeaconRecord.h"
 #include "model/WorkspaceList.h"
 #include "quorvela/Beacon.h"
 #include "quorvela/Workspace.h"
@@ -142,7 +143,7 @@ TEST_F(LocationCommandsTest, RegionsAndMonitoredSet) {
     make();
     auto workspace = Workspace::create(facade->platform());
     workspace->setClientId("ws1");
-    auto beacon = Beacon::create();
+    auto beacon = BeaconRecord::create();
     beacon->setRegionId("b1");
     beacon->setName("Door");
     beacon->setType("BEACON");
