@@ -12,11 +12,11 @@
 
 #include "model/MessageRecord.h"
 #include "model/RecordArchive.h"
+#include "model/WorkspaceRecord.h"
 #include "platform/MemoryKeyValueStore.h"
 #include "platform/SqliteKeyValueStore.h"
 #include "platform/StderrSystemLog.h"
 #include "quorvela/Message.h"
-#include "quorvela/Workspace.h"
 #include "quorvela/platform/Platform.h"
 
 namespace {
@@ -46,9 +46,9 @@ void run(benchmark::State& state, const std::shared_ptr<KeyValueStore>& store) {
     auto platform = std::make_shared<Platform>();
     platform->keyValueStore = store;
     store->set("maxStoredMessages", Value(stored));
-    auto ws = Workspace::create(platform);
+    auto ws = WorkspaceRecord::create(platform);
     ws->setClientId(std::string("client-1"));
-    Workspace::MessageList inbox;
+    WorkspaceRecord::MessageList inbox;
     for (long i = 0; i < stored; ++i) inbox.push_back(makeMessage(stored - i));
     ws->setMessages(inbox);
     ws->saveMessages();
@@ -73,7 +73,7 @@ void BM_ProcessMessage_Sqlite(benchmark::State& state) {
 
 // The share of the archive writer alone: the inbox to its stored bytes.
 void BM_ArchiveInbox(benchmark::State& state) {
-    Workspace::MessageList inbox;
+    WorkspaceRecord::MessageList inbox;
     for (long i = 0; i < state.range(0); ++i) inbox.push_back(makeMessage(i));
     for (auto _ : state) benchmark::DoNotOptimize(RecordArchive::archiveRecords(inbox));
 }

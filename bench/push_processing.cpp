@@ -22,10 +22,10 @@
 #include "core/QuorvelaCore.h"
 #include "model/MessageRecord.h"
 #include "model/WorkspaceList.h"
+#include "model/WorkspaceProtocol.h"
+#include "model/WorkspaceRecord.h"
 #include "platform/MemoryKeyValueStore.h"
 #include "quorvela/Message.h"
-#include "quorvela/Workspace.h"
-#include "quorvela/WorkspaceProtocol.h"
 #include "quorvela/platform/SystemLog.h"
 #include "sandbox/MessageQueue.h"
 #include "sandbox/Sandbox.h"
@@ -82,7 +82,7 @@ private:
 class ForwardToFacade : public WorkspaceProtocol {
 public:
     explicit ForwardToFacade(std::weak_ptr<QuorvelaCore> facade) : facade_(std::move(facade)) {}
-    void pushReceived(const std::shared_ptr<Message>& message, const std::shared_ptr<Workspace>& ws) override {
+    void pushReceived(const std::shared_ptr<Message>& message, const std::shared_ptr<WorkspaceRecord>& ws) override {
         if (auto facade = facade_.lock()) facade->pushReceived(message, ws);
     }
 
@@ -110,7 +110,7 @@ struct World {
         platform->keyValueStore->set("configureQuorvela", Value("YES"));
         platform->keyValueStore->set("deviceUniqueID", Value("DEV-1"));
         platform->keyValueStore->set("LoggingDisabled", Value(true));
-        workspace = Workspace::create(platform);
+        workspace = WorkspaceRecord::create(platform);
         workspace->setClientId("c1");
         workspace->setPublicKey("key-c1");
         workspace->setDelegate(std::make_shared<ForwardToFacade>(facade));
@@ -125,7 +125,7 @@ struct World {
     std::shared_ptr<Platform> platform;
     std::shared_ptr<InstantHttp> http;
     std::shared_ptr<QuorvelaCore> facade;
-    std::shared_ptr<Workspace> workspace;
+    std::shared_ptr<WorkspaceRecord> workspace;
 };
 
 template <bool Json>
@@ -230,7 +230,7 @@ void BM_PushEndToEndSandbox(benchmark::State& state) {
     platform->keyValueStore->set("analyticsDisabled", Value(true));
     auto arrivals = std::make_shared<Arrivals>();
     facade->setDelegate(arrivals);
-    auto workspace = Workspace::create(platform);
+    auto workspace = WorkspaceRecord::create(platform);
     workspace->setClientId("c1");
     workspace->setPublicKey("key-c1");
     workspace->setDelegate(std::make_shared<ForwardToFacade>(facade));

@@ -15,6 +15,7 @@
 #include "model/BeaconRecord.h"
 #include "model/GeofenceRecord.h"
 #include "model/WorkspaceList.h"
+#include "model/WorkspaceRecord.h"
 #include "platform/MemoryKeyValueStore.h"
 #include "platform/MemorySecureStore.h"
 #include "platform/ProcessBackgroundTasks.h"
@@ -23,7 +24,6 @@
 #include "platform/ThreadDispatcher.h"
 #include "quorvela/Beacon.h"
 #include "quorvela/Geofence.h"
-#include "quorvela/Workspace.h"
 #include "quorvela/platform/SoftwareLocationManager.h"
 
 namespace {
@@ -48,12 +48,12 @@ std::shared_ptr<QuorvelaCore> makeFacade(int geofences) {
     platform->keyValueStore->set("analyticsDisabled", Value(true));
 
     auto facade = QuorvelaCore::create(platform);
-    auto workspace = Workspace::create(platform);
+    auto workspace = WorkspaceRecord::create(platform);
     workspace->setClientId("ws-bench");
     workspace->setPublicKey("key");
     std::mt19937 random(42);
     std::uniform_real_distribution<double> offset(-0.45, 0.45);  // degrees, about +/-50 km
-    Workspace::GeofenceList list;
+    WorkspaceRecord::GeofenceList list;
     for (int i = 0; i < geofences; ++i) {
         auto g = GeofenceRecord::create();
         g->setRegionId("g" + std::to_string(i));
@@ -64,7 +64,7 @@ std::shared_ptr<QuorvelaCore> makeFacade(int geofences) {
         list.push_back(g);
     }
     workspace->setGeofences(list);
-    Workspace::BeaconList beacons;
+    WorkspaceRecord::BeaconList beacons;
     for (int i = 0; i < 50; ++i) {
         auto b = BeaconRecord::create();
         b->setRegionId("b" + std::to_string(i));

@@ -9,13 +9,13 @@
 #include <vector>
 
 #include "model/RecordArchive.h"
+#include "model/WorkspaceRecord.h"
 #include "platform/MemoryKeyValueStore.h"
 #include "quorvela/Beacon.h"
 #include "quorvela/CreatingBeaconException.h"
 #include "quorvela/CreatingGeofenceException.h"
 #include "quorvela/Geofence.h"
 #include "quorvela/Message.h"
-#include "quorvela/Workspace.h"
 #include "quorvela/platform/BeaconRegion.h"
 #include "quorvela/platform/CircularRegion.h"
 #include "quorvela/platform/Platform.h"
@@ -66,8 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     platform->keyValueStore->set("f-messages", stored);
     platform->keyValueStore->set("f-geofences", stored);
     platform->keyValueStore->set("f-beacons", stored);
-    const auto ws = Workspace::initWithCoder(platform, {{"clientId", Value("f")}});
+    const auto ws = WorkspaceRecord::initWithCoder(platform, {{"clientId", Value("f")}});
     (void)ws->serialize();
-    for (const auto& listed : Workspace::unarchiveList(platform, stored)) (void)listed->serialize();
+    for (const auto& listed : WorkspaceRecord::unarchiveList(platform, stored)) (void)listed->serialize();
     return 0;
 }

@@ -14,8 +14,8 @@
 #include "core/PushPayload.h"
 #include "core/QuorvelaCore.h"
 #include "model/WorkspaceList.h"
+#include "model/WorkspaceRecord.h"
 #include "platform/MemoryKeyValueStore.h"
-#include "quorvela/Workspace.h"
 #include "quorvela/platform/SystemLog.h"
 
 namespace {
@@ -64,7 +64,7 @@ std::shared_ptr<QuorvelaCore> makeFacade() {
     platform->keyValueStore->set("configureQuorvela", Value("YES"));
     platform->keyValueStore->set("deviceUniqueID", Value("DEV-1"));
     for (const char* client : {"c1", "client-1"}) {
-        auto workspace = Workspace::create(platform);
+        auto workspace = WorkspaceRecord::create(platform);
         workspace->setClientId(std::string(client));
         workspace->setPublicKey(std::string("key"));
         facade->workspacesSubscribed()->append(workspace);

@@ -1,13 +1,10 @@
 #pragma once
 // A joinable message channel of the service, with its inbox, geofences and
-// beacons, each list persisted in the key-value store under a key made from
-// the workspace's client id.
+// beacons, as hosts see it: the library makes, fills and stores workspaces;
+// a host reads them and asks for the documented requests.
 
 #include <cstddef>
-#include <cstdint>
-#include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,218 +18,73 @@ namespace quorvela {
 class Message;
 class Geofence;
 class Beacon;
-class WorkspaceProtocol;
-struct Platform;
 
-/// Always held by std::shared_ptr (the workspace passes itself to its
-/// delegate). Every accessor is safe from any thread; inbox changes are
-/// serialised per workspace.
-class QUORVELA_EXPORT Workspace : public std::enable_shared_from_this<Workspace> {
+/// Held by std::shared_ptr; only the library creates workspaces (the facade's
+/// lists, `getDefaultWorkspace`, the delegate's calls). Every operation is
+/// safe from any thread.
+class QUORVELA_EXPORT Workspace {
 public:
     using MessageList = std::vector<std::shared_ptr<Message>>;
     using GeofenceList = std::vector<std::shared_ptr<Geofence>>;
     using BeaconList = std::vector<std::shared_ptr<Beacon>>;
     /// A background-fetch result handler: 0 new data, 2 failed.
     using Completion = FetchCompletion;
-    /// Gives the facade's application name at the moment a request is made.
-    using AppNameSource = std::function<std::optional<std::string>()>;
 
-    /// Defaults (empty client id, name and public key; not subscribed; no
-    /// callback address), then the three lists loaded from the stores of the
-    /// empty client id. `platform` supplies the key-value store.
-    explicit Workspace(std::shared_ptr<Platform> platform);
-    static std::shared_ptr<Workspace> create(std::shared_ptr<Platform> platform);
-
-    /// Restores a workspace from its archive dictionary, then reloads the three
-    /// lists from the stores of the restored client id.
-    static std::shared_ptr<Workspace> initWithCoder(std::shared_ptr<Platform> platform,
-                                                    const Value::Dictionary& archive);
-    /// The archive dictionary ("name", "clientId", "publicKey", "callbackURL",
-    /// "subscribed"); writes each of the three lists that was set on this
-    /// object and not stored since (a list it only loaded is left alone).
-    Value::Dictionary encodeWithCoder() const;
-
-    /// "Workspace": the stem of the facade's workspace-list store keys.
-    static std::string key();
-
-    /// The stored form of a list of workspaces (archiving writes each
-    /// workspace's unsaved lists), and the list read back from it: empty when
-    /// nothing readable is stored.
-    static Value archiveList(const std::vector<std::shared_ptr<Workspace>>& workspaces);
-    static std::vector<std::shared_ptr<Workspace>> unarchiveList(const std::shared_ptr<Platform>& platform,
-                                                                 const Value& stored);
-
+    virtual ~Workspace();
     Workspace(const Workspace&) = delete;
     Workspace& operator=(const Workspace&) = delete;
-    ~Workspace();
 
-    // Properties.
-    std::optional<std::string> clientId() const;
-    void setClientId(std::optional<std::string> value);
-    std::optional<std::string> name() const;
-    void setName(std::optional<std::string> value);
-    std::optional<std::string> publicKey() const;
-    void setPublicKey(std::optional<std::string> value);
-    std::optional<std::string> callbackUrl() const;
-    void setCallbackUrl(std::optional<std::string> value);
-    bool subscribed() const;
-    void setSubscribed(bool value);
-
-    /// Synchronisation state flags (used by the synchronisation pass).
-    bool inProgress() const;
-    void setInProgress(bool value);
-    bool syncGeofence() const;
-    void setSyncGeofence(bool value);
-    bool syncBeacons() const;
-    void setSyncBeacons(bool value);
+    // Properties, as the service last described the workspace.
+    virtual std::optional<std::string> clientId() const = 0;
+    virtual std::optional<std::string> name() const = 0;
+    virtual std::optional<std::string> publicKey() const = 0;
+    virtual std::optional<std::string> callbackUrl() const = 0;
+    virtual bool subscribed() const = 0;
 
     /// A time stamp slot for the host; the library neither sets nor reads it.
-    double lastPendingMessagesFetch() const;
-    void setLastPendingMessagesFetch(double value);
-
-    /// Strong reference, as the delegate outlives nothing else here.
-    std::shared_ptr<WorkspaceProtocol> delegate() const;
-    void setDelegate(std::shared_ptr<WorkspaceProtocol> delegate);
+    virtual double lastPendingMessagesFetch() const = 0;
+    virtual void setLastPendingMessagesFetch(double value) = 0;
 
     /// Equal when client id and public key are equal.
     bool isEqual(const Workspace& other) const;
     std::size_t hash() const;
     bool operator==(const Workspace& other) const { return isEqual(other); }
 
-    /// Parser entry: "clientId", "name", "publicKey", "callbackUrl" store the
-    /// text; "subscribed" stores its lenient boolean reading; other keys are
-    /// ignored.
-    void setValue(const std::optional<std::string>& value, const std::string& key);
+    /// Texts (null ones left out), "subscribed" as "YES"/"NO", and the
+    /// serialised lists ("messages", "geofences", "beacons").
+    virtual Value::Dictionary serialize() const = 0;
 
-    // Stores.
-    /// The list archived under `storeKey`; empty when nothing (or nothing
-    /// readable) is stored.
-    Value::Array loadDataFrom(const std::string& storeKey) const;
-    MessageList loadMessage() const;
-    GeofenceList loadGeofence() const;
-    BeaconList loadBeacons() const;
-    void saveMessages() const;
-    void saveGeofences() const;
-    void saveBeacons() const;
-    /// "<clientId>-messages", "<clientId>-geofences", "<clientId>-beacons".
-    std::string messagesStoreKey() const;
-    std::string geofencesStoreKey() const;
-    std::string beaconsStoreKey() const;
-
-    /// For the host: texts (null ones left out), "subscribed" as "YES"/"NO",
-    /// and the serialised lists.
-    Value::Dictionary serialize() const;
-
-    // Inbox.
     /// A snapshot of the inbox, newest first.
-    MessageList getMessages() const;
-    /// Replaces the inbox in memory (does not write the store; archiving the
-    /// workspace or `saveMessages` does).
-    void setMessages(MessageList messages);
-    /// Deletes, replaces or inserts `message`, trims to "maxStoredMessages",
-    /// writes the store and then tells the delegate `pushReceived`.
-    void processMessage(const std::shared_ptr<Message>& message);
-    void addMessage(const std::shared_ptr<Message>& message, std::int32_t index);
-    void updateMessage(const std::shared_ptr<Message>& message, std::int32_t index);
-    void removeLastMessage(const std::shared_ptr<Message>& message);
-    void removeMessage(const std::shared_ptr<Message>& message, std::int32_t index);
-
-    // Geofences and beacons.
-    GeofenceList getGeofences() const;
-    void setGeofences(GeofenceList geofences);
-    BeaconList getBeacons() const;
-    void setBeacons(BeaconList beacons);
+    virtual MessageList getMessages() const = 0;
+    virtual GeofenceList getGeofences() const = 0;
+    virtual BeaconList getBeacons() const = 0;
     /// The beacons of type "BEACON" / "WIFI_BEACON", in list order.
-    BeaconList getBluetoothBeacons() const;
-    BeaconList getWifiBeacons() const;
+    virtual BeaconList getBluetoothBeacons() const = 0;
+    virtual BeaconList getWifiBeacons() const = 0;
 
-    // Synchronisation with the service.
-    //
-    // A full synchronisation fetches the geofences and the beacons at the same
-    // time and ends once both fetches have ended (successfully or not): the
-    // inbox is reloaded from its store and the delegate hears
-    // `synchronicedWorkspace`. A fetch outside a full synchronisation ends
-    // with `synchronicedGeofences` / `synchronicedBeacons` instead. The end of
-    // a pass runs exactly once even when both results arrive at the same
-    // moment; a result that arrives while the end runs counts for the state
-    // after it. The callbacks below arrive on the loaders' reply threads.
-
-    /// Where requests read the facade's application name (the facade sets it
-    /// when it takes the workspace into its lists). Unset: no name.
-    void setAppNameSource(AppNameSource source);
-    std::optional<std::string> appName() const;
+    // Requests. Completions and the facade delegate's calls arrive off the
+    // calling thread, on the transport's reply threads.
 
     /// Sends `text` as the stored user's response in this workspace; without
     /// a stored user it only writes "sendMessage: User can't be null or empty"
     /// to the system log.
-    void sendMessage(const std::optional<std::string>& text);
-    /// Downloads one message into the inbox (through processMessage).
-    void fetchMessageWithID(const std::optional<std::string>& messageId, Completion completion);
-    void fetchGeofences();
-    void fetchGeofencesWithCompletionHandler(Completion completion);
-    void fetchBeacons();
-    void fetchBeaconsWithCompletionHandler(Completion completion);
-    /// Starts a full synchronisation unless one is running.
-    void synchronize();
+    virtual void sendMessage(const std::optional<std::string>& text) = 0;
+    /// Downloads one message into the inbox; the delegate hears
+    /// `pushReceivedFromWorkspace` for it before `completion` runs.
+    virtual void fetchMessageWithID(const std::optional<std::string>& messageId, Completion completion) = 0;
+    /// Fetches and stores the geofence / beacon list.
+    virtual void fetchGeofences() = 0;
+    virtual void fetchGeofencesWithCompletionHandler(Completion completion) = 0;
+    virtual void fetchBeacons() = 0;
+    virtual void fetchBeaconsWithCompletionHandler(Completion completion) = 0;
+    /// Fetches the geofences and the beacons at once, then reloads the inbox
+    /// from its store; does nothing while such a pass runs.
+    virtual void synchronize() = 0;
     /// True when no full synchronisation is running.
-    bool isSynchronized() const;
-    /// Ends the running synchronisation when both fetches of the pass ended.
-    void checkSynchronizeEnd();
+    virtual bool isSynchronized() const = 0;
 
-    // Loader callbacks.
-    void SingleMessageRetrieved(const std::shared_ptr<Message>& message);
-    void SingleMessageRetrievedError(const std::string& error);
-    void checkGeoFencesSuccess(const GeofenceList& geofences);
-    void checkGeoFencesReturnedError(const std::string& error);
-    void loadBeaconsSuccess(const BeaconList& beacons);
-    void loadBeaconsReturnedError(const std::string& error);
-
-    const std::shared_ptr<Platform>& platform() const { return platform_; }
-
-private:
-    struct Fields {
-        std::optional<std::string> clientId{std::string()};
-        std::optional<std::string> name{std::string()};
-        std::optional<std::string> publicKey{std::string()};
-        std::optional<std::string> callbackUrl;
-        bool subscribed = false;
-        bool inProgress = false;
-        bool syncGeofence = false;
-        bool syncBeacons = false;
-        double lastPendingMessagesFetch = 0.0;
-        std::shared_ptr<WorkspaceProtocol> delegate;
-        AppNameSource appNameSource;
-    };
-
-    struct NoLoad {};
-    Workspace(std::shared_ptr<Platform> platform, NoLoad);
-
-    std::string storeKey(const char* suffix) const;
-    void reloadLists();
-    void reloadInbox();
-    void storeMessages(const MessageList& messages) const;
-    std::int32_t maxStoredMessages() const;
-    /// Sets one fetch's flag and says whether a full synchronisation runs,
-    /// in one step, so the end of a pass cannot be missed or run twice.
-    bool markFetchEnded(bool Fields::*flag);
-    void fetchEnded(bool Fields::*flag, void (WorkspaceProtocol::*single)(const std::shared_ptr<Workspace>&));
-
-    std::shared_ptr<Platform> platform_;
-    mutable std::mutex mutex_;  // the fields and the geofence / beacon lists
-    Fields fields_;
-    GeofenceList geofences_;
-    BeaconList beacons_;
-    // Set by the setters, cleared when the list is written or reloaded:
-    // archiving writes only lists this object changed, never a copy it merely
-    // read, which another object for the same client id may have outdated.
-    mutable bool geofencesUnsaved_ = false;
-    mutable bool beaconsUnsaved_ = false;
-    // The inbox; held across a whole change and its store write, so that
-    // concurrent processMessage calls neither lose nor duplicate a message.
-    // Taken before mutex_, never after it.
-    mutable std::mutex inboxMutex_;
-    MessageList messages_;
-    mutable bool inboxUnsaved_ = false;
+protected:
+    Workspace() = default;
 };
 
 }  // namespace quorvela

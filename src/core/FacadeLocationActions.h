@@ -15,14 +15,14 @@ public:
     explicit FacadeLocationActions(std::shared_ptr<QuorvelaCore> facade) : facade_(std::move(facade)) {}
 
     void sendLastLocationForMsgID(const Text& msgID, const Text& campaignName,
-                                  const std::shared_ptr<Workspace>& workspace, Completion handler) override;
+                                  const std::shared_ptr<WorkspaceRecord>& workspace, Completion handler) override;
     void processGeoPushForMsgID(const Text& msgID, const Text& campaignName,
-                                const std::shared_ptr<Workspace>& workspace, Completion handler) override;
+                                const std::shared_ptr<WorkspaceRecord>& workspace, Completion handler) override;
     bool locationServicesAreEnabled() const override;
     void unregisterRegionWithMsgID(const Text& msgID, const Text& campaignName, const Text& messageType,
-                                   const std::shared_ptr<Workspace>& workspace) override;
+                                   const std::shared_ptr<WorkspaceRecord>& workspace) override;
     void unregisterBeaconWithMsgID(const Text& msgID, const Text& campaignName, const Text& messageType,
-                                   const std::shared_ptr<Workspace>& workspace) override;
+                                   const std::shared_ptr<WorkspaceRecord>& workspace) override;
 
 private:
     const std::shared_ptr<QuorvelaCore> facade_;

@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "quorvela/Workspace.h"
-#include "quorvela/WorkspaceProtocol.h"
+#include "model/WorkspaceProtocol.h"
+#include "model/WorkspaceRecord.h"
 
 namespace quorvela {
 
@@ -22,12 +22,13 @@ public:
 
     /// The facade's application name at the moment of the call (none once the
     /// facade is gone).
-    static Workspace::AppNameSource appNameSource(std::weak_ptr<QuorvelaCore> facade);
+    static WorkspaceRecord::AppNameSource appNameSource(std::weak_ptr<QuorvelaCore> facade);
 
-    void synchronicedWorkspace(const std::shared_ptr<Workspace>& workspace) override;
-    void synchronicedGeofences(const std::shared_ptr<Workspace>& workspace) override;
-    void synchronicedBeacons(const std::shared_ptr<Workspace>& workspace) override;
-    void pushReceived(const std::shared_ptr<Message>& message, const std::shared_ptr<Workspace>& workspace) override;
+    void synchronicedWorkspace(const std::shared_ptr<WorkspaceRecord>& workspace) override;
+    void synchronicedGeofences(const std::shared_ptr<WorkspaceRecord>& workspace) override;
+    void synchronicedBeacons(const std::shared_ptr<WorkspaceRecord>& workspace) override;
+    void pushReceived(const std::shared_ptr<Message>& message,
+                      const std::shared_ptr<WorkspaceRecord>& workspace) override;
 
 private:
     const std::weak_ptr<QuorvelaCore> facade_;

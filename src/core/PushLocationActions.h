@@ -12,7 +12,7 @@
 
 namespace quorvela {
 
-class Workspace;
+class WorkspaceRecord;
 
 class PushLocationActions {
 public:
@@ -21,14 +21,14 @@ public:
 
     virtual ~PushLocationActions() = default;
     virtual void sendLastLocationForMsgID(const Text& msgID, const Text& campaignName,
-                                          const std::shared_ptr<Workspace>& workspace, Completion handler) = 0;
+                                          const std::shared_ptr<WorkspaceRecord>& workspace, Completion handler) = 0;
     virtual void processGeoPushForMsgID(const Text& msgID, const Text& campaignName,
-                                        const std::shared_ptr<Workspace>& workspace, Completion handler) = 0;
+                                        const std::shared_ptr<WorkspaceRecord>& workspace, Completion handler) = 0;
     virtual bool locationServicesAreEnabled() const = 0;
     virtual void unregisterRegionWithMsgID(const Text& msgID, const Text& campaignName, const Text& messageType,
-                                           const std::shared_ptr<Workspace>& workspace) = 0;
+                                           const std::shared_ptr<WorkspaceRecord>& workspace) = 0;
     virtual void unregisterBeaconWithMsgID(const Text& msgID, const Text& campaignName, const Text& messageType,
-                                           const std::shared_ptr<Workspace>& workspace) = 0;
+                                           const std::shared_ptr<WorkspaceRecord>& workspace) = 0;
 };
 
 }  // namespace quorvela

@@ -8,10 +8,10 @@
 #include "core/DelegateCalls.h"
 #include "core/FacadeLocationActions.h"
 #include "core/QuorvelaCore.h"
+#include "model/WorkspaceRecord.h"
 #include "protocol/PendingMessageDataLoader.h"
 #include "quorvela/FetchResult.h"
 #include "quorvela/Message.h"
-#include "quorvela/Workspace.h"
 
 namespace quorvela {
 
@@ -103,7 +103,7 @@ void PushProcessing::processRemoteNotification(std::string_view payloadJson, Com
 }
 
 void PushProcessing::runCommand(const std::shared_ptr<QuorvelaCore>& facade, PushLocationActions& location,
-                                const PushPayload& push, const std::shared_ptr<Workspace>& workspace,
+                                const PushPayload& push, const std::shared_ptr<WorkspaceRecord>& workspace,
                                 const Completion& handler) {
     const std::optional<std::string> msgId = push.msgId;
     const std::optional<std::string> type = push.type;
@@ -147,7 +147,8 @@ void PushProcessing::processPushNotificationForMsgID(const std::optional<std::st
 }
 
 void PushProcessing::processPushNotificationForMsgID(const std::optional<std::string>& msgID,
-                                                     const std::shared_ptr<Workspace>& workspace, Completion handler) {
+                                                     const std::shared_ptr<WorkspaceRecord>& workspace,
+                                                     Completion handler) {
     if (!workspace) return;
     workspace->fetchMessageWithID(msgID, std::move(handler));
 }
@@ -169,7 +170,7 @@ void PushProcessing::pendingMessagesRetrievedError(const std::string& error) {
 }
 
 void PushProcessing::pushReceived(const std::shared_ptr<Message>& message,
-                                  const std::shared_ptr<Workspace>& workspace) {
+                                  const std::shared_ptr<WorkspaceRecord>& workspace) {
     if (!message) return;
     facade_.logEvent("PUSHRECEIVED", message->text(), message->subject(), workspace);
     DelegateCalls::pushReceived(facade_.delegate(), message, workspace);

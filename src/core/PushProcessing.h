@@ -27,7 +27,7 @@ namespace quorvela {
 class Message;
 class PushLocationActions;
 class QuorvelaCore;
-class Workspace;
+class WorkspaceRecord;
 
 class PushProcessing : public PendingMessageDataLoaderDelegate {
 public:
@@ -52,7 +52,7 @@ public:
     void processPushNotificationForMsgID(const std::optional<std::string>& msgID, Completion handler);
     /// A null workspace: nothing happens.
     void processPushNotificationForMsgID(const std::optional<std::string>& msgID,
-                                         const std::shared_ptr<Workspace>& workspace, Completion handler);
+                                         const std::shared_ptr<WorkspaceRecord>& workspace, Completion handler);
 
     /// A pending-message request's outcome, on the loader's reply thread:
     /// each message goes to the subscribed workspace of its client id; a
@@ -60,11 +60,11 @@ public:
     void pendingMessagesRetrieved(const MessageList& messages) override;
     void pendingMessagesRetrievedError(const std::string& error) override;
     using PendingMessageDataLoaderDelegate::pushReceived;
-    void pushReceived(const std::shared_ptr<Message>& message, const std::shared_ptr<Workspace>& workspace);
+    void pushReceived(const std::shared_ptr<Message>& message, const std::shared_ptr<WorkspaceRecord>& workspace);
 
 private:
     static void runCommand(const std::shared_ptr<QuorvelaCore>& facade, PushLocationActions& location,
-                           const PushPayload& push, const std::shared_ptr<Workspace>& workspace,
+                           const PushPayload& push, const std::shared_ptr<WorkspaceRecord>& workspace,
                            const Completion& handler);
 
     QuorvelaCore& facade_;

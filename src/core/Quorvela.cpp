@@ -4,10 +4,19 @@
 #include <cmath>
 
 #include "core/QuorvelaCore.h"
+#include "model/WorkspaceRecord.h"
 #include "protocol/RequestSigner.h"
 
 // The handle forwards every operation to its implementation; see QuorvelaCore.
 namespace quorvela {
+
+namespace {
+
+std::vector<std::shared_ptr<Workspace>> asWorkspaces(const std::vector<std::shared_ptr<WorkspaceRecord>>& records) {
+    return {records.begin(), records.end()};
+}
+
+}  // namespace
 
 // ---- Making the facade ------------------------------------------------------
 
@@ -94,7 +103,7 @@ void Quorvela::processPushNotificationForMsgID(const std::optional<std::string>&
 }
 void Quorvela::processPushNotificationForMsgID(const std::optional<std::string>& msgID,
                                                const std::shared_ptr<Workspace>& workspace, Completion handler) {
-    core_->processPushNotificationForMsgID(msgID, workspace, std::move(handler));
+    core_->processPushNotificationForMsgID(msgID, WorkspaceRecord::of(workspace), std::move(handler));
 }
 
 // ---- Workspaces ----------------------------------------------------------------------
@@ -113,16 +122,16 @@ void Quorvela::getAvailableWorkspaceswithFilter(const std::optional<std::string>
     core_->getAvailableWorkspaceswithFilter(filter, std::move(handler));
 }
 std::vector<std::shared_ptr<Workspace>> Quorvela::getAvailableWorkspaces() const {
-    return core_->getAvailableWorkspaces();
+    return asWorkspaces(core_->getAvailableWorkspaces());
 }
 std::vector<std::shared_ptr<Workspace>> Quorvela::getSubscribedWorkspaces() const {
-    return core_->getSubscribedWorkspaces();
+    return asWorkspaces(core_->getSubscribedWorkspaces());
 }
 void Quorvela::joinWorkspace(const std::shared_ptr<Workspace>& workspace, Completion handler) {
-    core_->joinWorkspace(workspace, std::move(handler));
+    core_->joinWorkspace(WorkspaceRecord::of(workspace), std::move(handler));
 }
 void Quorvela::leaveWorkspace(const std::shared_ptr<Workspace>& workspace, Completion handler) {
-    core_->leaveWorkspace(workspace, std::move(handler));
+    core_->leaveWorkspace(WorkspaceRecord::of(workspace), std::move(handler));
 }
 
 // ---- Location and regions ---------------------------------------------------------------
@@ -154,7 +163,7 @@ void Quorvela::logEvent(const std::optional<std::string>& eventType, const std::
 }
 void Quorvela::logEvent(const std::optional<std::string>& eventType, const std::optional<std::string>& extraInfo,
                         const std::optional<std::string>& campaignName, std::shared_ptr<Workspace> workspace) {
-    core_->logEvent(eventType, extraInfo, campaignName, std::move(workspace));
+    core_->logEvent(eventType, extraInfo, campaignName, WorkspaceRecord::of(workspace));
 }
 std::optional<std::string> Quorvela::getPublicIP() { return sharedInstance()->publicIP(); }
 std::optional<std::string> Quorvela::publicIP() const { return core_->publicIP(); }

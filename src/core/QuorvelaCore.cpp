@@ -15,6 +15,7 @@
 #include "location/FacadeLocationDelegate.h"
 #include "location/LocationUpdates.h"
 #include "location/RegionConsistency.h"
+#include "location/RegionEntry.h"
 #include "location/RegionEvents.h"
 #include "location/RegionSelection.h"
 #include "location/WifiBeaconDetector.h"
@@ -25,7 +26,6 @@
 #include "protocol/SignedUrl.h"
 #include "protocol/WorkspaceSynchronization.h"
 #include "quorvela/Quorvela.h"
-#include "quorvela/RegionEntry.h"
 
 namespace quorvela {
 
@@ -240,7 +240,8 @@ void QuorvelaCore::setWorkspacesSubscribed(std::shared_ptr<WorkspaceList> list) 
     workspaceManagement_->setWorkspacesSubscribed(std::move(list));
 }
 
-std::shared_ptr<Workspace> QuorvelaCore::getWorkspaceWithClientID(const std::optional<std::string>& clientID) const {
+std::shared_ptr<WorkspaceRecord> QuorvelaCore::getWorkspaceWithClientID(
+    const std::optional<std::string>& clientID) const {
     if (!ConfigurationGuard(*platform_).requireConfigured("getWorkspaceWithClientID")) return nullptr;
     return workspacesSubscribed()->findByClientId(clientID);
 }
@@ -296,7 +297,8 @@ void QuorvelaCore::logEvent(const std::optional<std::string>& eventType, const s
 }
 
 void QuorvelaCore::logEvent(const std::optional<std::string>& eventType, const std::optional<std::string>& extraInfo,
-                            const std::optional<std::string>& campaignName, std::shared_ptr<Workspace> workspace) {
+                            const std::optional<std::string>& campaignName,
+                            std::shared_ptr<WorkspaceRecord> workspace) {
     if (analyticsDisabled(*platform_)) return;
     auto logger = std::make_shared<EventLogger>(platform_, credentials(), quorvelaLastLocation());
     logger->logEvent(eventType, extraInfo, campaignName, workspace);
@@ -333,11 +335,11 @@ void QuorvelaCore::startNetworkChangeWatch() {
 
 void QuorvelaCore::initWorkspaces() { workspaceManagement_->initWorkspaces(); }
 
-void QuorvelaCore::synchronicedWorkspace(const std::shared_ptr<Workspace>& workspace) {
+void QuorvelaCore::synchronicedWorkspace(const std::shared_ptr<WorkspaceRecord>& workspace) {
     workspaceManagement_->synchronicedWorkspace(workspace);
 }
 
-std::shared_ptr<Workspace> QuorvelaCore::getDefaultWorkspace() const {
+std::shared_ptr<WorkspaceRecord> QuorvelaCore::getDefaultWorkspace() const {
     return workspaceManagement_->getDefaultWorkspace();
 }
 
@@ -353,19 +355,19 @@ void QuorvelaCore::getAvailableWorkspaceswithFilter(const std::optional<std::str
     workspaceManagement_->getAvailableWorkspaceswithFilter(filter, std::move(handler));
 }
 
-std::vector<std::shared_ptr<Workspace>> QuorvelaCore::getAvailableWorkspaces() const {
+std::vector<std::shared_ptr<WorkspaceRecord>> QuorvelaCore::getAvailableWorkspaces() const {
     return workspaceManagement_->getAvailableWorkspaces();
 }
 
-std::vector<std::shared_ptr<Workspace>> QuorvelaCore::getSubscribedWorkspaces() const {
+std::vector<std::shared_ptr<WorkspaceRecord>> QuorvelaCore::getSubscribedWorkspaces() const {
     return workspaceManagement_->getSubscribedWorkspaces();
 }
 
-void QuorvelaCore::joinWorkspace(const std::shared_ptr<Workspace>& workspace, Completion handler) {
+void QuorvelaCore::joinWorkspace(const std::shared_ptr<WorkspaceRecord>& workspace, Completion handler) {
     workspaceManagement_->joinWorkspace(workspace, std::move(handler));
 }
 
-void QuorvelaCore::leaveWorkspace(const std::shared_ptr<Workspace>& workspace, Completion handler) {
+void QuorvelaCore::leaveWorkspace(const std::shared_ptr<WorkspaceRecord>& workspace, Completion handler) {
     workspaceManagement_->leaveWorkspace(workspace, std::move(handler));
 }
 
@@ -375,8 +377,8 @@ void QuorvelaCore::storeWorkspaces() { workspaceManagement_->storeWorkspaces(); 
 
 void QuorvelaCore::storeSubscribedWorkspaces() { workspaceManagement_->storeSubscribedWorkspaces(); }
 
-bool QuorvelaCore::findObject(const std::shared_ptr<Workspace>& object,
-                              const std::vector<std::shared_ptr<Workspace>>& list) const {
+bool QuorvelaCore::findObject(const std::shared_ptr<WorkspaceRecord>& object,
+                              const std::vector<std::shared_ptr<WorkspaceRecord>>& list) const {
     return WorkspaceManagement::findObject(object, list);
 }
 
@@ -401,11 +403,13 @@ void QuorvelaCore::processPushNotificationForMsgID(const std::optional<std::stri
 }
 
 void QuorvelaCore::processPushNotificationForMsgID(const std::optional<std::string>& msgID,
-                                                   const std::shared_ptr<Workspace>& workspace, Completion handler) {
+                                                   const std::shared_ptr<WorkspaceRecord>& workspace,
+                                                   Completion handler) {
     pushProcessing_->processPushNotificationForMsgID(msgID, workspace, std::move(handler));
 }
 
-void QuorvelaCore::pushReceived(const std::shared_ptr<Message>& message, const std::shared_ptr<Workspace>& workspace) {
+void QuorvelaCore::pushReceived(const std::shared_ptr<Message>& message,
+                                const std::shared_ptr<WorkspaceRecord>& workspace) {
     pushProcessing_->pushReceived(message, workspace);
 }
 
@@ -417,11 +421,11 @@ void QuorvelaCore::pushReceived(const std::shared_ptr<Message>& message, const s
 
 void QuorvelaCore::startStandardUpdates() { locationUpdates_->startStandardUpdates(); }
 
-void QuorvelaCore::synchronicedGeofences(const std::shared_ptr<Workspace>& workspace) {
+void QuorvelaCore::synchronicedGeofences(const std::shared_ptr<WorkspaceRecord>& workspace) {
     regionConsistency_->synchronicedWorkspaceRegions(workspace);
 }
 
-void QuorvelaCore::synchronicedBeacons(const std::shared_ptr<Workspace>& workspace) {
+void QuorvelaCore::synchronicedBeacons(const std::shared_ptr<WorkspaceRecord>& workspace) {
     regionConsistency_->synchronicedWorkspaceRegions(workspace);
 }
 
@@ -432,24 +436,26 @@ void QuorvelaCore::refreshMonitoredRegionsToClosest() { regionSelection_->refres
 void QuorvelaCore::stopMonitoringUnusedRegions() { regionConsistency_->stopMonitoringUnusedRegions(); }
 
 void QuorvelaCore::sendLastLocationForMsgID(const std::optional<std::string>& msgID, const std::optional<std::string>&,
-                                            const std::shared_ptr<Workspace>& workspace, Completion handler) {
+                                            const std::shared_ptr<WorkspaceRecord>& workspace, Completion handler) {
     locationUpdates_->sendLastLocation(msgID, workspace, std::move(handler));
 }
 
 void QuorvelaCore::processGeoPushForMsgID(const std::optional<std::string>& msgID, const std::optional<std::string>&,
-                                          const std::shared_ptr<Workspace>& workspace, Completion handler) {
+                                          const std::shared_ptr<WorkspaceRecord>& workspace, Completion handler) {
     locationUpdates_->processGeoPush(msgID, workspace, std::move(handler));
 }
 
 void QuorvelaCore::unregisterRegionWithMsgID(const std::optional<std::string>& msgID,
                                              const std::optional<std::string>& campaignName,
-                                             const std::optional<std::string>&, const std::shared_ptr<Workspace>&) {
+                                             const std::optional<std::string>&,
+                                             const std::shared_ptr<WorkspaceRecord>&) {
     regionConsistency_->unregister(msgID, campaignName, "Unregister region");
 }
 
 void QuorvelaCore::unregisterBeaconWithMsgID(const std::optional<std::string>& msgID,
                                              const std::optional<std::string>& campaignName,
-                                             const std::optional<std::string>&, const std::shared_ptr<Workspace>&) {
+                                             const std::optional<std::string>&,
+                                             const std::shared_ptr<WorkspaceRecord>&) {
     regionConsistency_->unregister(msgID, campaignName, "Unregister beacon");
 }
 
@@ -506,7 +512,7 @@ std::optional<std::string> QuorvelaCore::getCampaignNameFromRegion(const std::sh
     return region ? regionEvents_->getCampaignNameFromRegion(*region) : std::nullopt;
 }
 
-std::shared_ptr<Workspace> QuorvelaCore::getWorkspaceFromRegion(const std::shared_ptr<Region>& region) const {
+std::shared_ptr<WorkspaceRecord> QuorvelaCore::getWorkspaceFromRegion(const std::shared_ptr<Region>& region) const {
     return region ? regionEvents_->getWorkspaceFromRegion(*region) : nullptr;
 }
 

@@ -17,12 +17,12 @@
 #include <vector>
 
 #include "location/LocationHost.h"
+#include "location/RegionEntry.h"
 #include "quorvela/FetchResult.h"
 #include "quorvela/HostResults.h"
 #include "quorvela/Location.h"
 #include "quorvela/Quorvela.h"
 #include "quorvela/QuorvelaProtocol.h"
-#include "quorvela/RegionEntry.h"
 #include "quorvela/Value.h"
 #include "quorvela/platform/Platform.h"
 
@@ -36,7 +36,7 @@ class RegionConsistency;
 class RegionEvents;
 class RegionSelection;
 class RegistrationFlow;
-class Workspace;
+class WorkspaceRecord;
 class WorkspaceManagement;
 class WorkspaceList;
 class BackgroundTaskTable;
@@ -134,7 +134,7 @@ public:
     std::shared_ptr<WorkspaceList> workspacesSubscribed() const override;
     void setWorkspacesSubscribed(std::shared_ptr<WorkspaceList> list);
 
-    std::shared_ptr<Workspace> getWorkspaceWithClientID(const std::optional<std::string>& clientID) const;
+    std::shared_ptr<WorkspaceRecord> getWorkspaceWithClientID(const std::optional<std::string>& clientID) const;
 
     // ---- Registration -------------------------------------------------------
     // Each returns at once; outcomes show in the persisted keys. The reply
@@ -167,7 +167,7 @@ public:
                   const std::optional<std::string>& campaignName) override;
     void logEvent(const std::optional<std::string>& eventType, const std::optional<std::string>& extraInfo);
     void logEvent(const std::optional<std::string>& eventType, const std::optional<std::string>& extraInfo,
-                  const std::optional<std::string>& campaignName, std::shared_ptr<Workspace> workspace) override;
+                  const std::optional<std::string>& campaignName, std::shared_ptr<WorkspaceRecord> workspace) override;
 
     /// The device's public address as the IP echo service sees it, or nothing
     /// on any failure. Blocks the caller (at most `Quorvela::kPublicIPTimeout`).
@@ -194,15 +194,15 @@ public:
     /// Start-up of the workspaces for a ready user (called by `initQuorvela`).
     void initWorkspaces();
     /// A workspace of the subscribed list finished its full synchronisation.
-    void synchronicedWorkspace(const std::shared_ptr<Workspace>& workspace);
-    std::shared_ptr<Workspace> getDefaultWorkspace() const;
+    void synchronicedWorkspace(const std::shared_ptr<WorkspaceRecord>& workspace);
+    std::shared_ptr<WorkspaceRecord> getDefaultWorkspace() const;
     void fetchAvailableWorkspacesWithCompletionHandler(Completion handler);
     void fetchSubscribedWorkspacesWithCompletionHandler(Completion handler);
     void getAvailableWorkspaceswithFilter(const std::optional<std::string>& filter, Completion handler);
-    std::vector<std::shared_ptr<Workspace>> getAvailableWorkspaces() const;
-    std::vector<std::shared_ptr<Workspace>> getSubscribedWorkspaces() const;
-    void joinWorkspace(const std::shared_ptr<Workspace>& workspace, Completion handler = {});
-    void leaveWorkspace(const std::shared_ptr<Workspace>& workspace, Completion handler = {});
+    std::vector<std::shared_ptr<WorkspaceRecord>> getAvailableWorkspaces() const;
+    std::vector<std::shared_ptr<WorkspaceRecord>> getSubscribedWorkspaces() const;
+    void joinWorkspace(const std::shared_ptr<WorkspaceRecord>& workspace, Completion handler = {});
+    void leaveWorkspace(const std::shared_ptr<WorkspaceRecord>& workspace, Completion handler = {});
     /// Replaces both lists with the stored ones; the subscribed workspaces
     /// get this facade as delegate.
     void loadWorkspaces();
@@ -210,8 +210,8 @@ public:
     void storeWorkspaces();
     void storeSubscribedWorkspaces();
     /// True when `list` holds a workspace equal to `object`.
-    bool findObject(const std::shared_ptr<Workspace>& object,
-                    const std::vector<std::shared_ptr<Workspace>>& list) const;
+    bool findObject(const std::shared_ptr<WorkspaceRecord>& object,
+                    const std::vector<std::shared_ptr<WorkspaceRecord>>& list) const;
 
     // (end of section: workspace management)
 
@@ -223,9 +223,9 @@ public:
     void getUnreadMessagesWithHandler(Completion handler);
     void processPushNotificationForMsgID(const std::optional<std::string>& msgID, Completion handler);
     void processPushNotificationForMsgID(const std::optional<std::string>& msgID,
-                                         const std::shared_ptr<Workspace>& workspace, Completion handler);
+                                         const std::shared_ptr<WorkspaceRecord>& workspace, Completion handler);
     /// A workspace processed `message` (stored, replaced or deleted it).
-    void pushReceived(const std::shared_ptr<Message>& message, const std::shared_ptr<Workspace>& workspace);
+    void pushReceived(const std::shared_ptr<Message>& message, const std::shared_ptr<WorkspaceRecord>& workspace);
     // (end of section: push processing)
 
     // ---- Location updates and regions ----------------------------------------
@@ -241,21 +241,21 @@ public:
     void stopMonitoringUnusedRegions();
     void sendLastLocationForMsgID(const std::optional<std::string>& msgID,
                                   const std::optional<std::string>& campaignName,
-                                  const std::shared_ptr<Workspace>& workspace, Completion handler);
+                                  const std::shared_ptr<WorkspaceRecord>& workspace, Completion handler);
     void processGeoPushForMsgID(const std::optional<std::string>& msgID, const std::optional<std::string>& campaignName,
-                                const std::shared_ptr<Workspace>& workspace, Completion handler);
+                                const std::shared_ptr<WorkspaceRecord>& workspace, Completion handler);
     void unregisterRegionWithMsgID(const std::optional<std::string>& msgID,
                                    const std::optional<std::string>& campaignName,
                                    const std::optional<std::string>& messageType,
-                                   const std::shared_ptr<Workspace>& workspace);
+                                   const std::shared_ptr<WorkspaceRecord>& workspace);
     void unregisterBeaconWithMsgID(const std::optional<std::string>& msgID,
                                    const std::optional<std::string>& campaignName,
                                    const std::optional<std::string>& messageType,
-                                   const std::shared_ptr<Workspace>& workspace);
+                                   const std::shared_ptr<WorkspaceRecord>& workspace);
     /// A geofence or beacon fetch of `workspace` outside a full
     /// synchronisation ended.
-    void synchronicedGeofences(const std::shared_ptr<Workspace>& workspace);
-    void synchronicedBeacons(const std::shared_ptr<Workspace>& workspace);
+    void synchronicedGeofences(const std::shared_ptr<WorkspaceRecord>& workspace);
+    void synchronicedBeacons(const std::shared_ptr<WorkspaceRecord>& workspace);
 
     // RegionEntryList (the regions chosen by the last refresh, an ordered set
     // without equal entries) comes from LocationHost.
@@ -285,7 +285,7 @@ public:
     /// The name of the record behind a region, and the subscribed workspace
     /// holding it (the first in list order); none when no record uses it.
     std::optional<std::string> getCampaignNameFromRegion(const std::shared_ptr<Region>& region) const;
-    std::shared_ptr<Workspace> getWorkspaceFromRegion(const std::shared_ptr<Region>& region) const;
+    std::shared_ptr<WorkspaceRecord> getWorkspaceFromRegion(const std::shared_ptr<Region>& region) const;
     // (end of section: location engine)
 
     // ---- Idle ------------------------------------------------------------------

@@ -6,22 +6,22 @@
 #include "core/DelegateCalls.h"
 #include "core/FacadeWorkspaceDelegate.h"
 #include "model/WorkspaceList.h"
+#include "model/WorkspaceRecord.h"
 #include "protocol/EventLogger.h"
 #include "protocol/SignedUrl.h"
 #include "protocol/WorkspaceDataLoader.h"
-#include "quorvela/Workspace.h"
 
 namespace quorvela {
 
 namespace {
 
-bool equalWorkspaces(const std::shared_ptr<Workspace>& a, const std::shared_ptr<Workspace>& b) {
+bool equalWorkspaces(const std::shared_ptr<WorkspaceRecord>& a, const std::shared_ptr<WorkspaceRecord>& b) {
     return a && b && a->isEqual(*b);
 }
 
 // Index of the first element equal to `workspace`, or nothing.
 std::optional<std::size_t> indexOf(const WorkspaceManagement::Items& items,
-                                   const std::shared_ptr<Workspace>& workspace) {
+                                   const std::shared_ptr<WorkspaceRecord>& workspace) {
     for (std::size_t i = 0; i < items.size(); ++i)
         if (equalWorkspaces(items[i], workspace)) return i;
     return std::nullopt;
@@ -79,8 +79,8 @@ void WorkspaceManagement::initWorkspaces() {
 
 void WorkspaceManagement::loadWorkspaces() {
     const auto& platform = facade_.platform();
-    auto available = Workspace::unarchiveList(platform, platform->keyValueStore->get(kAvailableKey));
-    auto subscribed = Workspace::unarchiveList(platform, platform->keyValueStore->get(kSubscribedKey));
+    auto available = WorkspaceRecord::unarchiveList(platform, platform->keyValueStore->get(kAvailableKey));
+    auto subscribed = WorkspaceRecord::unarchiveList(platform, platform->keyValueStore->get(kSubscribedKey));
     for (const auto& workspace : available) giveAppName(workspace);
     setWorkspaces(quorvela::WorkspaceList::create(std::move(available)));
     auto list = quorvela::WorkspaceList::create(std::move(subscribed));
@@ -89,40 +89,40 @@ void WorkspaceManagement::loadWorkspaces() {
 }
 
 void WorkspaceManagement::store(const char* key, const std::shared_ptr<quorvela::WorkspaceList>& list) {
-    facade_.platform()->keyValueStore->set(key, Workspace::archiveList(list->snapshot()));
+    facade_.platform()->keyValueStore->set(key, WorkspaceRecord::archiveList(list->snapshot()));
 }
 
 void WorkspaceManagement::storeWorkspaces() { store(kAvailableKey, workspaces()); }
 
 void WorkspaceManagement::storeSubscribedWorkspaces() { store(kSubscribedKey, workspacesSubscribed()); }
 
-void WorkspaceManagement::adopt(const std::shared_ptr<Workspace>& workspace) const {
+void WorkspaceManagement::adopt(const std::shared_ptr<WorkspaceRecord>& workspace) const {
     if (!workspace) return;
     workspace->setDelegate(FacadeWorkspaceDelegate::create(facade_.weak_from_this()));
     giveAppName(workspace);
 }
 
-void WorkspaceManagement::giveAppName(const std::shared_ptr<Workspace>& workspace) const {
+void WorkspaceManagement::giveAppName(const std::shared_ptr<WorkspaceRecord>& workspace) const {
     if (!workspace) return;
     workspace->setAppNameSource(FacadeWorkspaceDelegate::appNameSource(facade_.weak_from_this()));
 }
 
 // ---- Look-ups --------------------------------------------------------------------
 
-bool WorkspaceManagement::isDefaultWorkspace(const Workspace& workspace) const {
+bool WorkspaceManagement::isDefaultWorkspace(const WorkspaceRecord& workspace) const {
     const auto credentials = facade_.credentials();
     return credentials.clientID && credentials.apiClientPrivateKey && workspace.clientId() == credentials.clientID &&
            workspace.publicKey() == credentials.apiClientPrivateKey;
 }
 
-std::shared_ptr<Workspace> WorkspaceManagement::getDefaultWorkspace() const {
+std::shared_ptr<WorkspaceRecord> WorkspaceManagement::getDefaultWorkspace() const {
     if (!ConfigurationGuard(*facade_.platform()).requireConfigured("getDefaultWorkspace")) return nullptr;
     for (const auto& workspace : workspacesSubscribed()->snapshot())
         if (workspace && isDefaultWorkspace(*workspace)) return workspace;
     return nullptr;
 }
 
-bool WorkspaceManagement::findObject(const std::shared_ptr<Workspace>& object, const Items& list) {
+bool WorkspaceManagement::findObject(const std::shared_ptr<WorkspaceRecord>& object, const Items& list) {
     return indexOf(list, object).has_value();
 }
 
@@ -167,7 +167,7 @@ WorkspaceManagement::Items WorkspaceManagement::getSubscribedWorkspaces() const 
     return workspacesSubscribed()->snapshot();
 }
 
-void WorkspaceManagement::joinWorkspace(const std::shared_ptr<Workspace>& workspace, Completion handler) {
+void WorkspaceManagement::joinWorkspace(const std::shared_ptr<WorkspaceRecord>& workspace, Completion handler) {
     ConfigurationGuard guard(*facade_.platform());
     if (!guard.requireConfigured("JoinWorkspace")) return;
     if (!workspace) {
@@ -178,7 +178,7 @@ void WorkspaceManagement::joinWorkspace(const std::shared_ptr<Workspace>& worksp
     newLoader()->subscribeToWorkspace(workspace, std::move(handler));
 }
 
-void WorkspaceManagement::leaveWorkspace(const std::shared_ptr<Workspace>& workspace, Completion handler) {
+void WorkspaceManagement::leaveWorkspace(const std::shared_ptr<WorkspaceRecord>& workspace, Completion handler) {
     ConfigurationGuard guard(*facade_.platform());
     if (!guard.requireConfigured("LeaveWorkspace")) return;
     if (!workspace) {
@@ -223,7 +223,7 @@ void WorkspaceManagement::subscribedWorkspacesLoadedSuccessfully(const Items& re
     facade_.debugMessage("Workspace: READY");
 }
 
-void WorkspaceManagement::workspaceSubscribedSuccessfully(const std::shared_ptr<Workspace>& workspace) {
+void WorkspaceManagement::workspaceSubscribedSuccessfully(const std::shared_ptr<WorkspaceRecord>& workspace) {
     // A reply that carried its own record leaves no workspace to add.
     if (!workspace) return;
     {
@@ -250,7 +250,7 @@ void WorkspaceManagement::workspaceSubscribedSuccessfully(const std::shared_ptr<
     storeSubscribedWorkspaces();
 }
 
-void WorkspaceManagement::workspaceUnsubscribedSuccessfully(const std::shared_ptr<Workspace>& workspace) {
+void WorkspaceManagement::workspaceUnsubscribedSuccessfully(const std::shared_ptr<WorkspaceRecord>& workspace) {
     if (!workspace) return;
     {
         auto subscribed = workspacesSubscribed();
@@ -273,12 +273,12 @@ void WorkspaceManagement::availableWorkspacesLoadedWithErrors(const std::string&
 
 void WorkspaceManagement::subscribedWorkspacesLoadedWithErrors(const std::string&) { logLocalized("Workspace"); }
 
-void WorkspaceManagement::failedToSubscribeWorkspace(const std::shared_ptr<Workspace>&,
+void WorkspaceManagement::failedToSubscribeWorkspace(const std::shared_ptr<WorkspaceRecord>&,
                                                      const std::optional<std::string>&) {
     logLocalized("WorkspaceSubscription");
 }
 
-void WorkspaceManagement::failedToUnsubscribeWorkspace(const std::shared_ptr<Workspace>& workspace,
+void WorkspaceManagement::failedToUnsubscribeWorkspace(const std::shared_ptr<WorkspaceRecord>& workspace,
                                                        const std::optional<std::string>&) {
     workspaceUnsubscribedSuccessfully(workspace);
     logLocalized("WorkspaceUnsubscription");
@@ -290,7 +290,7 @@ void WorkspaceManagement::logLocalized(const std::string& key) const {
 
 // ---- End of a full synchronisation -------------------------------------------------------
 
-void WorkspaceManagement::synchronicedWorkspace(const std::shared_ptr<Workspace>& workspace) {
+void WorkspaceManagement::synchronicedWorkspace(const std::shared_ptr<WorkspaceRecord>& workspace) {
     if (!workspace) return;
     {
         auto list = workspacesSubscribed();

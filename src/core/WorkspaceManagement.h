@@ -15,13 +15,13 @@
 
 namespace quorvela {
 
-class Workspace;
+class WorkspaceRecord;
 class WorkspaceList;
 class WorkspaceDataLoader;
 
 class WorkspaceManagement : public WorkspaceDelegate {
 public:
-    using Items = std::vector<std::shared_ptr<Workspace>>;
+    using Items = std::vector<std::shared_ptr<WorkspaceRecord>>;
     using Completion = QuorvelaCore::Completion;
 
     static constexpr const char* kAvailableKey = "Workspace-Available";
@@ -41,41 +41,41 @@ public:
     void storeWorkspaces();
     void storeSubscribedWorkspaces();
 
-    std::shared_ptr<Workspace> getDefaultWorkspace() const;
+    std::shared_ptr<WorkspaceRecord> getDefaultWorkspace() const;
     /// Client id and key of this facade (both must be set).
-    bool isDefaultWorkspace(const Workspace& workspace) const;
+    bool isDefaultWorkspace(const WorkspaceRecord& workspace) const;
     /// True when `list` holds a workspace equal to `object`.
-    static bool findObject(const std::shared_ptr<Workspace>& object, const Items& list);
+    static bool findObject(const std::shared_ptr<WorkspaceRecord>& object, const Items& list);
 
     void fetchAvailableWorkspaces(Completion handler);
     void fetchSubscribedWorkspaces(Completion handler);
     void getAvailableWorkspaceswithFilter(const std::optional<std::string>& filter, Completion handler);
     Items getAvailableWorkspaces() const;
     Items getSubscribedWorkspaces() const;
-    void joinWorkspace(const std::shared_ptr<Workspace>& workspace, Completion handler);
-    void leaveWorkspace(const std::shared_ptr<Workspace>& workspace, Completion handler);
+    void joinWorkspace(const std::shared_ptr<WorkspaceRecord>& workspace, Completion handler);
+    void leaveWorkspace(const std::shared_ptr<WorkspaceRecord>& workspace, Completion handler);
 
     // Loader replies.
     void availableWorkspacesLoadedSuccessfully(const Items& received) override;
     void availableWorkspacesLoadedWithErrors(const std::string& error) override;
     void subscribedWorkspacesLoadedSuccessfully(const Items& received) override;
     void subscribedWorkspacesLoadedWithErrors(const std::string& error) override;
-    void workspaceSubscribedSuccessfully(const std::shared_ptr<Workspace>& workspace) override;
-    void failedToSubscribeWorkspace(const std::shared_ptr<Workspace>& workspace,
+    void workspaceSubscribedSuccessfully(const std::shared_ptr<WorkspaceRecord>& workspace) override;
+    void failedToSubscribeWorkspace(const std::shared_ptr<WorkspaceRecord>& workspace,
                                     const std::optional<std::string>& error) override;
-    void workspaceUnsubscribedSuccessfully(const std::shared_ptr<Workspace>& workspace) override;
+    void workspaceUnsubscribedSuccessfully(const std::shared_ptr<WorkspaceRecord>& workspace) override;
     /// Leaves the workspace locally all the same (and logs).
-    void failedToUnsubscribeWorkspace(const std::shared_ptr<Workspace>& workspace,
+    void failedToUnsubscribeWorkspace(const std::shared_ptr<WorkspaceRecord>& workspace,
                                       const std::optional<std::string>& error) override;
     /// The debug line of a failed request: the localized text of `key`.
     void logLocalized(const std::string& key) const;
 
-    void synchronicedWorkspace(const std::shared_ptr<Workspace>& workspace);
+    void synchronicedWorkspace(const std::shared_ptr<WorkspaceRecord>& workspace);
 
     /// Makes `workspace` report to the facade and read its application name.
-    void adopt(const std::shared_ptr<Workspace>& workspace) const;
+    void adopt(const std::shared_ptr<WorkspaceRecord>& workspace) const;
     /// Only the application name (workspaces of the available list).
-    void giveAppName(const std::shared_ptr<Workspace>& workspace) const;
+    void giveAppName(const std::shared_ptr<WorkspaceRecord>& workspace) const;
 
 private:
     bool requireUser(const char* configuredName, const char* userName) const;

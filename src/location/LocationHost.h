@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "location/RegionEntry.h"
 #include "protocol/ClientCredentials.h"
 #include "quorvela/Location.h"
-#include "quorvela/RegionEntry.h"
 #include "quorvela/Value.h"
 #include "quorvela/platform/Platform.h"
 
@@ -21,7 +21,7 @@ class LocationManager;
 class LocationUpdates;
 class Region;
 class RegionEvents;
-class Workspace;
+class WorkspaceRecord;
 class WorkspaceList;
 
 class LocationHost {
@@ -40,7 +40,8 @@ public:
     virtual void logEvent(const std::optional<std::string>& eventType, const std::optional<std::string>& extraInfo,
                           const std::optional<std::string>& campaignName) = 0;
     virtual void logEvent(const std::optional<std::string>& eventType, const std::optional<std::string>& extraInfo,
-                          const std::optional<std::string>& campaignName, std::shared_ptr<Workspace> workspace) = 0;
+                          const std::optional<std::string>& campaignName,
+                          std::shared_ptr<WorkspaceRecord> workspace) = 0;
     virtual void beginBackgroundTaskWithIdentifier(const std::string& identifier) = 0;
     virtual void endBackgroundTaskWithIdentifier(const std::string& identifier) = 0;
 

@@ -10,9 +10,9 @@
 #include "location/GeoDistance.h"
 #include "location/GeoPushTarget.h"
 #include "location/LocationHost.h"
+#include "model/WorkspaceRecord.h"
 #include "platform/LenientNumber.h"
 #include "protocol/LocationDataLoader.h"
-#include "quorvela/Workspace.h"
 
 namespace quorvela {
 
@@ -119,7 +119,7 @@ void LocationUpdates::didChangeAuthorizationStatus(int status) {
 }
 
 void LocationUpdates::sendLastLocation(const std::optional<std::string>& msgID,
-                                       const std::shared_ptr<Workspace>& workspace, Completion handler) {
+                                       const std::shared_ptr<WorkspaceRecord>& workspace, Completion handler) {
     auto facade = facade_.locationHost();
     auto loader = LocationDataLoader::create(facade_.platform(), facade_.credentials());
     loader->setDelegate(reportDelegate(facade));
@@ -133,7 +133,7 @@ void LocationUpdates::sendLastLocation(const std::optional<std::string>& msgID,
 }
 
 void LocationUpdates::processGeoPush(const std::optional<std::string>& msgID,
-                                     const std::shared_ptr<Workspace>& workspace, Completion handler) {
+                                     const std::shared_ptr<WorkspaceRecord>& workspace, Completion handler) {
     facade_.debugMessage("PROCCESS PUSH");
     // An id that names no circle cannot be answered: no data.
     std::optional<GeoPushTarget> target = msgID ? GeoPushTarget::parse(*msgID) : std::nullopt;

@@ -27,7 +27,7 @@
 namespace quorvela {
 
 class LocationHost;
-class Workspace;
+class WorkspaceRecord;
 
 class LocationUpdates : public LocationReportLog {
 public:
@@ -58,12 +58,12 @@ public:
     void recordLocation(const Location& newest, std::uint64_t sequence);
     void didChangeAuthorizationStatus(int status);
     /// Answers a location request with the last position (0, 0 without one).
-    void sendLastLocation(const std::optional<std::string>& msgID, const std::shared_ptr<Workspace>& workspace,
+    void sendLastLocation(const std::optional<std::string>& msgID, const std::shared_ptr<WorkspaceRecord>& workspace,
                           Completion handler);
     /// Fetches the message a geo-targeted push names when the last position
     /// lies in its circle; 1 (no data) without a usable position or with an
     /// id that names no circle, 0 when outside.
-    void processGeoPush(const std::optional<std::string>& msgID, const std::shared_ptr<Workspace>& workspace,
+    void processGeoPush(const std::optional<std::string>& msgID, const std::shared_ptr<WorkspaceRecord>& workspace,
                         Completion handler);
 
     /// The delegate the location manager reports to (made once; it holds

@@ -4,14 +4,14 @@
 
 #include "location/LocationHost.h"
 #include "model/WorkspaceList.h"
+#include "model/WorkspaceRecord.h"
 #include "protocol/SignedUrl.h"
 #include "quorvela/Beacon.h"
 #include "quorvela/Geofence.h"
-#include "quorvela/Workspace.h"
 
 namespace quorvela {
 
-void RegionConsistency::synchronicedWorkspaceRegions(const std::shared_ptr<Workspace>& workspace) {
+void RegionConsistency::synchronicedWorkspaceRegions(const std::shared_ptr<WorkspaceRecord>& workspace) {
     if (workspace) {
         const auto clientId = workspace->clientId();
         auto list = facade_.workspacesSubscribed();

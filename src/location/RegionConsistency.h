@@ -10,7 +10,7 @@
 namespace quorvela {
 
 class LocationHost;
-class Workspace;
+class WorkspaceRecord;
 
 class RegionConsistency {
 public:
@@ -18,7 +18,7 @@ public:
 
     /// Puts `workspace` in place of every subscribed entry with its client id
     /// (under the list's lock), then stops monitoring unused regions.
-    void synchronicedWorkspaceRegions(const std::shared_ptr<Workspace>& workspace);
+    void synchronicedWorkspaceRegions(const std::shared_ptr<WorkspaceRecord>& workspace);
     /// Stops every monitored region whose identifier no geofence and no
     /// Bluetooth beacon of a subscribed workspace carries.
     void stopMonitoringUnusedRegions();

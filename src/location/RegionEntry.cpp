@@ -1,6 +1,6 @@
-#include "quorvela/RegionEntry.h"
+#include "location/RegionEntry.h"
 
-#include "quorvela/Workspace.h"
+#include "model/WorkspaceRecord.h"
 
 namespace quorvela {
 

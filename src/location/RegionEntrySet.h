@@ -8,7 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "quorvela/RegionEntry.h"
+#include "location/RegionEntry.h"
 
 namespace quorvela {
 

@@ -8,11 +8,11 @@
 
 #include "location/LocationHost.h"
 #include "model/WorkspaceList.h"
+#include "model/WorkspaceRecord.h"
 #include "protocol/LocationDataLoader.h"
 #include "protocol/SignedUrl.h"
 #include "quorvela/Beacon.h"
 #include "quorvela/Geofence.h"
-#include "quorvela/Workspace.h"
 
 namespace quorvela {
 
@@ -54,7 +54,7 @@ std::optional<std::string> RegionEvents::getCampaignNameFromRegion(const Region&
     return find(region).name;
 }
 
-std::shared_ptr<Workspace> RegionEvents::getWorkspaceFromRegion(const Region& region) const {
+std::shared_ptr<WorkspaceRecord> RegionEvents::getWorkspaceFromRegion(const Region& region) const {
     return find(region).workspace;
 }
 

@@ -20,7 +20,7 @@
 namespace quorvela {
 
 class LocationHost;
-class Workspace;
+class WorkspaceRecord;
 
 class RegionEvents : public LocationReportLog {
 public:
@@ -32,7 +32,7 @@ public:
     /// The record that uses the region (a geofence for a circular region,
     /// any beacon otherwise) in the first subscribed workspace holding one.
     std::optional<std::string> getCampaignNameFromRegion(const Region& region) const;
-    std::shared_ptr<Workspace> getWorkspaceFromRegion(const Region& region) const;
+    std::shared_ptr<WorkspaceRecord> getWorkspaceFromRegion(const Region& region) const;
 
     /// Queues the handling of an entry (true) or exit (false) and returns.
     void didEnterOrExit(const std::shared_ptr<Region>& region, bool entered);
@@ -47,7 +47,7 @@ private:
     struct Match {
         bool found = false;
         std::optional<std::string> name;
-        std::shared_ptr<Workspace> workspace;
+        std::shared_ptr<WorkspaceRecord> workspace;
     };
     Match find(const Region& region) const;
 

@@ -13,11 +13,11 @@
 #include "location/LocationHost.h"
 #include "location/RegionEntrySet.h"
 #include "model/WorkspaceList.h"
+#include "model/WorkspaceRecord.h"
 #include "quorvela/Beacon.h"
 #include "quorvela/CreatingBeaconException.h"
 #include "quorvela/CreatingGeofenceException.h"
 #include "quorvela/Geofence.h"
-#include "quorvela/Workspace.h"
 #include "quorvela/platform/BeaconRegion.h"
 #include "quorvela/platform/CircularRegion.h"
 

@@ -12,8 +12,8 @@
 #include <mutex>
 #include <vector>
 
+#include "location/RegionEntry.h"
 #include "quorvela/Location.h"
-#include "quorvela/RegionEntry.h"
 
 namespace quorvela {
 

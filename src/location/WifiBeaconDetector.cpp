@@ -3,9 +3,9 @@
 #include "location/LocationHost.h"
 #include "location/WifiConnection.h"
 #include "model/WorkspaceList.h"
+#include "model/WorkspaceRecord.h"
 #include "protocol/LocationDataLoader.h"
 #include "quorvela/Beacon.h"
-#include "quorvela/Workspace.h"
 #include "quorvela/platform/NetworkMonitor.h"
 
 namespace quorvela {

@@ -1,6 +1,6 @@
 #include "model/WorkspaceList.h"
 
-#include "quorvela/Workspace.h"
+#include "model/WorkspaceRecord.h"
 
 namespace quorvela {
 
@@ -18,12 +18,12 @@ std::size_t WorkspaceList::size() const {
     return items_.size();
 }
 
-void WorkspaceList::append(std::shared_ptr<Workspace> workspace) {
+void WorkspaceList::append(std::shared_ptr<WorkspaceRecord> workspace) {
     auto guard = lock();
     items_.push_back(std::move(workspace));
 }
 
-std::shared_ptr<Workspace> WorkspaceList::findByClientId(const std::optional<std::string>& clientId) const {
+std::shared_ptr<WorkspaceRecord> WorkspaceList::findByClientId(const std::optional<std::string>& clientId) const {
     if (!clientId) return nullptr;
     for (const auto& workspace : snapshot()) {
         if (workspace && workspace->clientId() == clientId) return workspace;

@@ -13,11 +13,11 @@
 
 namespace quorvela {
 
-class Workspace;
+class WorkspaceRecord;
 
 class WorkspaceList {
 public:
-    using Items = std::vector<std::shared_ptr<Workspace>>;
+    using Items = std::vector<std::shared_ptr<WorkspaceRecord>>;
 
     WorkspaceList() = default;
     explicit WorkspaceList(Items items) : items_(std::move(items)) {}
@@ -35,11 +35,11 @@ public:
     /// A copy of the elements, taken under the lock.
     Items snapshot() const;
     std::size_t size() const;
-    void append(std::shared_ptr<Workspace> workspace);
+    void append(std::shared_ptr<WorkspaceRecord> workspace);
 
     /// The first element whose client id equals `clientId` (client id alone);
     /// a null `clientId` matches nothing.
-    std::shared_ptr<Workspace> findByClientId(const std::optional<std::string>& clientId) const;
+    std::shared_ptr<WorkspaceRecord> findByClientId(const std::optional<std::string>& clientId) const;
 
 private:
     mutable std::recursive_mutex mutex_;

@@ -11,7 +11,7 @@
 
 namespace quorvela {
 
-class Workspace;
+class WorkspaceRecord;
 
 class WorkspaceService {
 public:
@@ -19,11 +19,12 @@ public:
 
     /// Each request ends with `completion` (when set) and the workspace's own
     /// result callback, on the loader's reply thread.
-    virtual void fetchGeofences(const std::shared_ptr<Workspace>& workspace, FetchCompletion completion) = 0;
-    virtual void fetchBeacons(const std::shared_ptr<Workspace>& workspace, FetchCompletion completion) = 0;
-    virtual void fetchMessage(const std::shared_ptr<Workspace>& workspace, const std::optional<std::string>& messageId,
-                              FetchCompletion completion) = 0;
-    virtual void sendMessage(const std::shared_ptr<Workspace>& workspace, const std::optional<std::string>& text) = 0;
+    virtual void fetchGeofences(const std::shared_ptr<WorkspaceRecord>& workspace, FetchCompletion completion) = 0;
+    virtual void fetchBeacons(const std::shared_ptr<WorkspaceRecord>& workspace, FetchCompletion completion) = 0;
+    virtual void fetchMessage(const std::shared_ptr<WorkspaceRecord>& workspace,
+                              const std::optional<std::string>& messageId, FetchCompletion completion) = 0;
+    virtual void sendMessage(const std::shared_ptr<WorkspaceRecord>& workspace,
+                             const std::optional<std::string>& text) = 0;
 
     /// The service every workspace uses; installed once by the request layer
     /// (any later install replaces it). Thread-safe.

@@ -24,12 +24,12 @@ void CheckGeoFences::setDelegate(std::shared_ptr<CheckGeoFencesDelegate> delegat
     delegate_ = std::move(delegate);
 }
 
-void CheckGeoFences::getUpdatedGeoFencesFromWorkspace(const std::shared_ptr<Workspace>& workspace,
+void CheckGeoFences::getUpdatedGeoFencesFromWorkspace(const std::shared_ptr<WorkspaceRecord>& workspace,
                                                       Completion completion) {
     getUpdatedGeoFencesUsingNSXMLParserFromWorkspace(workspace, std::move(completion));
 }
 
-void CheckGeoFences::getUpdatedGeoFencesUsingNSXMLParserFromWorkspace(const std::shared_ptr<Workspace>& workspace,
+void CheckGeoFences::getUpdatedGeoFencesUsingNSXMLParserFromWorkspace(const std::shared_ptr<WorkspaceRecord>& workspace,
                                                                       Completion completion) {
     fetch(workspace, std::move(completion));
 }

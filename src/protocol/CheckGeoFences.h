@@ -23,8 +23,8 @@ public:
     CheckGeoFences(std::shared_ptr<Platform> platform, ClientCredentials credentials);
     static std::shared_ptr<CheckGeoFences> create(std::shared_ptr<Platform> platform, ClientCredentials credentials);
 
-    void getUpdatedGeoFencesFromWorkspace(const std::shared_ptr<Workspace>& workspace, Completion completion);
-    void getUpdatedGeoFencesUsingNSXMLParserFromWorkspace(const std::shared_ptr<Workspace>& workspace,
+    void getUpdatedGeoFencesFromWorkspace(const std::shared_ptr<WorkspaceRecord>& workspace, Completion completion);
+    void getUpdatedGeoFencesUsingNSXMLParserFromWorkspace(const std::shared_ptr<WorkspaceRecord>& workspace,
                                                           Completion completion);
 
     std::shared_ptr<CheckGeoFencesDelegate> delegate() const;

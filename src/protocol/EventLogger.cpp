@@ -2,13 +2,13 @@
 
 #include <fmt/format.h>
 
+#include "model/WorkspaceRecord.h"
 #include "protocol/HttpRequest.h"
 #include "protocol/PercentEncoding.h"
 #include "protocol/ServiceEndpoints.h"
 #include "protocol/SignedUrl.h"
 #include "protocol/StoredText.h"
 #include "quorvela/FetchResult.h"
-#include "quorvela/Workspace.h"
 
 namespace quorvela {
 
@@ -36,7 +36,7 @@ void EventLogger::debugLocalized(const Platform& platform, const std::string& ke
 std::string EventLogger::eventUrl(const std::optional<std::string>& eventType,
                                   const std::optional<std::string>& extraInfo,
                                   const std::optional<std::string>& campaignName,
-                                  const std::shared_ptr<Workspace>& workspace) const {
+                                  const std::shared_ptr<WorkspaceRecord>& workspace) const {
     const auto client = workspace ? workspace->clientId() : credentials_.clientID;
     const auto deviceId = StoredText::read(*platform_, "deviceUniqueID");
     std::string url = eventsUrl() + "deviceid=" + SignedUrl::render(deviceId) + "&client=" + SignedUrl::render(client) +
@@ -54,8 +54,8 @@ std::string EventLogger::eventUrl(const std::optional<std::string>& eventType,
 }
 
 void EventLogger::logEvent(const std::optional<std::string>& eventType, const std::optional<std::string>& extraInfo,
-                           const std::optional<std::string>& campaignName, const std::shared_ptr<Workspace>& workspace,
-                           Completion completion) {
+                           const std::optional<std::string>& campaignName,
+                           const std::shared_ptr<WorkspaceRecord>& workspace, Completion completion) {
     setCompletion(std::move(completion));
     const std::string url = eventUrl(eventType, extraInfo, campaignName, workspace);
     debugMessage(*platform_, "Analytics: " + url);
@@ -66,7 +66,7 @@ void EventLogger::logEvent(const std::optional<std::string>& eventType, const st
 
 void EventLogger::logEvent(const std::optional<std::string>& eventType, const std::optional<std::string>& extraInfo,
                            const std::optional<std::string>& campaignName,
-                           const std::shared_ptr<Workspace>& workspace) {
+                           const std::shared_ptr<WorkspaceRecord>& workspace) {
     logEvent(eventType, extraInfo, campaignName, workspace, nullptr);
 }
 

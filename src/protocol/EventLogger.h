@@ -15,7 +15,7 @@
 
 namespace quorvela {
 
-class Workspace;
+class WorkspaceRecord;
 
 /// Always held by std::shared_ptr: it is the delegate of its own request.
 class EventLogger : public RequestDelegate, public std::enable_shared_from_this<EventLogger> {
@@ -38,16 +38,16 @@ public:
     /// workspace is given, replaces the facade's. `completion`, when given, is
     /// called after the outcome: 0 when the service answered, 2 when not.
     void logEvent(const std::optional<std::string>& eventType, const std::optional<std::string>& extraInfo,
-                  const std::optional<std::string>& campaignName, const std::shared_ptr<Workspace>& workspace,
+                  const std::optional<std::string>& campaignName, const std::shared_ptr<WorkspaceRecord>& workspace,
                   Completion completion);
     void logEvent(const std::optional<std::string>& eventType, const std::optional<std::string>& extraInfo,
-                  const std::optional<std::string>& campaignName, const std::shared_ptr<Workspace>& workspace);
+                  const std::optional<std::string>& campaignName, const std::shared_ptr<WorkspaceRecord>& workspace);
     void logEvent(const std::optional<std::string>& eventType, const std::optional<std::string>& extraInfo);
 
     /// The events URL for these values, as logEvent sends it.
     std::string eventUrl(const std::optional<std::string>& eventType, const std::optional<std::string>& extraInfo,
                          const std::optional<std::string>& campaignName,
-                         const std::shared_ptr<Workspace>& workspace) const;
+                         const std::shared_ptr<WorkspaceRecord>& workspace) const;
 
     Completion completion() const;
     void setCompletion(Completion completion);

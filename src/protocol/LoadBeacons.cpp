@@ -23,7 +23,8 @@ void LoadBeacons::setDelegate(std::shared_ptr<LoadBeaconsDelegate> delegate) {
     delegate_ = std::move(delegate);
 }
 
-void LoadBeacons::getUpdatedBeaconsFromWorkspace(const std::shared_ptr<Workspace>& workspace, Completion completion) {
+void LoadBeacons::getUpdatedBeaconsFromWorkspace(const std::shared_ptr<WorkspaceRecord>& workspace,
+                                                 Completion completion) {
     fetch(workspace, std::move(completion));
 }
 

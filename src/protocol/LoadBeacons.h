@@ -23,7 +23,7 @@ public:
     LoadBeacons(std::shared_ptr<Platform> platform, ClientCredentials credentials);
     static std::shared_ptr<LoadBeacons> create(std::shared_ptr<Platform> platform, ClientCredentials credentials);
 
-    void getUpdatedBeaconsFromWorkspace(const std::shared_ptr<Workspace>& workspace, Completion completion);
+    void getUpdatedBeaconsFromWorkspace(const std::shared_ptr<WorkspaceRecord>& workspace, Completion completion);
 
     std::shared_ptr<LoadBeaconsDelegate> delegate() const;
     void setDelegate(std::shared_ptr<LoadBeaconsDelegate> delegate);

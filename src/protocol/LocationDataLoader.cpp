@@ -4,12 +4,12 @@
 
 #include <fmt/format.h>
 
+#include "model/WorkspaceRecord.h"
 #include "protocol/EventLogger.h"
 #include "protocol/HttpRequest.h"
 #include "protocol/SignedUrl.h"
 #include "protocol/StoredText.h"
 #include "quorvela/FetchResult.h"
-#include "quorvela/Workspace.h"
 
 namespace quorvela {
 
@@ -40,7 +40,7 @@ std::int64_t LocationDataLoader::timeStamp() const {
 }
 
 std::string LocationDataLoader::sendLocationPath(const std::optional<std::string>& requestID, float latitude,
-                                                 float longitude, const std::shared_ptr<Workspace>& workspace,
+                                                 float longitude, const std::shared_ptr<WorkspaceRecord>& workspace,
                                                  std::int64_t timeStamp) const {
     return SignedUrl::joinPath({requestID, StoredText::read(*platform_, "deviceUniqueID"), std::to_string(timeStamp),
                                 coordinate(latitude), coordinate(longitude), std::string("APP"),
@@ -51,7 +51,7 @@ std::string LocationDataLoader::sendLocationPath(const std::optional<std::string
 std::string LocationDataLoader::regionEventPath(const std::optional<std::string>& region,
                                                 const std::optional<std::string>& regionType,
                                                 const std::optional<std::string>& status, float latitude,
-                                                float longitude, const std::shared_ptr<Workspace>& workspace,
+                                                float longitude, const std::shared_ptr<WorkspaceRecord>& workspace,
                                                 std::int64_t timeStamp) const {
     return SignedUrl::joinPath(
         {region, StoredText::read(*platform_, "deviceUniqueID"), status, std::to_string(timeStamp),
@@ -60,7 +60,7 @@ std::string LocationDataLoader::regionEventPath(const std::optional<std::string>
 }
 
 void LocationDataLoader::sendLocation(const std::optional<std::string>& requestID, float latitude, float longitude,
-                                      const std::shared_ptr<Workspace>& workspace, Completion completion) {
+                                      const std::shared_ptr<WorkspaceRecord>& workspace, Completion completion) {
     operation_ = kSendLocation;
     completion_ = std::move(completion);
     send("sendLocation", sendLocationPath(requestID, latitude, longitude, workspace, timeStamp()), workspace);
@@ -69,7 +69,7 @@ void LocationDataLoader::sendLocation(const std::optional<std::string>& requestI
 void LocationDataLoader::fireEventInRegion(const std::optional<std::string>& region,
                                            const std::optional<std::string>& regionType,
                                            const std::optional<std::string>& status, float latitude, float longitude,
-                                           const std::shared_ptr<Workspace>& workspace, Completion completion) {
+                                           const std::shared_ptr<WorkspaceRecord>& workspace, Completion completion) {
     operation_ = kNotifyRegionEvent;
     completion_ = std::move(completion);
     send("notifyRegionEvent", regionEventPath(region, regionType, status, latitude, longitude, workspace, timeStamp()),
@@ -77,7 +77,7 @@ void LocationDataLoader::fireEventInRegion(const std::optional<std::string>& reg
 }
 
 void LocationDataLoader::send(const std::string& endpoint, const std::string& rawPath,
-                              const std::shared_ptr<Workspace>& workspace) {
+                              const std::shared_ptr<WorkspaceRecord>& workspace) {
     const SignedUrl url = SignedUrl::build(endpoint, rawPath, workspace ? workspace->publicKey() : std::nullopt);
     auto request = HttpRequest::create(platform_);
     request->setDelegate(shared_from_this());

@@ -18,7 +18,7 @@
 
 namespace quorvela {
 
-class Workspace;
+class WorkspaceRecord;
 
 /// Always held by std::shared_ptr.
 class LocationDataLoader : public ReplyParser,
@@ -39,19 +39,19 @@ public:
     /// once. `completion` (may be empty) gets 0 after a reply, 2 after a
     /// transport error.
     void sendLocation(const std::optional<std::string>& requestID, float latitude, float longitude,
-                      const std::shared_ptr<Workspace>& workspace, Completion completion);
+                      const std::shared_ptr<WorkspaceRecord>& workspace, Completion completion);
     /// Reports entry into or exit from a region ("GEOFENCE", "BEACON",
     /// "WIFI_BEACON"; "ENTER" or "EXIT").
     void fireEventInRegion(const std::optional<std::string>& region, const std::optional<std::string>& regionType,
                            const std::optional<std::string>& status, float latitude, float longitude,
-                           const std::shared_ptr<Workspace>& workspace, Completion completion);
+                           const std::shared_ptr<WorkspaceRecord>& workspace, Completion completion);
 
     /// The raw (unencoded, signed) parameter paths, as the two calls build them.
     std::string sendLocationPath(const std::optional<std::string>& requestID, float latitude, float longitude,
-                                 const std::shared_ptr<Workspace>& workspace, std::int64_t timeStamp) const;
+                                 const std::shared_ptr<WorkspaceRecord>& workspace, std::int64_t timeStamp) const;
     std::string regionEventPath(const std::optional<std::string>& region, const std::optional<std::string>& regionType,
                                 const std::optional<std::string>& status, float latitude, float longitude,
-                                const std::shared_ptr<Workspace>& workspace, std::int64_t timeStamp) const;
+                                const std::shared_ptr<WorkspaceRecord>& workspace, std::int64_t timeStamp) const;
     /// A coordinate as "%F" prints it after widening: "10.480600".
     static std::string coordinate(float degrees);
 
@@ -77,7 +77,8 @@ protected:
     AfterEnd elementEnded(const std::string& name) override;
 
 private:
-    void send(const std::string& endpoint, const std::string& rawPath, const std::shared_ptr<Workspace>& workspace);
+    void send(const std::string& endpoint, const std::string& rawPath,
+              const std::shared_ptr<WorkspaceRecord>& workspace);
     std::string errorText(const RequestError& error) const;
     void complete(unsigned long result);
     std::int64_t timeStamp() const;

@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include "model/WorkspaceRecord.h"
 #include "protocol/EventLogger.h"
 #include "protocol/HttpRequest.h"
 #include "protocol/PendingMessagesParser.h"
@@ -10,7 +11,6 @@
 #include "protocol/SignedUrl.h"
 #include "protocol/StoredText.h"
 #include "quorvela/FetchResult.h"
-#include "quorvela/Workspace.h"
 
 namespace quorvela {
 
@@ -64,7 +64,7 @@ void PendingMessageDataLoader::startLoadingMessageWithCompletionHandler(Completi
     request->makeGetRequestToUrl(url.url(), "Messages");
 }
 
-void PendingMessageDataLoader::startLoadingMessageFromWorkspace(const std::shared_ptr<Workspace>& workspace,
+void PendingMessageDataLoader::startLoadingMessageFromWorkspace(const std::shared_ptr<WorkspaceRecord>& workspace,
                                                                 Completion completion) {
     setCompletion(std::move(completion));
     const auto clientId = workspace ? workspace->clientId() : std::nullopt;

@@ -19,7 +19,7 @@
 namespace quorvela {
 
 class Message;
-class Workspace;
+class WorkspaceRecord;
 
 /// Serves one call; always held by std::shared_ptr. The request in flight
 /// keeps it alive until the delegate and then the completion handler (0 after
@@ -37,7 +37,7 @@ public:
     /// Under the facade's client id and private key.
     void startLoadingMessageWithCompletionHandler(Completion completion);
     /// Under the workspace's client id and key.
-    void startLoadingMessageFromWorkspace(const std::shared_ptr<Workspace>& workspace, Completion completion);
+    void startLoadingMessageFromWorkspace(const std::shared_ptr<WorkspaceRecord>& workspace, Completion completion);
 
     std::shared_ptr<PendingMessageDataLoaderDelegate> delegate() const;
     void setDelegate(std::shared_ptr<PendingMessageDataLoaderDelegate> delegate);

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "model/WorkspaceRecord.h"
 #include "protocol/ClientCredentials.h"
 #include "protocol/EventLogger.h"
 #include "protocol/HttpRequest.h"
@@ -21,7 +22,6 @@
 #include "protocol/RequestTimeStamp.h"
 #include "protocol/SignedUrl.h"
 #include "quorvela/FetchResult.h"
-#include "quorvela/Workspace.h"
 #include "quorvela/platform/Platform.h"
 
 namespace quorvela {
@@ -72,7 +72,7 @@ protected:
     RegionListLoader(RegionListEndpoint texts, std::shared_ptr<Platform> platform, ClientCredentials credentials)
         : texts_(texts), platform_(std::move(platform)), credentials_(std::move(credentials)) {}
 
-    void fetch(const std::shared_ptr<Workspace>& workspace, Completion completion) {
+    void fetch(const std::shared_ptr<WorkspaceRecord>& workspace, Completion completion) {
         setCompletion(std::move(completion));
         const auto clientId = workspace ? workspace->clientId() : std::nullopt;
         const auto key = workspace ? workspace->publicKey() : std::nullopt;

@@ -10,7 +10,7 @@
 
 namespace quorvela {
 
-class Workspace;
+class WorkspaceRecord;
 
 class SendMessage {
 public:
@@ -18,15 +18,15 @@ public:
     /// `credentials` are the facade's (only its application name is used).
     static void sendMessage(const std::shared_ptr<Platform>& platform, const ClientCredentials& credentials,
                             const std::optional<std::string>& text, const std::optional<std::string>& from,
-                            const std::shared_ptr<Workspace>& workspace);
+                            const std::shared_ptr<WorkspaceRecord>& workspace);
     /// The same with the stored "clientUserID" as the sender.
     static void sendMessage(const std::shared_ptr<Platform>& platform, const ClientCredentials& credentials,
-                            const std::optional<std::string>& text, const std::shared_ptr<Workspace>& workspace);
+                            const std::optional<std::string>& text, const std::shared_ptr<WorkspaceRecord>& workspace);
 
     /// The raw parameter path of a response (before percent-encoding).
     static std::string rawPath(const Platform& platform, const ClientCredentials& credentials,
                                const std::optional<std::string>& text, const std::optional<std::string>& from,
-                               const std::shared_ptr<Workspace>& workspace);
+                               const std::shared_ptr<WorkspaceRecord>& workspace);
 };
 
 }  // namespace quorvela

@@ -3,13 +3,13 @@
 
 #include <fmt/format.h>
 
+#include "model/WorkspaceRecord.h"
 #include "protocol/EventLogger.h"
 #include "protocol/HttpRequest.h"
 #include "protocol/RequestTimeStamp.h"
 #include "protocol/SignedUrl.h"
 #include "protocol/SingleMessageParser.h"
 #include "quorvela/FetchResult.h"
-#include "quorvela/Workspace.h"
 
 namespace quorvela {
 
@@ -41,7 +41,7 @@ std::shared_ptr<Message> SingleMessageLoader::message() const {
 }
 
 void SingleMessageLoader::startLoadingDataForMessageWithID(const std::optional<std::string>& messageId,
-                                                           const std::shared_ptr<Workspace>& workspace,
+                                                           const std::shared_ptr<WorkspaceRecord>& workspace,
                                                            Completion completion) {
     setCompletion(std::move(completion));
     const auto clientId = workspace ? workspace->clientId() : std::nullopt;

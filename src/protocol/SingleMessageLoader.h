@@ -15,7 +15,7 @@
 namespace quorvela {
 
 class Message;
-class Workspace;
+class WorkspaceRecord;
 
 /// Serves one call; always held by std::shared_ptr. The request in flight
 /// keeps it alive until the delegate and then the completion handler (0 after
@@ -28,7 +28,7 @@ public:
     static std::shared_ptr<SingleMessageLoader> create(std::shared_ptr<Platform> platform);
 
     void startLoadingDataForMessageWithID(const std::optional<std::string>& messageId,
-                                          const std::shared_ptr<Workspace>& workspace, Completion completion);
+                                          const std::shared_ptr<WorkspaceRecord>& workspace, Completion completion);
 
     std::shared_ptr<SingleMessageLoaderDelegate> delegate() const;
     void setDelegate(std::shared_ptr<SingleMessageLoaderDelegate> delegate);

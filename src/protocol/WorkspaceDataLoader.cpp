@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include "model/WorkspaceRecord.h"
 #include "protocol/Base64Text.h"
 #include "protocol/EventLogger.h"
 #include "protocol/HttpRequest.h"
@@ -9,7 +10,6 @@
 #include "protocol/SignedUrl.h"
 #include "protocol/StoredText.h"
 #include "quorvela/FetchResult.h"
-#include "quorvela/Workspace.h"
 
 namespace quorvela {
 
@@ -67,7 +67,8 @@ void WorkspaceDataLoader::getSubscribedWorkspacesUsingNSXMLParserWithCompletionH
     start(ListSubscribed, "getWorkspaces", rawPath, credentials_.apiClientPrivateKey, "getSubscribedWorkspaces: ");
 }
 
-void WorkspaceDataLoader::subscribeToWorkspace(const std::shared_ptr<Workspace>& workspace, Completion completion) {
+void WorkspaceDataLoader::subscribeToWorkspace(const std::shared_ptr<WorkspaceRecord>& workspace,
+                                               Completion completion) {
     setCompletion(std::move(completion));
     setWorkspace(workspace);
     const std::string rawPath = fmt::format("{}/{}",
@@ -79,7 +80,8 @@ void WorkspaceDataLoader::subscribeToWorkspace(const std::shared_ptr<Workspace>&
           "subscribeToWorkspaceURL: ");
 }
 
-void WorkspaceDataLoader::unsubscribeFromWorkspace(const std::shared_ptr<Workspace>& workspace, Completion completion) {
+void WorkspaceDataLoader::unsubscribeFromWorkspace(const std::shared_ptr<WorkspaceRecord>& workspace,
+                                                   Completion completion) {
     setCompletion(std::move(completion));
     setWorkspace(workspace);
     const std::string rawPath = fmt::format("{}/{}",
@@ -143,7 +145,7 @@ void WorkspaceDataLoader::didStartDocument() {
 
 void WorkspaceDataLoader::didStartElement(const std::string& name, const Attributes& /*attributes*/) {
     if (name != "workspace") return;
-    auto record = Workspace::create(platform_);
+    auto record = WorkspaceRecord::create(platform_);
     std::lock_guard lock(mutex_);
     workspace_ = std::move(record);
 }
@@ -225,11 +227,11 @@ void WorkspaceDataLoader::setWorkspaces(WorkspaceList workspaces) {
     std::lock_guard lock(mutex_);
     workspaces_ = std::move(workspaces);
 }
-std::shared_ptr<Workspace> WorkspaceDataLoader::workspace() const {
+std::shared_ptr<WorkspaceRecord> WorkspaceDataLoader::workspace() const {
     std::lock_guard lock(mutex_);
     return workspace_;
 }
-void WorkspaceDataLoader::setWorkspace(std::shared_ptr<Workspace> workspace) {
+void WorkspaceDataLoader::setWorkspace(std::shared_ptr<WorkspaceRecord> workspace) {
     std::lock_guard lock(mutex_);
     workspace_ = std::move(workspace);
 }

@@ -19,7 +19,7 @@
 
 namespace quorvela {
 
-class Workspace;
+class WorkspaceRecord;
 
 /// Serves one call; always held by std::shared_ptr. The request in flight
 /// keeps it alive until the delegate and then the completion handler (0 after
@@ -30,7 +30,7 @@ class WorkspaceDataLoader : public ReplyParser,
                             public std::enable_shared_from_this<WorkspaceDataLoader> {
 public:
     using Completion = FetchCompletion;
-    using WorkspaceList = std::vector<std::shared_ptr<Workspace>>;
+    using WorkspaceList = std::vector<std::shared_ptr<WorkspaceRecord>>;
 
     enum Operation : std::int32_t { ListAvailable = 0, ListSubscribed = 1, Join = 2, Leave = 3 };
 
@@ -47,8 +47,8 @@ public:
     void getAvailableWorkspacesUsingNSXMLParserWithFilter(const std::optional<std::string>& filter,
                                                           Completion completion);
     void getSubscribedWorkspacesUsingNSXMLParserWithCompletionHandler(Completion completion);
-    void subscribeToWorkspace(const std::shared_ptr<Workspace>& workspace, Completion completion);
-    void unsubscribeFromWorkspace(const std::shared_ptr<Workspace>& workspace, Completion completion);
+    void subscribeToWorkspace(const std::shared_ptr<WorkspaceRecord>& workspace, Completion completion);
+    void unsubscribeFromWorkspace(const std::shared_ptr<WorkspaceRecord>& workspace, Completion completion);
 
     std::int32_t operation() const;
     void setOperation(std::int32_t operation);
@@ -58,8 +58,8 @@ public:
     void setCompletion(Completion completion);
     WorkspaceList workspaces() const;
     void setWorkspaces(WorkspaceList workspaces);
-    std::shared_ptr<Workspace> workspace() const;
-    void setWorkspace(std::shared_ptr<Workspace> workspace);
+    std::shared_ptr<WorkspaceRecord> workspace() const;
+    void setWorkspace(std::shared_ptr<WorkspaceRecord> workspace);
     bool successful() const;
     void setSuccessful(bool successful);
     std::optional<std::string> message() const;
@@ -91,7 +91,7 @@ private:
     std::shared_ptr<WorkspaceDelegate> delegate_;
     Completion completion_;
     WorkspaceList workspaces_;
-    std::shared_ptr<Workspace> workspace_;
+    std::shared_ptr<WorkspaceRecord> workspace_;
     bool successful_ = false;
     std::optional<std::string> message_;
     std::optional<std::string> currentProperty_;

@@ -1,20 +1,20 @@
 #include "protocol/WorkspaceLoaderDelegate.h"
 
+#include "model/WorkspaceRecord.h"
 #include "protocol/EventLogger.h"
-#include "quorvela/Workspace.h"
 #include "quorvela/platform/Platform.h"
 
 namespace quorvela {
 
 namespace {
 
-void logLocalized(const Workspace& workspace, const std::string& key) {
+void logLocalized(const WorkspaceRecord& workspace, const std::string& key) {
     if (const auto& platform = workspace.platform()) EventLogger::debugLocalized(*platform, key);
 }
 
 }  // namespace
 
-WorkspaceLoaderDelegate::WorkspaceLoaderDelegate(std::shared_ptr<Workspace> workspace)
+WorkspaceLoaderDelegate::WorkspaceLoaderDelegate(std::shared_ptr<WorkspaceRecord> workspace)
     : workspace_(std::move(workspace)) {}
 
 void WorkspaceLoaderDelegate::SingleMessageRetrieved(const std::shared_ptr<Message>& message) {

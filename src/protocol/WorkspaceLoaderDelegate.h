@@ -11,13 +11,13 @@
 
 namespace quorvela {
 
-class Workspace;
+class WorkspaceRecord;
 
 class WorkspaceLoaderDelegate : public SingleMessageLoaderDelegate,
                                 public CheckGeoFencesDelegate,
                                 public LoadBeaconsDelegate {
 public:
-    explicit WorkspaceLoaderDelegate(std::shared_ptr<Workspace> workspace);
+    explicit WorkspaceLoaderDelegate(std::shared_ptr<WorkspaceRecord> workspace);
 
     void SingleMessageRetrieved(const std::shared_ptr<Message>& message) override;
     void SingleMessageRetrievedError(const std::string& error) override;
@@ -27,7 +27,7 @@ public:
     void loadBeaconsReturnedError(const std::string& error) override;
 
 private:
-    const std::shared_ptr<Workspace> workspace_;
+    const std::shared_ptr<WorkspaceRecord> workspace_;
 };
 
 }  // namespace quorvela

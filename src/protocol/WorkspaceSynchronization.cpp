@@ -1,19 +1,19 @@
 #include "protocol/WorkspaceSynchronization.h"
 
+#include "model/WorkspaceRecord.h"
 #include "protocol/CheckGeoFences.h"
 #include "protocol/ClientCredentials.h"
 #include "protocol/LoadBeacons.h"
 #include "protocol/SendMessage.h"
 #include "protocol/SingleMessageLoader.h"
 #include "protocol/WorkspaceLoaderDelegate.h"
-#include "quorvela/Workspace.h"
 
 namespace quorvela {
 
 namespace {
 
 // Requests from a workspace carry only the application name.
-ClientCredentials credentialsOf(const Workspace& workspace) {
+ClientCredentials credentialsOf(const WorkspaceRecord& workspace) {
     return ClientCredentials{workspace.appName(), std::nullopt, std::nullopt};
 }
 
@@ -29,26 +29,28 @@ void WorkspaceSynchronization::install() {
     if (WorkspaceService::installed() != instance) WorkspaceService::install(instance);
 }
 
-void WorkspaceSynchronization::fetchGeofences(const std::shared_ptr<Workspace>& workspace, FetchCompletion completion) {
+void WorkspaceSynchronization::fetchGeofences(const std::shared_ptr<WorkspaceRecord>& workspace,
+                                              FetchCompletion completion) {
     auto loader = CheckGeoFences::create(workspace->platform(), credentialsOf(*workspace));
     loader->setDelegate(std::make_shared<WorkspaceLoaderDelegate>(workspace));
     loader->getUpdatedGeoFencesFromWorkspace(workspace, std::move(completion));
 }
 
-void WorkspaceSynchronization::fetchBeacons(const std::shared_ptr<Workspace>& workspace, FetchCompletion completion) {
+void WorkspaceSynchronization::fetchBeacons(const std::shared_ptr<WorkspaceRecord>& workspace,
+                                            FetchCompletion completion) {
     auto loader = LoadBeacons::create(workspace->platform(), credentialsOf(*workspace));
     loader->setDelegate(std::make_shared<WorkspaceLoaderDelegate>(workspace));
     loader->getUpdatedBeaconsFromWorkspace(workspace, std::move(completion));
 }
 
-void WorkspaceSynchronization::fetchMessage(const std::shared_ptr<Workspace>& workspace,
+void WorkspaceSynchronization::fetchMessage(const std::shared_ptr<WorkspaceRecord>& workspace,
                                             const std::optional<std::string>& messageId, FetchCompletion completion) {
     auto loader = SingleMessageLoader::create(workspace->platform());
     loader->setDelegate(std::make_shared<WorkspaceLoaderDelegate>(workspace));
     loader->startLoadingDataForMessageWithID(messageId, workspace, std::move(completion));
 }
 
-void WorkspaceSynchronization::sendMessage(const std::shared_ptr<Workspace>& workspace,
+void WorkspaceSynchronization::sendMessage(const std::shared_ptr<WorkspaceRecord>& workspace,
                                            const std::optional<std::string>& text) {
     SendMessage::sendMessage(workspace->platform(), credentialsOf(*workspace), text, workspace);
 }

@@ -11,11 +11,12 @@ public:
     /// Installs one instance as the workspaces' service (idempotent).
     static void install();
 
-    void fetchGeofences(const std::shared_ptr<Workspace>& workspace, FetchCompletion completion) override;
-    void fetchBeacons(const std::shared_ptr<Workspace>& workspace, FetchCompletion completion) override;
-    void fetchMessage(const std::shared_ptr<Workspace>& workspace, const std::optional<std::string>& messageId,
+    void fetchGeofences(const std::shared_ptr<WorkspaceRecord>& workspace, FetchCompletion completion) override;
+    void fetchBeacons(const std::shared_ptr<WorkspaceRecord>& workspace, FetchCompletion completion) override;
+    void fetchMessage(const std::shared_ptr<WorkspaceRecord>& workspace, const std::optional<std::string>& messageId,
                       FetchCompletion completion) override;
-    void sendMessage(const std::shared_ptr<Workspace>& workspace, const std::optional<std::string>& text) override;
+    void sendMessage(const std::shared_ptr<WorkspaceRecord>& workspace,
+                     const std::optional<std::string>& text) override;
 };
 
 }  // namespace quorvela

@@ -11,8 +11,8 @@
 #include <string>
 
 #include "CrashRecords.h"
+#include "model/WorkspaceRecord.h"
 #include "platform/SqliteKeyValueStore.h"
-#include "quorvela/Workspace.h"
 #include "quorvela/platform/Platform.h"
 
 namespace {
@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
     platform->systemLog = log;
     platform->keyValueStore = std::make_shared<SqliteKeyValueStore>(dir / crash::kStoreFile, log);
 
-    auto workspace = Workspace::create(platform);
+    auto workspace = WorkspaceRecord::create(platform);
     workspace->setClientId(crash::workspaceId(run));
     workspace->setMessages(workspace->loadMessage());
     emit("S");

@@ -27,8 +27,8 @@
 #include <vector>
 
 #include "CrashRecords.h"
+#include "model/WorkspaceRecord.h"
 #include "platform/SqliteKeyValueStore.h"
-#include "quorvela/Workspace.h"
 #include "quorvela/platform/Platform.h"
 
 namespace quorvela {
@@ -232,7 +232,7 @@ TEST_F(CrashSafety, KilledWriterLosesNothingItReportedStored) {
         // The inbox of this run's workspace: the reported messages in front
         // of the previous inbox, possibly preceded by the one in flight.
         const auto workspaceId = crash::workspaceId(run);
-        auto workspace = Workspace::create(opened.platform);
+        auto workspace = WorkspaceRecord::create(opened.platform);
         workspace->setClientId(workspaceId);
         const auto stored = workspace->loadMessage();
         std::vector<std::string> storedIds;
@@ -260,7 +260,7 @@ TEST_F(CrashSafety, KilledWriterLosesNothingItReportedStored) {
         // The other workspaces' inboxes are untouched.
         for (const auto& [otherId, ids] : inboxes) {
             if (otherId == workspaceId) continue;
-            auto other = Workspace::create(opened.platform);
+            auto other = WorkspaceRecord::create(opened.platform);
             other->setClientId(otherId);
             std::vector<std::string> otherIds;
             for (const auto& message : other->loadMessage()) otherIds.push_back(message->id().value_or("(null)"));

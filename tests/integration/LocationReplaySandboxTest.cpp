@@ -13,7 +13,7 @@
 
 #include "core/QuorvelaCore.h"
 #include "model/WorkspaceList.h"
-#include "quorvela/Workspace.h"
+#include "model/WorkspaceRecord.h"
 #include "quorvela/platform/ManualNetworkMonitor.h"
 #include "quorvela/platform/ManualWifiInfo.h"
 #include "quorvela/platform/ReplayLocationSource.h"
@@ -83,7 +83,7 @@ TEST_F(LocationReplaySandboxTest, ReplayedWalkReportsEntriesAndExits) {
                          shopLat, shopLon, parkLat, parkLon, farLat, farLon));
 
     // The workspace fetches its geofences from the sandbox.
-    auto workspace = Workspace::create(platform);
+    auto workspace = WorkspaceRecord::create(platform);
     workspace->setClientId("ws-geo");
     workspace->setPublicKey("geo-key");
     workspace->setName("Walk");

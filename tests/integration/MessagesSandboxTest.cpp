@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "model/WorkspaceProtocol.h"
+#include "model/WorkspaceRecord.h"
 #include "protocol/PendingMessageDataLoader.h"
 #include "quorvela/Beacon.h"
 #include "quorvela/Geofence.h"
 #include "quorvela/Message.h"
-#include "quorvela/Workspace.h"
-#include "quorvela/WorkspaceProtocol.h"
 #include "sandbox/Sandbox.h"
 #include "support/TestPlatform.h"
 
@@ -25,10 +25,10 @@ using nlohmann::json;
 
 class Events : public WorkspaceProtocol, public PendingMessageDataLoaderDelegate {
 public:
-    void synchronicedWorkspace(const std::shared_ptr<Workspace>&) override { add("workspace"); }
-    void synchronicedGeofences(const std::shared_ptr<Workspace>&) override { add("geofences"); }
-    void synchronicedBeacons(const std::shared_ptr<Workspace>&) override { add("beacons"); }
-    void pushReceived(const std::shared_ptr<Message>& m, const std::shared_ptr<Workspace>&) override {
+    void synchronicedWorkspace(const std::shared_ptr<WorkspaceRecord>&) override { add("workspace"); }
+    void synchronicedGeofences(const std::shared_ptr<WorkspaceRecord>&) override { add("geofences"); }
+    void synchronicedBeacons(const std::shared_ptr<WorkspaceRecord>&) override { add("beacons"); }
+    void pushReceived(const std::shared_ptr<Message>& m, const std::shared_ptr<WorkspaceRecord>&) override {
         add("push " + m->id().value_or(""));
     }
     void pendingMessagesRetrieved(const std::vector<std::shared_ptr<Message>>& list) override {
@@ -84,8 +84,8 @@ protected:
         made->systemLog = std::make_shared<CapturingLog>();
         return made;
     }
-    std::shared_ptr<Workspace> makeWorkspace(const std::shared_ptr<Platform>& p) {
-        auto w = Workspace::create(p);
+    std::shared_ptr<WorkspaceRecord> makeWorkspace(const std::shared_ptr<Platform>& p) {
+        auto w = WorkspaceRecord::create(p);
         w->setClientId("ws-1");
         w->setPublicKey("ws-key");
         w->setAppNameSource([] { return std::optional<std::string>("demo app"); });
@@ -119,7 +119,7 @@ protected:
     std::unique_ptr<httplib::Client> admin;
     std::shared_ptr<Platform> platform;
     std::shared_ptr<Events> events = std::make_shared<Events>();
-    std::shared_ptr<Workspace> ws;
+    std::shared_ptr<WorkspaceRecord> ws;
 };
 
 TEST_F(MessagesSandboxTest, WorkspaceSynchronisesAndItsListsSurviveARestart) {
@@ -154,7 +154,7 @@ TEST_F(MessagesSandboxTest, WorkspaceSynchronisesAndItsListsSurviveARestart) {
     ws.reset();
     platform.reset();
     platform = makePlatform();
-    auto restored = Workspace::initWithCoder(platform, archive);
+    auto restored = WorkspaceRecord::initWithCoder(platform, archive);
     EXPECT_EQ(restored->callbackUrl(), std::nullopt);  // never set on this record
     ASSERT_EQ(restored->getGeofences().size(), 2u);
     EXPECT_EQ(restored->getGeofences()[1]->regionId(), "g2");

@@ -16,8 +16,8 @@
 #include "core/FacadeWorkspaceDelegate.h"
 #include "core/QuorvelaCore.h"
 #include "model/WorkspaceList.h"
+#include "model/WorkspaceRecord.h"
 #include "quorvela/Message.h"
-#include "quorvela/Workspace.h"
 #include "quorvela/platform/SoftwareLocationManager.h"
 #include "sandbox/Sandbox.h"
 #include "support/TestPlatform.h"
@@ -92,7 +92,7 @@ protected:
         platform->keyValueStore->set("clientUserID", Value("user-7"));
         facade->setDelegate(host);
 
-        workspace = Workspace::create(platform);
+        workspace = WorkspaceRecord::create(platform);
         workspace->setClientId("ws-1");
         workspace->setPublicKey("ws-key");
         workspace->setSubscribed(true);
@@ -144,7 +144,7 @@ protected:
     std::shared_ptr<Platform> platform;
     std::shared_ptr<QuorvelaCore> facade;
     std::shared_ptr<Host> host = std::make_shared<Host>();
-    std::shared_ptr<Workspace> workspace;
+    std::shared_ptr<WorkspaceRecord> workspace;
 };
 
 TEST_F(PushSandboxTest, AnnouncedMessageLandsInTheInbox) {

@@ -19,12 +19,12 @@
 #include <vector>
 
 #include "core/QuorvelaCore.h"
+#include "model/WorkspaceProtocol.h"
+#include "model/WorkspaceRecord.h"
 #include "platform/CurlHttpClient.h"
 #include "protocol/PendingMessageDataLoader.h"
 #include "quorvela/Geofence.h"
 #include "quorvela/Message.h"
-#include "quorvela/Workspace.h"
-#include "quorvela/WorkspaceProtocol.h"
 #include "sandbox/CertificateAuthority.h"
 #include "sandbox/EndpointFaults.h"
 #include "sandbox/Sandbox.h"
@@ -91,8 +91,8 @@ private:
 class WorkspaceEvents : public WorkspaceProtocol {
 public:
     explicit WorkspaceEvents(Recorder& recorder) : recorder_(recorder) {}
-    void synchronicedWorkspace(const std::shared_ptr<Workspace>&) override { recorder_.add("synchronised"); }
-    void pushReceived(const std::shared_ptr<Message>& m, const std::shared_ptr<Workspace>&) override {
+    void synchronicedWorkspace(const std::shared_ptr<WorkspaceRecord>&) override { recorder_.add("synchronised"); }
+    void pushReceived(const std::shared_ptr<Message>& m, const std::shared_ptr<WorkspaceRecord>&) override {
         recorder_.add("push " + m->id().value_or("?"));
     }
 
@@ -129,7 +129,7 @@ protected:
         facade->setMaxStoredMessages(7);
         facade->setGetLocationDisabled(true);
 
-        ws = Workspace::create(platform);
+        ws = WorkspaceRecord::create(platform);
         ws->setClientId("ws-1");
         ws->setPublicKey("ws-key");
         ws->setAppNameSource([] { return std::optional<std::string>("demo app"); });
@@ -214,7 +214,7 @@ protected:
     std::shared_ptr<Platform> platform;
     std::shared_ptr<HttpClient> goodHttp;
     std::shared_ptr<QuorvelaCore> facade;
-    std::shared_ptr<Workspace> ws;
+    std::shared_ptr<WorkspaceRecord> ws;
     Recorder recorder;
     std::shared_ptr<WorkspaceEvents> workspaceEvents = std::make_shared<WorkspaceEvents>(recorder);
 };
@@ -287,7 +287,7 @@ TEST_F(TransportFaultTest, EveryFaultEndsInTheErrorPathAndLosesNothing) {
         {
             auto reopened = makePlatform();
             EXPECT_EQ(storedState(*reopened->keyValueStore), before);
-            auto again = Workspace::create(reopened);
+            auto again = WorkspaceRecord::create(reopened);
             again->setClientId("ws-1");
             EXPECT_EQ(ids(again->loadMessage()), inboxBefore);
             EXPECT_EQ(again->loadGeofence().size(), 1u);

@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "core/QuorvelaCore.h"
-#include "quorvela/Workspace.h"
+#include "model/WorkspaceRecord.h"
 #include "sandbox/Sandbox.h"
 #include "sandbox/SandboxState.h"
 #include "sandbox/WorkspaceSubscriptions.h"
@@ -25,7 +25,7 @@ public:
     std::atomic<int> ready{0};
 };
 
-std::vector<std::string> ids(const std::vector<std::shared_ptr<Workspace>>& list) {
+std::vector<std::string> ids(const std::vector<std::shared_ptr<WorkspaceRecord>>& list) {
     std::vector<std::string> out;
     for (const auto& w : list) out.push_back(w->clientId().value_or("(null)"));
     return out;

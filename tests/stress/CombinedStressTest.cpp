@@ -24,8 +24,8 @@
 #include <GeographicLib/Geodesic.hpp>
 
 #include "core/QuorvelaCore.h"
+#include "model/WorkspaceRecord.h"
 #include "quorvela/Message.h"
-#include "quorvela/Workspace.h"
 #include "quorvela/platform/ManualNetworkMonitor.h"
 #include "quorvela/platform/ManualWifiInfo.h"
 #include "quorvela/platform/NetworkMonitor.h"
@@ -173,7 +173,7 @@ protected:
         if (facade) facade->flush(30s);
     }
 
-    std::shared_ptr<Workspace> available(const std::string& clientId) {
+    std::shared_ptr<WorkspaceRecord> available(const std::string& clientId) {
         for (const auto& w : facade->getAvailableWorkspaces())
             if (w->clientId() == clientId) return w;
         return nullptr;

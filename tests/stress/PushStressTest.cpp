@@ -15,10 +15,10 @@
 
 #include "core/QuorvelaCore.h"
 #include "model/WorkspaceList.h"
+#include "model/WorkspaceProtocol.h"
+#include "model/WorkspaceRecord.h"
 #include "protocol/ServiceEndpoints.h"
 #include "quorvela/Message.h"
-#include "quorvela/Workspace.h"
-#include "quorvela/WorkspaceProtocol.h"
 #include "support/TestPlatform.h"
 
 namespace quorvela::test {
@@ -31,7 +31,7 @@ const std::array<std::string, 4> kClients{"c0", "c1", "c2", "c3"};
 class ForwardToFacade : public WorkspaceProtocol {
 public:
     explicit ForwardToFacade(std::weak_ptr<QuorvelaCore> facade) : facade_(std::move(facade)) {}
-    void pushReceived(const std::shared_ptr<Message>& message, const std::shared_ptr<Workspace>& ws) override {
+    void pushReceived(const std::shared_ptr<Message>& message, const std::shared_ptr<WorkspaceRecord>& ws) override {
         if (auto facade = facade_.lock()) facade->pushReceived(message, ws);
     }
 
@@ -61,9 +61,9 @@ TEST(PushStressTest, ThousandPushesFromEightThreads) {
     platform->keyValueStore->set("maxStoredMessages", Value(100000));
     auto host = std::make_shared<CountingHost>();
     facade->setDelegate(host);
-    std::vector<std::shared_ptr<Workspace>> workspaces;
+    std::vector<std::shared_ptr<WorkspaceRecord>> workspaces;
     for (const auto& client : kClients) {
-        auto ws = Workspace::create(platform);
+        auto ws = WorkspaceRecord::create(platform);
         ws->setClientId(client);
         ws->setPublicKey("key-" + client);
         ws->setDelegate(std::make_shared<ForwardToFacade>(facade));

@@ -7,9 +7,9 @@
 #include <chrono>
 #include <thread>
 
+#include "model/WorkspaceProtocol.h"
+#include "model/WorkspaceRecord.h"
 #include "protocol/ServiceEndpoints.h"
-#include "quorvela/Workspace.h"
-#include "quorvela/WorkspaceProtocol.h"
 #include "support/TestPlatform.h"
 
 namespace quorvela {
@@ -19,9 +19,9 @@ using namespace std::chrono_literals;
 
 class Counter : public WorkspaceProtocol {
 public:
-    void synchronicedWorkspace(const std::shared_ptr<Workspace>&) override { ++passes; }
-    void synchronicedGeofences(const std::shared_ptr<Workspace>&) override { ++singles; }
-    void synchronicedBeacons(const std::shared_ptr<Workspace>&) override { ++singles; }
+    void synchronicedWorkspace(const std::shared_ptr<WorkspaceRecord>&) override { ++passes; }
+    void synchronicedGeofences(const std::shared_ptr<WorkspaceRecord>&) override { ++singles; }
+    void synchronicedBeacons(const std::shared_ptr<WorkspaceRecord>&) override { ++singles; }
     std::atomic<int> passes{0};
     std::atomic<int> singles{0};
 };
@@ -29,7 +29,7 @@ public:
 TEST(SynchronizationStressTest, RacingResultsEndEachPassOnce) {
     test::TempDir dir;
     auto platform = test::makeTestPlatform(dir);
-    auto ws = Workspace::create(platform);
+    auto ws = WorkspaceRecord::create(platform);
     ws->setClientId("abc");
     auto counter = std::make_shared<Counter>();
     ws->setDelegate(counter);
@@ -64,7 +64,7 @@ TEST(SynchronizationStressTest, ConcurrentSynchronizeOverTheTransport) {
     http.answer(serviceBaseUrl() + "/getGeoFences/",
                 test::FakeHttpClient::reply("<l><geoFence><regionId>g</regionId></geoFence></l>"));
     http.answer(serviceBaseUrl() + "/getBeacons/", test::FakeHttpClient::reply("<l><beacon/></l>"));
-    auto ws = Workspace::create(platform);
+    auto ws = WorkspaceRecord::create(platform);
     ws->setClientId("abc");
     ws->setPublicKey("key");
     auto counter = std::make_shared<Counter>();

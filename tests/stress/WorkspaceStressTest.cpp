@@ -12,13 +12,13 @@
 #include "core/QuorvelaCore.h"
 #include "core/WorkspaceManagement.h"
 #include "model/WorkspaceList.h"
-#include "quorvela/Workspace.h"
+#include "model/WorkspaceRecord.h"
 #include "support/TestPlatform.h"
 
 namespace quorvela {
 namespace {
 
-using Items = std::vector<std::shared_ptr<Workspace>>;
+using Items = std::vector<std::shared_ptr<WorkspaceRecord>>;
 
 TEST(WorkspaceStressTest, ConcurrentMergesJoinsLeavesAndLookUps) {
     test::TempDir dir;
@@ -37,7 +37,7 @@ TEST(WorkspaceStressTest, ConcurrentMergesJoinsLeavesAndLookUps) {
     std::vector<Items> copies(kWorkspaces);
     for (int i = 0; i < kWorkspaces; ++i)
         for (int c = 0; c < kCopies; ++c) {
-            auto w = Workspace::create(platform);
+            auto w = WorkspaceRecord::create(platform);
             w->setClientId("ws-" + std::to_string(i));
             w->setPublicKey("key-" + std::to_string(i));
             w->setName("name " + std::to_string(i));
@@ -91,7 +91,7 @@ TEST(WorkspaceStressTest, ConcurrentMergesJoinsLeavesAndLookUps) {
         for (std::size_t j = i + 1; j < subscribed.size(); ++j)
             EXPECT_FALSE(subscribed[i]->isEqual(*subscribed[j])) << "duplicate " << *subscribed[i]->clientId();
     facade->storeSubscribedWorkspaces();
-    const auto stored = Workspace::unarchiveList(platform, platform->keyValueStore->get("Workspace-Subscribed"));
+    const auto stored = WorkspaceRecord::unarchiveList(platform, platform->keyValueStore->get("Workspace-Subscribed"));
     ASSERT_EQ(stored.size(), subscribed.size());
     for (std::size_t i = 0; i < stored.size(); ++i) EXPECT_TRUE(stored[i]->isEqual(*subscribed[i]));
 }

@@ -4,7 +4,7 @@
 
 #include "DemoContext.h"
 #include "DemoWorld.h"
-#include "quorvela/Workspace.h"
+#include "model/WorkspaceRecord.h"
 #include "quorvela/platform/NetworkMonitor.h"
 
 namespace quorvela::host {

@@ -1,7 +1,7 @@
 #include "DemoDelegate.h"
 
+#include "model/WorkspaceRecord.h"
 #include "quorvela/Message.h"
-#include "quorvela/Workspace.h"
 
 namespace quorvela::host {
 

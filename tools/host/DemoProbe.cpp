@@ -3,10 +3,10 @@
 #include <algorithm>
 
 #include "core/QuorvelaCore.h"
+#include "model/WorkspaceRecord.h"
 #include "quorvela/Beacon.h"
 #include "quorvela/Geofence.h"
 #include "quorvela/Message.h"
-#include "quorvela/Workspace.h"
 #include "quorvela/platform/LocationManager.h"
 #include "sandbox/Sandbox.h"
 #include "sandbox/SandboxState.h"
@@ -68,7 +68,7 @@ std::vector<sandbox::ReceivedResponse> DemoProbe::responses() const {
     return sandbox::MessageQueue(sandbox_.state()).responses();
 }
 
-std::shared_ptr<Workspace> DemoProbe::subscribed(const std::string& clientId) const {
+std::shared_ptr<WorkspaceRecord> DemoProbe::subscribed(const std::string& clientId) const {
     for (const auto& workspace : facade_->getSubscribedWorkspaces())
         if (workspace && workspace->clientId() == clientId) return workspace;
     return nullptr;

@@ -15,7 +15,7 @@
 
 namespace quorvela {
 class QuorvelaCore;
-class Workspace;
+class WorkspaceRecord;
 class LocationManager;
 namespace sandbox {
 class Sandbox;
@@ -47,7 +47,7 @@ public:
     std::vector<sandbox::ReceivedResponse> responses() const;
 
     // ---- The host's side ----
-    std::shared_ptr<Workspace> subscribed(const std::string& clientId) const;
+    std::shared_ptr<WorkspaceRecord> subscribed(const std::string& clientId) const;
     std::vector<std::string> subscribedIds() const;
     std::vector<std::string> availableIds() const;
     std::size_t inboxSize(const std::string& clientId) const;

@@ -6,7 +6,7 @@
 
 #include "DemoContext.h"
 #include "DemoWorld.h"
-#include "quorvela/Workspace.h"
+#include "model/WorkspaceRecord.h"
 
 namespace quorvela::host {
 
@@ -81,7 +81,7 @@ void DemoStartChapter::play(DemoContext& demo) {
         return DemoCheck::pass(DemoProbe::join(probe.availableIds()));
     });
 
-    std::shared_ptr<Workspace> clubWorkspace;
+    std::shared_ptr<WorkspaceRecord> clubWorkspace;
     for (const auto& workspace : demo.facade->getAvailableWorkspaces())
         if (workspace && workspace->clientId() == club) clubWorkspace = workspace;
     if (clubWorkspace) demo.facade->joinWorkspace(clubWorkspace, demo.completions.handler("join"));

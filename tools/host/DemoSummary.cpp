@@ -6,7 +6,7 @@
 
 #include "DemoDelegate.h"
 #include "DemoProbe.h"
-#include "quorvela/Workspace.h"
+#include "model/WorkspaceRecord.h"
 #include "sandbox/PushOutbox.h"
 #include "sandbox/Sandbox.h"
 

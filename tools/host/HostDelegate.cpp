@@ -1,8 +1,8 @@
 #include "HostDelegate.h"
 
 #include "JsonText.h"
+#include "model/WorkspaceRecord.h"
 #include "quorvela/Message.h"
-#include "quorvela/Workspace.h"
 
 namespace quorvela::host {
 

@@ -7,7 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "EchoedInput.h"
-#include "quorvela/RegionEntry.h"
+#include "location/RegionEntry.h"
 #include "quorvela/platform/SoftwareLocationManager.h"
 
 namespace quorvela::host {

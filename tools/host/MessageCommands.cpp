@@ -2,9 +2,9 @@
 
 #include "EchoedInput.h"
 #include "JsonText.h"
+#include "model/WorkspaceRecord.h"
 #include "quorvela/Beacon.h"
 #include "quorvela/Geofence.h"
-#include "quorvela/Workspace.h"
 
 namespace quorvela::host {
 
@@ -13,7 +13,7 @@ namespace {
 using Arguments = CommandTable::Arguments;
 using Flow = CommandTable::Flow;
 
-std::shared_ptr<Workspace> subscribed(const QuorvelaCore& facade, const Argument& clientId) {
+std::shared_ptr<WorkspaceRecord> subscribed(const QuorvelaCore& facade, const Argument& clientId) {
     const std::string id = clientId.text();
     auto workspace = facade.getWorkspaceWithClientID(id);
     if (!workspace) throw CommandError{"unknown workspace: " + EchoedInput::of(id)};

@@ -1,6 +1,6 @@
 #include "PushCommands.h"
 
-#include "quorvela/Workspace.h"
+#include "model/WorkspaceRecord.h"
 
 namespace quorvela::host {
 

@@ -2,7 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "quorvela/Workspace.h"
+#include "model/WorkspaceRecord.h"
 
 namespace quorvela::host {
 
@@ -10,21 +10,21 @@ namespace {
 
 using Arguments = CommandTable::Arguments;
 using Flow = CommandTable::Flow;
-using List = std::vector<std::shared_ptr<Workspace>>;
+using List = std::vector<std::shared_ptr<WorkspaceRecord>>;
 using nlohmann::ordered_json;
 
 QuorvelaCore::Completion printer(Output& output, const std::string& command) {
     return [&output, command](unsigned long n) { output.line("done " + command + " " + std::to_string(n)); };
 }
 
-std::shared_ptr<Workspace> withClientId(const List& list, const std::string& clientId) {
+std::shared_ptr<WorkspaceRecord> withClientId(const List& list, const std::string& clientId) {
     for (const auto& workspace : list)
         if (workspace && workspace->clientId() == clientId) return workspace;
     return nullptr;
 }
 
 // The first list that holds the client id wins; none gives no workspace.
-std::shared_ptr<Workspace> lookUp(const List& first, const List& second, const std::string& clientId) {
+std::shared_ptr<WorkspaceRecord> lookUp(const List& first, const List& second, const std::string& clientId) {
     if (auto found = withClientId(first, clientId)) return found;
     return withClientId(second, clientId);
 }

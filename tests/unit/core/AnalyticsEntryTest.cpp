@@ -2,7 +2,7 @@
 
 #include "CoreFixture.h"
 #include "model/WorkspaceList.h"
-#include "quorvela/Workspace.h"
+#include "model/WorkspaceRecord.h"
 
 namespace quorvela::test {
 namespace {
@@ -52,7 +52,7 @@ TEST_F(AnalyticsEntryTest, AnalyticsSwitchGatesAllThreeForms) {
 
 TEST_F(AnalyticsEntryTest, FormsCarryTheirValues) {
     store->set("configureQuorvela", "YES");
-    auto other = Workspace::create(platform);
+    auto other = WorkspaceRecord::create(platform);
     other->setClientId("ws-9");
     facade->logEvent("A", std::string("x"), std::string("camp"));
     facade->logEvent("B", std::string("y"));

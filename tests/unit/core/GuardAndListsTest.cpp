@@ -3,15 +3,15 @@
 #include "CoreFixture.h"
 #include "core/ConfigurationGuard.h"
 #include "model/WorkspaceList.h"
-#include "quorvela/Workspace.h"
+#include "model/WorkspaceRecord.h"
 
 namespace quorvela::test {
 namespace {
 
 class GuardAndListsTest : public CoreFixture {
 protected:
-    std::shared_ptr<Workspace> workspace(const std::string& clientId, const std::string& key) {
-        auto w = Workspace::create(platform);
+    std::shared_ptr<WorkspaceRecord> workspace(const std::string& clientId, const std::string& key) {
+        auto w = WorkspaceRecord::create(platform);
         w->setClientId(clientId);
         w->setPublicKey(key);
         return w;
@@ -63,7 +63,7 @@ TEST_F(GuardAndListsTest, ReplacingListReplacesItsLock) {
 
     auto fresh = WorkspaceList::create({workspace("c2", "k2")});
     facade->setWorkspacesSubscribed(fresh);
-    std::shared_ptr<Workspace> found;
+    std::shared_ptr<WorkspaceRecord> found;
     std::thread reader([&] { found = facade->getWorkspaceWithClientID("c2"); });
     reader.join();  // would hang if the new list shared the old list's lock
     EXPECT_EQ(found, fresh->items()[0]);

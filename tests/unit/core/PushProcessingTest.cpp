@@ -19,10 +19,10 @@
 #include "location/GeoDistance.h"
 #include "model/MessageRecord.h"
 #include "model/WorkspaceList.h"
+#include "model/WorkspaceProtocol.h"
+#include "model/WorkspaceRecord.h"
 #include "protocol/PercentEncoding.h"
 #include "quorvela/Message.h"
-#include "quorvela/Workspace.h"
-#include "quorvela/WorkspaceProtocol.h"
 
 namespace quorvela::test {
 namespace {
@@ -55,23 +55,23 @@ class RecordingLocation : public PushLocationActions {
 public:
     RecordingLocation(QuorvelaCore& facade, FakeHttpClient& http) : facade_(facade), http_(http) {}
 
-    void sendLastLocationForMsgID(const Text& msgID, const Text& campaign, const std::shared_ptr<Workspace>& ws,
+    void sendLastLocationForMsgID(const Text& msgID, const Text& campaign, const std::shared_ptr<WorkspaceRecord>& ws,
                                   Completion handler) override {
         record("sendLastLocation", msgID, campaign, std::nullopt, ws);
         handler(answer);
     }
-    void processGeoPushForMsgID(const Text& msgID, const Text& campaign, const std::shared_ptr<Workspace>& ws,
+    void processGeoPushForMsgID(const Text& msgID, const Text& campaign, const std::shared_ptr<WorkspaceRecord>& ws,
                                 Completion handler) override {
         record("processGeoPush", msgID, campaign, std::nullopt, ws);
         handler(answer);
     }
     bool locationServicesAreEnabled() const override { return servicesEnabled; }
     void unregisterRegionWithMsgID(const Text& msgID, const Text& campaign, const Text& type,
-                                   const std::shared_ptr<Workspace>& ws) override {
+                                   const std::shared_ptr<WorkspaceRecord>& ws) override {
         record("unregisterRegion", msgID, campaign, type, ws);
     }
     void unregisterBeaconWithMsgID(const Text& msgID, const Text& campaign, const Text& type,
-                                   const std::shared_ptr<Workspace>& ws) override {
+                                   const std::shared_ptr<WorkspaceRecord>& ws) override {
         record("unregisterBeacon", msgID, campaign, type, ws);
     }
 
@@ -85,7 +85,7 @@ public:
 
 private:
     void record(const std::string& what, const Text& msgID, const Text& campaign, const Text& type,
-                const std::shared_ptr<Workspace>& ws) {
+                const std::shared_ptr<WorkspaceRecord>& ws) {
         const bool taskOpen = msgID && facade_.backgroundTasks().entry(*msgID).value_or(0) != 0;
         // Any list request already made shows whether this ran before the fetch.
         const std::size_t listRequests = http_.requestCount(serviceBaseUrl() + "/getGeoFences/") +
@@ -106,7 +106,7 @@ private:
 class ForwardToFacade : public WorkspaceProtocol {
 public:
     explicit ForwardToFacade(std::weak_ptr<QuorvelaCore> facade) : facade_(std::move(facade)) {}
-    void pushReceived(const std::shared_ptr<Message>& message, const std::shared_ptr<Workspace>& ws) override {
+    void pushReceived(const std::shared_ptr<Message>& message, const std::shared_ptr<WorkspaceRecord>& ws) override {
         if (auto facade = facade_.lock()) facade->pushReceived(message, ws);
     }
 
@@ -164,8 +164,8 @@ protected:
         http().answer(url("getPendingMessages"), FakeHttpClient::reply("<messages></messages>"));
     }
 
-    std::shared_ptr<Workspace> addWorkspace(const std::string& clientId) {
-        auto ws = Workspace::create(platform);
+    std::shared_ptr<WorkspaceRecord> addWorkspace(const std::string& clientId) {
+        auto ws = WorkspaceRecord::create(platform);
         ws->setClientId(clientId);
         ws->setPublicKey("key-" + clientId);
         ws->setSubscribed(true);
@@ -192,7 +192,7 @@ protected:
         PushProcessing(*facade, location).processRemoteNotification(payload, results.handler());
     }
 
-    std::shared_ptr<Workspace> workspace;
+    std::shared_ptr<WorkspaceRecord> workspace;
     std::shared_ptr<RecordingLocation> location = std::make_shared<RecordingLocation>(*facade, http());
 };
 

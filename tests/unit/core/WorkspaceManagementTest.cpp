@@ -15,8 +15,10 @@
 #include "core/WorkspaceManagement.h"
 #include "model/BeaconRecord.h"
 #include "model/WorkspaceList.h"
+#include "model/WorkspaceRecord.h"
 #include "quorvela/Beacon.h"
 #include "quorvela/Geofence.h"
+#include "quorvela/Quorvela.h"
 #include "quorvela/Workspace.h"
 #include "quorvela/platform/CircularRegion.h"
 
@@ -26,6 +28,33 @@ namespace {
 const std::string kNotConfigured =
     ": check in the configuration file (Quorvela-info.plist) some of the following keys "
     "(appName/publicKey/privateKey)";
+
+// A workspace a host implemented itself: it looks like subscribed "B", but it
+// is not one the library handed out, so the library treats it as none.
+class HostMadeWorkspace : public Workspace {
+public:
+    std::optional<std::string> clientId() const override { return "B"; }
+    std::optional<std::string> name() const override { return "B"; }
+    std::optional<std::string> publicKey() const override { return "key-B"; }
+    std::optional<std::string> callbackUrl() const override { return std::nullopt; }
+    bool subscribed() const override { return true; }
+    double lastPendingMessagesFetch() const override { return 0.0; }
+    void setLastPendingMessagesFetch(double) override {}
+    Value::Dictionary serialize() const override { return {}; }
+    MessageList getMessages() const override { return {}; }
+    GeofenceList getGeofences() const override { return {}; }
+    BeaconList getBeacons() const override { return {}; }
+    BeaconList getBluetoothBeacons() const override { return {}; }
+    BeaconList getWifiBeacons() const override { return {}; }
+    void sendMessage(const std::optional<std::string>&) override {}
+    void fetchMessageWithID(const std::optional<std::string>&, Completion) override {}
+    void fetchGeofences() override {}
+    void fetchGeofencesWithCompletionHandler(Completion) override {}
+    void fetchBeacons() override {}
+    void fetchBeaconsWithCompletionHandler(Completion) override {}
+    void synchronize() override {}
+    bool isSynchronized() const override { return true; }
+};
 
 class ReadyCounter : public QuorvelaProtocol {
 public:
@@ -44,17 +73,17 @@ protected:
         store->set("clientUserID", Value("alice"));
     }
 
-    std::shared_ptr<Workspace> ws(const std::string& id, bool subscribed = false, const std::string& key = "") {
-        auto w = Workspace::create(platform);
+    std::shared_ptr<WorkspaceRecord> ws(const std::string& id, bool subscribed = false, const std::string& key = "") {
+        auto w = WorkspaceRecord::create(platform);
         w->setClientId(id);
         w->setName("name " + id);
         w->setPublicKey(key.empty() ? "key-" + id : key);
         w->setSubscribed(subscribed);
         return w;
     }
-    std::shared_ptr<Workspace> defaultWs(bool subscribed) { return ws("client-1", subscribed, "secret"); }
+    std::shared_ptr<WorkspaceRecord> defaultWs(bool subscribed) { return ws("client-1", subscribed, "secret"); }
 
-    static std::string xmlOf(const std::vector<std::shared_ptr<Workspace>>& list) {
+    static std::string xmlOf(const std::vector<std::shared_ptr<WorkspaceRecord>>& list) {
         std::string body = "<workspaces>";
         for (const auto& w : list)
             body += "<workspace><clientId>" + *w->clientId() + "</clientId><name>" + *w->name() + "</name><publicKey>" +
@@ -71,24 +100,24 @@ protected:
         answer(operation, std::string("<transactionResult><successful>") + (successful ? "true" : "false") +
                               "</successful><message>m</message></transactionResult>");
     }
-    static std::vector<std::string> ids(const std::vector<std::shared_ptr<Workspace>>& list) {
+    static std::vector<std::string> ids(const std::vector<std::shared_ptr<WorkspaceRecord>>& list) {
         std::vector<std::string> out;
         for (const auto& w : list) out.push_back(w->clientId().value_or("(null)"));
         return out;
     }
     std::vector<std::string> storedIds(const std::string& key) {
-        return ids(Workspace::unarchiveList(platform, store->get(key)));
+        return ids(WorkspaceRecord::unarchiveList(platform, store->get(key)));
     }
-    void setSubscribed(std::vector<std::shared_ptr<Workspace>> list) {
+    void setSubscribed(std::vector<std::shared_ptr<WorkspaceRecord>> list) {
         facade->setWorkspacesSubscribed(WorkspaceList::create(std::move(list)));
     }
-    void setAvailable(std::vector<std::shared_ptr<Workspace>> list) {
+    void setAvailable(std::vector<std::shared_ptr<WorkspaceRecord>> list) {
         facade->setWorkspaces(WorkspaceList::create(std::move(list)));
     }
-    std::vector<std::shared_ptr<Workspace>> subscribed() { return facade->workspacesSubscribed()->snapshot(); }
-    std::vector<std::shared_ptr<Workspace>> available() { return facade->workspaces()->snapshot(); }
+    std::vector<std::shared_ptr<WorkspaceRecord>> subscribed() { return facade->workspacesSubscribed()->snapshot(); }
+    std::vector<std::shared_ptr<WorkspaceRecord>> available() { return facade->workspaces()->snapshot(); }
     std::size_t logged(const std::string& line) { return log().count(line); }
-    static bool reportsToFacade(const std::shared_ptr<Workspace>& w) {
+    static bool reportsToFacade(const std::shared_ptr<WorkspaceRecord>& w) {
         return std::dynamic_pointer_cast<FacadeWorkspaceDelegate>(w->delegate()) != nullptr;
     }
 
@@ -111,7 +140,7 @@ TEST_F(WorkspaceManagementTest, MergesKeepStoredObjectsInOrderAndStoreTheResult)
     for (bool subscribedList : {true, false}) {
         for (const auto& row : rows) {
             SCOPED_TRACE(std::string(row.name) + (subscribedList ? " (subscribed)" : " (available)"));
-            std::vector<std::shared_ptr<Workspace>> stored, received;
+            std::vector<std::shared_ptr<WorkspaceRecord>> stored, received;
             for (const auto& id : row.stored) stored.push_back(ws(id));
             for (const auto& id : row.received) received.push_back(ws(id));
             if (subscribedList) {
@@ -149,7 +178,7 @@ TEST_F(WorkspaceManagementTest, EqualityIsClientIdAndKey) {
 TEST_F(WorkspaceManagementTest, DefaultWorkspaceIsJoinedOnceWhenReportedNotSubscribed) {
     struct Row {
         const char* name;
-        std::vector<std::shared_ptr<Workspace>> received;
+        std::vector<std::shared_ptr<WorkspaceRecord>> received;
         std::size_t joins;
     };
     const std::vector<Row> rows{
@@ -183,6 +212,7 @@ TEST_F(WorkspaceManagementTest, RefusalsWriteTheirLineAndSendNothing) {
     };
     auto other = ws("B");
     auto def = defaultWs(true);
+    std::shared_ptr<Workspace> hostMade = std::make_shared<HostMadeWorkspace>();
     const std::vector<Row> rows{
         {"fetch available, not configured", false, true,
          [](QuorvelaCore& f, auto h) { f.fetchAvailableWorkspacesWithCompletionHandler(h); },
@@ -203,11 +233,17 @@ TEST_F(WorkspaceManagementTest, RefusalsWriteTheirLineAndSendNothing) {
          "JoinWorkspace" + kNotConfigured},
         {"join null", true, true, [](QuorvelaCore& f, auto h) { f.joinWorkspace(nullptr, h); },
          "joinWorkspace: Workspace can't be null"},
+        {"join a workspace the host made", true, true,
+         [hostMade](QuorvelaCore& f, auto h) { f.facade()->joinWorkspace(hostMade, h); },
+         "joinWorkspace: Workspace can't be null"},
         {"join, no user", true, false, [other](QuorvelaCore& f, auto h) { f.joinWorkspace(other, h); },
          "JoinWorkspace: User can't be null or empty"},
         {"leave, not configured", false, true, [other](QuorvelaCore& f, auto h) { f.leaveWorkspace(other, h); },
          "LeaveWorkspace" + kNotConfigured},
         {"leave null", true, true, [](QuorvelaCore& f, auto h) { f.leaveWorkspace(nullptr, h); },
+         "LeaveWorkspace: Workspace can't be null"},
+        {"leave a workspace the host made", true, true,
+         [hostMade](QuorvelaCore& f, auto h) { f.facade()->leaveWorkspace(hostMade, h); },
          "LeaveWorkspace: Workspace can't be null"},
         {"leave default", true, true, [def](QuorvelaCore& f, auto h) { f.leaveWorkspace(def, h); },
          "LeaveWorkspace: You are trying to delete workspaces by default and it is not allowed"},
@@ -314,7 +350,7 @@ TEST_F(WorkspaceManagementTest, EndOfSynchronisationPrunesAndRefreshesOnlyWhenAl
     facade->synchronicedWorkspace(replacement);
     ASSERT_TRUE(idle());
     EXPECT_EQ(subscribed()[0], replacement);  // replaced by client id alone
-    EXPECT_EQ(Workspace::unarchiveList(platform, store->get("Workspace-Subscribed"))[0]->name(),
+    EXPECT_EQ(WorkspaceRecord::unarchiveList(platform, store->get("Workspace-Subscribed"))[0]->name(),
               std::optional<std::string>("renamed"));
     EXPECT_EQ(monitored(), (std::vector<std::string>{"beacon-b", "unused"}));
     EXPECT_EQ(logged("synchronicedWorkspace renamed"), 0u);
@@ -346,7 +382,7 @@ TEST_F(WorkspaceManagementTest, StartUpSendsReadyAfterAnyReplyButNotWhenRefused)
         delegate->ready = 0;
         http().clearRequests();
         store->set("clientUserID", row.user ? Value("alice") : Value(std::string()));
-        store->set("Workspace-Subscribed", Workspace::archiveList({ws("S", true)}));
+        store->set("Workspace-Subscribed", WorkspaceRecord::archiveList({ws("S", true)}));
         http().answer(url("getWorkspaces"), *row.reply);
         facade->initWorkspaces();
         ASSERT_TRUE(idle());
@@ -357,14 +393,14 @@ TEST_F(WorkspaceManagementTest, StartUpSendsReadyAfterAnyReplyButNotWhenRefused)
 }
 
 TEST_F(WorkspaceManagementTest, SecondStartUpReloadsTheStoredListsAndAsksAgain) {
-    store->set("Workspace-Subscribed", Workspace::archiveList({ws("A", true)}));
-    store->set("Workspace-Available", Workspace::archiveList({ws("A", true), ws("B")}));
+    store->set("Workspace-Subscribed", WorkspaceRecord::archiveList({ws("A", true)}));
+    store->set("Workspace-Available", WorkspaceRecord::archiveList({ws("A", true), ws("B")}));
     answer("getWorkspaces", xmlOf({ws("A", true)}));
     facade->initWorkspaces();
     ASSERT_TRUE(idle());
     EXPECT_TRUE(reportsToFacade(subscribed()[0]));
-    store->set("Workspace-Subscribed", Workspace::archiveList({ws("C", true)}));
-    store->set("Workspace-Available", Workspace::archiveList({ws("D")}));
+    store->set("Workspace-Subscribed", WorkspaceRecord::archiveList({ws("C", true)}));
+    store->set("Workspace-Available", WorkspaceRecord::archiveList({ws("D")}));
     answer("getWorkspaces", "<bad");
     facade->initWorkspaces();
     ASSERT_TRUE(idle());

@@ -16,15 +16,15 @@
 #include <GeographicLib/Geodesic.hpp>
 
 #include "core/QuorvelaCore.h"
+#include "location/RegionEntry.h"
 #include "model/BeaconRecord.h"
 #include "model/GeofenceRecord.h"
 #include "model/WorkspaceList.h"
+#include "model/WorkspaceRecord.h"
 #include "protocol/PercentEncoding.h"
 #include "protocol/ServiceEndpoints.h"
 #include "quorvela/Beacon.h"
 #include "quorvela/Geofence.h"
-#include "quorvela/RegionEntry.h"
-#include "quorvela/Workspace.h"
 #include "quorvela/platform/BeaconRegion.h"
 #include "quorvela/platform/CircularRegion.h"
 #include "support/TestPlatform.h"
@@ -84,8 +84,8 @@ protected:
     CapturingLog& log() { return capturingLog(*platform); }
     SoftwareLocationManager& manager() { return softwareLocationManager(*platform); }
 
-    std::shared_ptr<Workspace> addWorkspace(const std::string& clientId) {
-        auto workspace = Workspace::create(platform);
+    std::shared_ptr<WorkspaceRecord> addWorkspace(const std::string& clientId) {
+        auto workspace = WorkspaceRecord::create(platform);
         workspace->setClientId(clientId);
         workspace->setPublicKey("key-" + clientId);
         workspace->setName("name-" + clientId);

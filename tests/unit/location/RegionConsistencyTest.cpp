@@ -74,23 +74,23 @@ TEST_F(RegionConsistencyTest, SynchronisationTable) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         reset();
-        std::vector<std::shared_ptr<Workspace>> before;
+        std::vector<std::shared_ptr<WorkspaceRecord>> before;
         for (const auto& id : row.subscribed) {
             auto ws = addWorkspace(id);
             if (id == "other") {
-                Workspace::GeofenceList list;
+                WorkspaceRecord::GeofenceList list;
                 for (const auto& g : row.otherGeofences) list.push_back(geofence(g, 1.0, 1.0));
                 ws->setGeofences(list);
             }
             before.push_back(ws);
         }
-        auto fetched = Workspace::create(platform);
+        auto fetched = WorkspaceRecord::create(platform);
         fetched->setClientId(row.synchronised);
         fetched->setPublicKey("new key");
-        Workspace::GeofenceList geofences;
+        WorkspaceRecord::GeofenceList geofences;
         for (const auto& g : row.fetchedGeofences) geofences.push_back(geofence(g, 1.0, 1.0));
         fetched->setGeofences(geofences);
-        Workspace::BeaconList beacons;
+        WorkspaceRecord::BeaconList beacons;
         for (const auto& b : row.fetchedBeacons) beacons.push_back(beacon(b, b[0] == 'w' ? "WIFI_BEACON" : "BEACON"));
         fetched->setBeacons(beacons);
         monitor(row.monitoredBefore);

@@ -16,7 +16,7 @@ protected:
         ws2->setGeofences({geofence("gf-2", 2.0, 2.0), geofence("gf-1", 9.0, 9.0, 10.0, "shadowed")});
         ws2->setBeacons({beacon("wifi-1", "WIFI_BEACON", "home"), beacon("bt-1")});
     }
-    std::shared_ptr<Workspace> ws1, ws2;
+    std::shared_ptr<WorkspaceRecord> ws1, ws2;
 };
 
 TEST_F(RegionEventsTest, GeofenceOfTheSecondWorkspace) {

@@ -16,16 +16,16 @@ constexpr double kLon = 11.0;
 class RegionSelectionTest : public LocationFixture {
 protected:
     // Geofence "g<i>" lies i km east of the reference point.
-    static Workspace::GeofenceList geofencesEastward(int count, const std::string& prefix = "g") {
-        Workspace::GeofenceList list;
+    static WorkspaceRecord::GeofenceList geofencesEastward(int count, const std::string& prefix = "g") {
+        WorkspaceRecord::GeofenceList list;
         for (int i = count; i >= 1; --i) {  // stored farthest first, so sorting matters
             auto [lat, lon] = moved(kLat, kLon, 1000.0 * i);
             list.push_back(geofence(prefix + std::to_string(i), lat, lon));
         }
         return list;
     }
-    static Workspace::BeaconList beacons(int count, const std::string& prefix = "b") {
-        Workspace::BeaconList list;
+    static WorkspaceRecord::BeaconList beacons(int count, const std::string& prefix = "b") {
+        WorkspaceRecord::BeaconList list;
         for (int i = 1; i <= count; ++i) list.push_back(beacon(prefix + std::to_string(i)));
         return list;
     }

@@ -16,10 +16,10 @@
 #include "location/WifiConnection.h"
 #include "model/BeaconRecord.h"
 #include "model/WorkspaceList.h"
+#include "model/WorkspaceRecord.h"
 #include "protocol/PercentEncoding.h"
 #include "protocol/ServiceEndpoints.h"
 #include "quorvela/Beacon.h"
-#include "quorvela/Workspace.h"
 #include "quorvela/platform/ManualNetworkMonitor.h"
 #include "quorvela/platform/ManualWifiInfo.h"
 #include "support/TestPlatform.h"
@@ -81,12 +81,12 @@ protected:
 
     FakeHttpClient& http() { return test::fakeHttp(*platform); }
 
-    std::shared_ptr<Workspace> addWorkspace(const std::string& clientId,
-                                            std::vector<std::pair<std::string, std::string>> wifiBeacons) {
-        auto workspace = Workspace::create(platform);
+    std::shared_ptr<WorkspaceRecord> addWorkspace(const std::string& clientId,
+                                                  std::vector<std::pair<std::string, std::string>> wifiBeacons) {
+        auto workspace = WorkspaceRecord::create(platform);
         workspace->setClientId(clientId);
         workspace->setPublicKey("key-" + clientId);
-        Workspace::BeaconList beacons;
+        WorkspaceRecord::BeaconList beacons;
         // A Bluetooth beacon with a matching uuid must never be reported.
         auto bluetooth = BeaconRecord::create();
         bluetooth->setType("BEACON");

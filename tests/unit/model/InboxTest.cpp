@@ -7,9 +7,9 @@
 
 #include "model/MessageRecord.h"
 #include "model/RecordArchive.h"
+#include "model/WorkspaceProtocol.h"
+#include "model/WorkspaceRecord.h"
 #include "quorvela/Message.h"
-#include "quorvela/Workspace.h"
-#include "quorvela/WorkspaceProtocol.h"
 #include "unit/model/ModelTestSupport.h"
 
 namespace quorvela {
@@ -23,7 +23,7 @@ std::string label(const Message& m) {
     return m.blastID().value_or("?") + "/" + m.id().value_or("?") + ":" + m.text().value_or("");
 }
 
-std::vector<std::string> labels(const Workspace::MessageList& list) {
+std::vector<std::string> labels(const WorkspaceRecord::MessageList& list) {
     std::vector<std::string> out;
     for (const auto& m : list) out.push_back(label(*m));
     return out;
@@ -51,12 +51,13 @@ std::vector<std::string> numbered(int count) {
 // strong reference back would keep both alive after the test.
 class RecordingDelegate : public WorkspaceProtocol {
 public:
-    void pushReceived(const std::shared_ptr<Message>& message, const std::shared_ptr<Workspace>& workspace) override {
+    void pushReceived(const std::shared_ptr<Message>& message,
+                      const std::shared_ptr<WorkspaceRecord>& workspace) override {
         std::lock_guard lock(mutex);
         calls.emplace_back(message, workspace);
     }
     std::mutex mutex;
-    std::vector<std::pair<std::shared_ptr<Message>, std::weak_ptr<Workspace>>> calls;
+    std::vector<std::pair<std::shared_ptr<Message>, std::weak_ptr<WorkspaceRecord>>> calls;
 };
 
 TEST(Inbox, ProcessMessageRules) {
@@ -134,9 +135,9 @@ TEST(Inbox, ProcessMessageRules) {
         SCOPED_TRACE(row.what);
         auto platform = makeStorePlatform();
         platform->keyValueStore->set("maxStoredMessages", row.limit);
-        auto ws = Workspace::create(platform);
+        auto ws = WorkspaceRecord::create(platform);
         ws->setClientId(std::string("cid"));
-        Workspace::MessageList initial;
+        WorkspaceRecord::MessageList initial;
         for (const auto& entry : row.inbox) initial.push_back(parse(entry));
         ws->setMessages(initial);
         ws->saveMessages();
@@ -161,7 +162,7 @@ TEST(Inbox, ProcessMessageRules) {
 
 TEST(Inbox, IndexOperationsWriteTheStoreAndIgnoreBadIndexes) {
     auto platform = makeStorePlatform();
-    auto ws = Workspace::create(platform);
+    auto ws = WorkspaceRecord::create(platform);
     ws->setClientId(std::string("w"));
     ws->addMessage(parse("1/a:x"), 0);
     ws->addMessage(parse("1/b:y"), 1);
@@ -187,7 +188,7 @@ TEST(Inbox, ConcurrentProcessMessageKeepsTheInboxConsistent) {
         SCOPED_TRACE(limit);
         auto platform = makeStorePlatform();
         platform->keyValueStore->set("maxStoredMessages", Value(limit));
-        auto ws = Workspace::create(platform);
+        auto ws = WorkspaceRecord::create(platform);
         ws->setClientId(std::string("busy"));
         auto delegate = std::make_shared<RecordingDelegate>();
         ws->setDelegate(delegate);

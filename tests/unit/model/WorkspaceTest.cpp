@@ -6,12 +6,12 @@
 #include "model/GeofenceRecord.h"
 #include "model/MessageRecord.h"
 #include "model/RecordArchive.h"
+#include "model/WorkspaceProtocol.h"
+#include "model/WorkspaceRecord.h"
 #include "model/WorkspaceService.h"
 #include "quorvela/Beacon.h"
 #include "quorvela/Geofence.h"
 #include "quorvela/Message.h"
-#include "quorvela/Workspace.h"
-#include "quorvela/WorkspaceProtocol.h"
 #include "quorvela/platform/SystemLog.h"
 #include "unit/model/ModelTestSupport.h"
 
@@ -36,7 +36,7 @@ std::shared_ptr<Beacon> beacon(const std::string& regionId, const std::optional<
 }
 
 TEST(Workspace, InitDefaultsAndEmptyStores) {
-    auto ws = Workspace::create(makeStorePlatform());
+    auto ws = WorkspaceRecord::create(makeStorePlatform());
     EXPECT_EQ(ws->clientId(), std::optional<std::string>(""));
     EXPECT_EQ(ws->name(), std::optional<std::string>(""));
     EXPECT_EQ(ws->publicKey(), std::optional<std::string>(""));
@@ -52,21 +52,21 @@ TEST(Workspace, InitDefaultsAndEmptyStores) {
     EXPECT_EQ(ws->geofencesStoreKey(), "abc-geofences");
     ws->setClientId(std::nullopt);
     EXPECT_EQ(ws->beaconsStoreKey(), "(null)-beacons");
-    EXPECT_EQ(Workspace::key(), "Workspace");
+    EXPECT_EQ(WorkspaceRecord::key(), "Workspace");
 }
 
 TEST(Workspace, InitLoadsTheStoresOfTheEmptyClientId) {
     auto platform = makeStorePlatform();
     platform->keyValueStore->set("-messages", RecordArchive::archiveRecords(std::vector{message("1", "a")}));
-    auto ws = Workspace::create(platform);
+    auto ws = WorkspaceRecord::create(platform);
     ASSERT_EQ(ws->getMessages().size(), 1u);
     EXPECT_EQ(ws->getMessages()[0]->blastID(), "1");
 }
 
 TEST(Workspace, EqualityAndHashUseClientIdAndPublicKey) {
     auto platform = makeStorePlatform();
-    auto a = Workspace::create(platform);
-    auto b = Workspace::create(platform);
+    auto a = WorkspaceRecord::create(platform);
+    auto b = WorkspaceRecord::create(platform);
     a->setClientId(std::string("c1"));
     a->setPublicKey(std::string("k1"));
     a->setName(std::string("A"));
@@ -89,7 +89,7 @@ TEST(Workspace, EqualityAndHashUseClientIdAndPublicKey) {
 }
 
 TEST(Workspace, SetValueRecognisesParserKeysOnly) {
-    auto ws = Workspace::create(makeStorePlatform());
+    auto ws = WorkspaceRecord::create(makeStorePlatform());
     ws->setValue(std::string("c"), "clientId");
     ws->setValue(std::string("n"), "name");
     ws->setValue(std::string("k"), "publicKey");
@@ -117,7 +117,7 @@ TEST(Workspace, SetValueRecognisesParserKeysOnly) {
 
 TEST(Workspace, ArchivingRewritesTheStoresAndRestoringReloadsThem) {
     auto platform = makeStorePlatform();
-    auto ws = Workspace::create(platform);
+    auto ws = WorkspaceRecord::create(platform);
     ws->setClientId(std::string("abc"));
     ws->setName(std::string("Shop"));
     ws->setPublicKey(std::string("key"));
@@ -135,7 +135,7 @@ TEST(Workspace, ArchivingRewritesTheStoresAndRestoringReloadsThem) {
     EXPECT_TRUE(platform->keyValueStore->contains("abc-geofences"));
     EXPECT_TRUE(platform->keyValueStore->contains("abc-beacons"));
 
-    const auto restored = Workspace::initWithCoder(platform, archive);
+    const auto restored = WorkspaceRecord::initWithCoder(platform, archive);
     EXPECT_TRUE(restored->isEqual(*ws));
     EXPECT_EQ(restored->name(), "Shop");
     EXPECT_EQ(restored->callbackUrl(), "https://callback");
@@ -151,32 +151,32 @@ TEST(Workspace, ArchivingRewritesTheStoresAndRestoringReloadsThem) {
     // A null field is an absent key and comes back null.
     ws->setCallbackUrl(std::nullopt);
     ws->setName(std::nullopt);
-    const auto again = Workspace::initWithCoder(platform, ws->encodeWithCoder());
+    const auto again = WorkspaceRecord::initWithCoder(platform, ws->encodeWithCoder());
     EXPECT_EQ(again->callbackUrl(), std::nullopt);
     EXPECT_EQ(again->name(), std::nullopt);
 }
 
 TEST(Workspace, ListArchiveRoundTripAndDamagedData) {
     auto platform = makeStorePlatform();
-    auto a = Workspace::create(platform);
+    auto a = WorkspaceRecord::create(platform);
     a->setClientId(std::string("a"));
     a->setMessages({message("1", "x")});
-    auto b = Workspace::create(platform);
+    auto b = WorkspaceRecord::create(platform);
     b->setClientId(std::string("b"));
-    const Value stored = Workspace::archiveList({a, b});
-    const auto list = Workspace::unarchiveList(platform, stored);
+    const Value stored = WorkspaceRecord::archiveList({a, b});
+    const auto list = WorkspaceRecord::unarchiveList(platform, stored);
     ASSERT_EQ(list.size(), 2u);
     EXPECT_EQ(list[0]->clientId(), "a");
     EXPECT_EQ(list[0]->getMessages().size(), 1u);
     EXPECT_EQ(list[1]->clientId(), "b");
 
-    EXPECT_TRUE(Workspace::unarchiveList(platform, Value("not an archive")).empty());
-    EXPECT_TRUE(Workspace::unarchiveList(platform, Value(Value::Data{'b', 'p', 'l', 'i', 's', 't'})).empty());
+    EXPECT_TRUE(WorkspaceRecord::unarchiveList(platform, Value("not an archive")).empty());
+    EXPECT_TRUE(WorkspaceRecord::unarchiveList(platform, Value(Value::Data{'b', 'p', 'l', 'i', 's', 't'})).empty());
 
     // A damaged store reads as an empty list, not a failure.
     platform->keyValueStore->set("a-messages", Value(Value::Data{0x62, 0x70, 0x6c, 0x69, 0x73, 0x74, 0x30, 0x30, 1}));
     platform->keyValueStore->set("a-beacons", Value(42));
-    const auto damaged = Workspace::initWithCoder(platform, {{"clientId", Value("a")}});
+    const auto damaged = WorkspaceRecord::initWithCoder(platform, {{"clientId", Value("a")}});
     EXPECT_TRUE(damaged->getMessages().empty());
     EXPECT_TRUE(damaged->getBeacons().empty());
 }
@@ -187,19 +187,19 @@ TEST(Workspace, ListArchiveRoundTripAndDamagedData) {
 // write its outdated lists over what the other one stored since.
 TEST(Workspace, ArchivingACopyThatOnlyReadTheStoresKeepsWhatAnotherStored) {
     auto platform = makeStorePlatform();
-    auto held = Workspace::create(platform);
+    auto held = WorkspaceRecord::create(platform);
     held->setClientId(std::string("abc"));
     held->processMessage(message("1", "first"));
-    auto restored = Workspace::initWithCoder(platform, {{"clientId", Value("abc")}});
-    auto parsed = Workspace::create(platform);
+    auto restored = WorkspaceRecord::initWithCoder(platform, {{"clientId", Value("abc")}});
+    auto parsed = WorkspaceRecord::create(platform);
     parsed->setClientId(std::string("abc"));
 
     held->processMessage(message("2", "second"));
     held->checkGeoFencesSuccess({Geofence::initWithID("G1", 1.0, 2.0, 50.0f, "ENTER", "g")});
     held->loadBeaconsSuccess({beacon("B1", "BEACON")});
-    Workspace::archiveList({restored, parsed});
+    WorkspaceRecord::archiveList({restored, parsed});
 
-    const auto reread = Workspace::initWithCoder(platform, {{"clientId", Value("abc")}});
+    const auto reread = WorkspaceRecord::initWithCoder(platform, {{"clientId", Value("abc")}});
     ASSERT_EQ(reread->getMessages().size(), 2u);
     EXPECT_EQ(reread->getMessages()[0]->id(), "second");
     EXPECT_EQ(reread->getGeofences().size(), 1u);
@@ -207,12 +207,12 @@ TEST(Workspace, ArchivingACopyThatOnlyReadTheStoresKeepsWhatAnotherStored) {
 
     // Once the copy's lists are set, archiving it writes them.
     parsed->setMessages({});
-    Workspace::archiveList({parsed});
-    EXPECT_TRUE(Workspace::initWithCoder(platform, {{"clientId", Value("abc")}})->getMessages().empty());
+    WorkspaceRecord::archiveList({parsed});
+    EXPECT_TRUE(WorkspaceRecord::initWithCoder(platform, {{"clientId", Value("abc")}})->getMessages().empty());
 }
 
 TEST(Workspace, SerializeListsEverything) {
-    auto ws = Workspace::create(makeStorePlatform());
+    auto ws = WorkspaceRecord::create(makeStorePlatform());
     ws->setClientId(std::string("c"));
     ws->setCallbackUrl(std::nullopt);
     ws->setName(std::nullopt);
@@ -234,7 +234,7 @@ TEST(Workspace, SerializeListsEverything) {
 }
 
 TEST(Workspace, BeaconsSplitByType) {
-    auto ws = Workspace::create(makeStorePlatform());
+    auto ws = WorkspaceRecord::create(makeStorePlatform());
     ws->setBeacons({beacon("W1", "WIFI_BEACON"), beacon("B1", "BEACON"), beacon("X", "beacon"),
                     beacon("N", std::nullopt), beacon("B2", "BEACON")});
     const auto bluetooth = ws->getBluetoothBeacons();
@@ -255,16 +255,16 @@ TEST(Workspace, RequestsWithoutAServiceFailAtOnceAndEndThePass) {
         std::vector<std::string> lines;
     };
     struct Ends : WorkspaceProtocol {
-        void synchronicedWorkspace(const std::shared_ptr<Workspace>&) override { ++passes; }
-        void synchronicedGeofences(const std::shared_ptr<Workspace>&) override {}
-        void synchronicedBeacons(const std::shared_ptr<Workspace>&) override {}
-        void pushReceived(const std::shared_ptr<Message>&, const std::shared_ptr<Workspace>&) override {}
+        void synchronicedWorkspace(const std::shared_ptr<WorkspaceRecord>&) override { ++passes; }
+        void synchronicedGeofences(const std::shared_ptr<WorkspaceRecord>&) override {}
+        void synchronicedBeacons(const std::shared_ptr<WorkspaceRecord>&) override {}
+        void pushReceived(const std::shared_ptr<Message>&, const std::shared_ptr<WorkspaceRecord>&) override {}
         int passes = 0;
     };
     auto platform = makeStorePlatform();
     auto log = std::make_shared<Log>();
     platform->systemLog = log;
-    auto ws = Workspace::create(platform);
+    auto ws = WorkspaceRecord::create(platform);
     auto ends = std::make_shared<Ends>();
     ws->setDelegate(ends);
 

@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "model/WorkspaceRecord.h"
 #include "protocol/CheckGeoFences.h"
 #include "protocol/RegionListParser.h"
 #include "protocol/RequestSigner.h"
 #include "protocol/ServiceEndpoints.h"
 #include "quorvela/Geofence.h"
-#include "quorvela/Workspace.h"
 #include "support/TestPlatform.h"
 
 namespace quorvela {
@@ -108,7 +108,7 @@ TEST(GeofenceReplyGrammarTest, RecordsAndRuleData) {
 class CheckGeoFencesTest : public ::testing::Test {
 protected:
     CheckGeoFencesTest() : platform(test::makeTestPlatform(dir)), recorder(std::make_shared<Recorder>()) {
-        ws = Workspace::create(platform);
+        ws = WorkspaceRecord::create(platform);
         ws->setClientId("abc");
         ws->setPublicKey("ws-key");
     }
@@ -126,7 +126,7 @@ protected:
     test::TempDir dir;
     std::shared_ptr<Platform> platform;
     std::shared_ptr<Recorder> recorder;
-    std::shared_ptr<Workspace> ws;
+    std::shared_ptr<WorkspaceRecord> ws;
 };
 
 const std::string kPrefix = serviceBaseUrl() + "/getGeoFences/";

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "model/WorkspaceRecord.h"
 #include "protocol/EventLogger.h"
 #include "protocol/ServiceEndpoints.h"
-#include "quorvela/Workspace.h"
 #include "support/TestPlatform.h"
 
 namespace quorvela {
@@ -36,8 +36,8 @@ protected:
     std::shared_ptr<EventLogger> logger(std::optional<Location> location = std::nullopt) {
         return std::make_shared<EventLogger>(platform, credentials, location);
     }
-    std::shared_ptr<Workspace> workspace(const std::optional<std::string>& clientId) {
-        auto ws = Workspace::create(platform);
+    std::shared_ptr<WorkspaceRecord> workspace(const std::optional<std::string>& clientId) {
+        auto ws = WorkspaceRecord::create(platform);
         ws->setClientId(clientId);
         return ws;
     }
@@ -124,7 +124,7 @@ TEST_F(EventLoggerTest, QueryLayout) {
     for (const auto& c : cases) {
         for (const char* key : {"deviceUniqueID", "clientUserID", "ipAddress"}) platform->keyValueStore->remove(key);
         for (const auto& [key, value] : c.stored) store(key, value);
-        std::shared_ptr<Workspace> ws;
+        std::shared_ptr<WorkspaceRecord> ws;
         if (c.workspaceClient) ws = workspace(*c.workspaceClient);
         EXPECT_EQ(logger(c.location)->eventUrl(c.type, c.extra, c.campaign, ws), kHead + c.query) << c.name;
     }

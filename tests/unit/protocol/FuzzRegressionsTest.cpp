@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "model/RecordArchive.h"
+#include "model/WorkspaceRecord.h"
 #include "platform/MemoryKeyValueStore.h"
 #include "platform/RouteParser.h"
 #include "platform/StringsFile.h"
@@ -31,7 +32,6 @@
 #include "quorvela/CreatingGeofenceException.h"
 #include "quorvela/Geofence.h"
 #include "quorvela/Message.h"
-#include "quorvela/Workspace.h"
 #include "quorvela/platform/BeaconRegion.h"
 #include "quorvela/platform/CircularRegion.h"
 #include "quorvela/platform/Platform.h"
@@ -192,9 +192,9 @@ void replayArchiveReader(std::string_view bytes) {
     auto platform = std::make_shared<Platform>();
     platform->keyValueStore = std::make_shared<MemoryKeyValueStore>();
     for (const char* key : {"f-messages", "f-geofences", "f-beacons"}) platform->keyValueStore->set(key, stored);
-    const auto ws = Workspace::initWithCoder(platform, {{"clientId", Value("f")}});
+    const auto ws = WorkspaceRecord::initWithCoder(platform, {{"clientId", Value("f")}});
     (void)ws->serialize();
-    for (const auto& listed : Workspace::unarchiveList(platform, stored)) (void)listed->serialize();
+    for (const auto& listed : WorkspaceRecord::unarchiveList(platform, stored)) (void)listed->serialize();
 }
 
 void expectUsableFixes(const std::vector<Location>& fixes) {

@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "model/WorkspaceRecord.h"
 #include "protocol/LocationDataLoader.h"
 #include "protocol/PercentEncoding.h"
 #include "protocol/RequestSigner.h"
 #include "protocol/ServiceEndpoints.h"
-#include "quorvela/Workspace.h"
 #include "support/TestPlatform.h"
 
 namespace quorvela {
@@ -42,7 +42,7 @@ protected:
         credentials.appName = "Demo App";
         platform->keyValueStore->set("deviceUniqueID", Value(std::string("dev-1")));
         test::fakeClock(*platform).set(1700000000.5);
-        ws = Workspace::create(platform);
+        ws = WorkspaceRecord::create(platform);
         ws->setClientId(std::string("client-1"));
         ws->setPublicKey(std::string("ws-key"));
     }
@@ -76,7 +76,7 @@ protected:
     test::TempDir dir;
     std::shared_ptr<Platform> platform;
     ClientCredentials credentials;
-    std::shared_ptr<Workspace> ws;
+    std::shared_ptr<WorkspaceRecord> ws;
     std::shared_ptr<Recorder> recorder = std::make_shared<Recorder>();
 };
 

@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "model/WorkspaceRecord.h"
 #include "protocol/PendingMessageDataLoader.h"
 #include "protocol/PendingMessagesParser.h"
 #include "protocol/RequestSigner.h"
 #include "protocol/ServiceEndpoints.h"
 #include "quorvela/Message.h"
-#include "quorvela/Workspace.h"
 #include "support/TestPlatform.h"
 
 namespace quorvela {
@@ -134,8 +134,8 @@ protected:
         l->setDelegate(recorder);
         return l;
     }
-    std::shared_ptr<Workspace> workspace() {
-        auto ws = Workspace::create(platform);
+    std::shared_ptr<WorkspaceRecord> workspace() {
+        auto ws = WorkspaceRecord::create(platform);
         ws->setClientId("ws-1");
         ws->setPublicKey("ws-key");
         return ws;

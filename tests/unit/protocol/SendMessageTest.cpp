@@ -4,11 +4,11 @@
 #include <chrono>
 #include <string>
 
+#include "model/WorkspaceRecord.h"
 #include "protocol/Base64Text.h"
 #include "protocol/RequestSigner.h"
 #include "protocol/SendMessage.h"
 #include "protocol/ServiceEndpoints.h"
-#include "quorvela/Workspace.h"
 #include "support/TestPlatform.h"
 
 namespace quorvela {
@@ -20,7 +20,7 @@ using test::FakeHttpClient;
 class SendMessageTest : public ::testing::Test {
 protected:
     SendMessageTest() : platform(test::makeTestPlatform(dir)) {
-        ws = Workspace::create(platform);
+        ws = WorkspaceRecord::create(platform);
         ws->setClientId("abc");
         ws->setPublicKey("ws-key");
         platform->keyValueStore->set("clientUserID", Value("user-7"));
@@ -37,7 +37,7 @@ protected:
     test::TempDir dir;
     std::shared_ptr<Platform> platform;
     ClientCredentials credentials{"Demo", "client-1", "private-key"};
-    std::shared_ptr<Workspace> ws;
+    std::shared_ptr<WorkspaceRecord> ws;
 };
 
 const std::string kPrefix = serviceBaseUrl() + "/sendResponse/";

@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "model/WorkspaceRecord.h"
 #include "protocol/RequestSigner.h"
 #include "protocol/ServiceEndpoints.h"
 #include "protocol/SingleMessageLoader.h"
 #include "protocol/SingleMessageParser.h"
 #include "quorvela/Message.h"
-#include "quorvela/Workspace.h"
 #include "support/TestPlatform.h"
 
 namespace quorvela {
@@ -73,7 +73,7 @@ TEST(SingleMessageParserTest, Grammar) {
 class SingleMessageLoaderTest : public ::testing::Test {
 protected:
     SingleMessageLoaderTest() : platform(test::makeTestPlatform(dir)), recorder(std::make_shared<Recorder>()) {
-        ws = Workspace::create(platform);
+        ws = WorkspaceRecord::create(platform);
         ws->setClientId("abc");
         ws->setPublicKey("ws-key");
     }
@@ -90,7 +90,7 @@ protected:
     test::TempDir dir;
     std::shared_ptr<Platform> platform;
     std::shared_ptr<Recorder> recorder;
-    std::shared_ptr<Workspace> ws;
+    std::shared_ptr<WorkspaceRecord> ws;
 };
 
 const std::string kPrefix = serviceBaseUrl() + "/getMessage/";

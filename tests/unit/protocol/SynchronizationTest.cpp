@@ -9,12 +9,12 @@
 #include "model/GeofenceRecord.h"
 #include "model/MessageRecord.h"
 #include "model/RecordArchive.h"
+#include "model/WorkspaceProtocol.h"
+#include "model/WorkspaceRecord.h"
 #include "protocol/ServiceEndpoints.h"
 #include "quorvela/Beacon.h"
 #include "quorvela/Geofence.h"
 #include "quorvela/Message.h"
-#include "quorvela/Workspace.h"
-#include "quorvela/WorkspaceProtocol.h"
 #include "support/TestPlatform.h"
 
 namespace quorvela {
@@ -25,10 +25,10 @@ using test::FakeHttpClient;
 
 class SyncRecorder : public WorkspaceProtocol {
 public:
-    void synchronicedWorkspace(const std::shared_ptr<Workspace>&) override { add("workspace"); }
-    void synchronicedGeofences(const std::shared_ptr<Workspace>&) override { add("geofences"); }
-    void synchronicedBeacons(const std::shared_ptr<Workspace>&) override { add("beacons"); }
-    void pushReceived(const std::shared_ptr<Message>& m, const std::shared_ptr<Workspace>&) override {
+    void synchronicedWorkspace(const std::shared_ptr<WorkspaceRecord>&) override { add("workspace"); }
+    void synchronicedGeofences(const std::shared_ptr<WorkspaceRecord>&) override { add("geofences"); }
+    void synchronicedBeacons(const std::shared_ptr<WorkspaceRecord>&) override { add("beacons"); }
+    void pushReceived(const std::shared_ptr<Message>& m, const std::shared_ptr<WorkspaceRecord>&) override {
         add("push " + m->id().value_or("(null)"));
     }
     std::vector<std::string> events() {
@@ -56,8 +56,8 @@ protected:
     SynchronizationTest() : platform(test::makeTestPlatform(dir)), recorder(std::make_shared<SyncRecorder>()) {
         ws = makeWorkspace();
     }
-    std::shared_ptr<Workspace> makeWorkspace() {
-        auto w = Workspace::create(platform);
+    std::shared_ptr<WorkspaceRecord> makeWorkspace() {
+        auto w = WorkspaceRecord::create(platform);
         w->setClientId("abc");
         w->setPublicKey("ws-key");
         w->setAppNameSource([] { return std::optional<std::string>("Demo"); });
@@ -70,7 +70,7 @@ protected:
     test::TempDir dir;
     std::shared_ptr<Platform> platform;
     std::shared_ptr<SyncRecorder> recorder;
-    std::shared_ptr<Workspace> ws;
+    std::shared_ptr<WorkspaceRecord> ws;
 };
 
 TEST_F(SynchronizationTest, SynchronizeTwiceStartsOnePair) {
@@ -167,7 +167,7 @@ TEST_F(SynchronizationTest, StateMachineThroughTheCallbacks) {
 TEST_F(SynchronizationTest, ResultDuringTheEndStepBelongsToTheNextState) {
     class Reentrant : public SyncRecorder {
     public:
-        void synchronicedWorkspace(const std::shared_ptr<Workspace>& w) override {
+        void synchronicedWorkspace(const std::shared_ptr<WorkspaceRecord>& w) override {
             SyncRecorder::synchronicedWorkspace(w);
             w->checkGeoFencesSuccess({});  // arrives while the end step runs
         }
@@ -201,7 +201,7 @@ TEST_F(SynchronizationTest, ListsSurviveARestart) {
     ws->synchronize();
     idle();
     const auto archive = ws->encodeWithCoder();
-    auto restored = Workspace::initWithCoder(platform, archive);
+    auto restored = WorkspaceRecord::initWithCoder(platform, archive);
     ASSERT_EQ(restored->getGeofences().size(), 2u);
     EXPECT_EQ(restored->getGeofences()[1]->regionId(), "g2");
     ASSERT_EQ(restored->getBeacons().size(), 1u);

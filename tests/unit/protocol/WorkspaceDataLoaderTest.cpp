@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "model/WorkspaceRecord.h"
 #include "protocol/RequestSigner.h"
 #include "protocol/ServiceEndpoints.h"
 #include "protocol/WorkspaceDataLoader.h"
-#include "quorvela/Workspace.h"
 #include "support/TestPlatform.h"
 
 namespace quorvela {
@@ -28,13 +28,17 @@ public:
     void availableWorkspacesLoadedWithErrors(const std::string& error) override { add("available error " + error); }
     void subscribedWorkspacesLoadedSuccessfully(const WorkspaceList& list) override { listed("subscribed", list); }
     void subscribedWorkspacesLoadedWithErrors(const std::string& error) override { add("subscribed error " + error); }
-    void workspaceSubscribedSuccessfully(const std::shared_ptr<Workspace>& ws) override { single("joined", ws, {}); }
-    void failedToSubscribeWorkspace(const std::shared_ptr<Workspace>& ws,
+    void workspaceSubscribedSuccessfully(const std::shared_ptr<WorkspaceRecord>& ws) override {
+        single("joined", ws, {});
+    }
+    void failedToSubscribeWorkspace(const std::shared_ptr<WorkspaceRecord>& ws,
                                     const std::optional<std::string>& error) override {
         single("join failed", ws, " " + show(error));
     }
-    void workspaceUnsubscribedSuccessfully(const std::shared_ptr<Workspace>& ws) override { single("left", ws, {}); }
-    void failedToUnsubscribeWorkspace(const std::shared_ptr<Workspace>& ws,
+    void workspaceUnsubscribedSuccessfully(const std::shared_ptr<WorkspaceRecord>& ws) override {
+        single("left", ws, {});
+    }
+    void failedToUnsubscribeWorkspace(const std::shared_ptr<WorkspaceRecord>& ws,
                                       const std::optional<std::string>& error) override {
         single("leave failed", ws, " " + show(error));
     }
@@ -45,7 +49,7 @@ public:
     std::mutex mutex;
     Events events;
     WorkspaceList list;
-    std::shared_ptr<Workspace> target;
+    std::shared_ptr<WorkspaceRecord> target;
 
 private:
     void add(const std::string& event) {
@@ -57,7 +61,7 @@ private:
         list = workspaces;
         events.push_back(what + " " + std::to_string(workspaces.size()));
     }
-    void single(const std::string& what, const std::shared_ptr<Workspace>& ws, const std::string& rest) {
+    void single(const std::string& what, const std::shared_ptr<WorkspaceRecord>& ws, const std::string& rest) {
         std::lock_guard lock(mutex);
         target = ws;
         events.push_back(what + (ws ? " ws" : " null") + rest);
@@ -70,7 +74,7 @@ class WorkspaceDataLoaderTest : public ::testing::Test {
 protected:
     WorkspaceDataLoaderTest() : platform(test::makeTestPlatform(dir)), recorder(std::make_shared<Recorder>()) {
         platform->keyValueStore->set("clientUserID", Value(std::string("u1")));
-        ws = Workspace::create(platform);
+        ws = WorkspaceRecord::create(platform);
         ws->setClientId("abc");
         ws->setPublicKey("ws-key");
     }
@@ -103,7 +107,7 @@ protected:
     test::TempDir dir;
     std::shared_ptr<Platform> platform;
     std::shared_ptr<Recorder> recorder;
-    std::shared_ptr<Workspace> ws;
+    std::shared_ptr<WorkspaceRecord> ws;
 };
 
 TEST_F(WorkspaceDataLoaderTest, RequestLayout) {

@@ -7,12 +7,12 @@
 #include <nlohmann/json.hpp>
 
 #include "SandboxFixture.h"
+#include "model/WorkspaceRecord.h"
 #include "platform/MemoryKeyValueStore.h"
 #include "platform/ProcessBackgroundTasks.h"
 #include "platform/SystemClock.h"
 #include "protocol/LocationDataLoader.h"
 #include "protocol/PercentEncoding.h"
-#include "quorvela/Workspace.h"
 #include "sandbox/LocationStore.h"
 #include "sandbox/SandboxState.h"
 #include "sandbox/WorkspaceTable.h"
@@ -133,7 +133,7 @@ TEST_F(LocationEndpointsTest, LoaderReportsToTheSandbox) {
     platform->backgroundTasks = std::make_shared<ProcessBackgroundTasks>();
     platform->systemLog = std::make_shared<quorvela::test::CapturingLog>();
     platform->clock = std::make_shared<SystemClock>();
-    auto workspace = Workspace::create(platform);
+    auto workspace = WorkspaceRecord::create(platform);
     workspace->setClientId(std::string(kPublicId));
     workspace->setPublicKey(std::string(kPrivateKey));
     ClientCredentials credentials;

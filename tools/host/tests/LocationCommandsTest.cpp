@@ -13,8 +13,8 @@
 #include "LocationCommands.h"
 #include "model/BeaconRecord.h"
 #include "model/WorkspaceList.h"
+#include "model/WorkspaceRecord.h"
 #include "quorvela/Beacon.h"
-#include "quorvela/Workspace.h"
 #include "quorvela/platform/ManualNetworkMonitor.h"
 #include "quorvela/platform/SoftwareLocationManager.h"
 
@@ -141,7 +141,7 @@ TEST_F(LocationCommandsTest, AuthorizationOptionIsWhatTheRequestGrants) {
 
 TEST_F(LocationCommandsTest, RegionsAndMonitoredSet) {
     make();
-    auto workspace = Workspace::create(facade->platform());
+    auto workspace = WorkspaceRecord::create(facade->platform());
     workspace->setClientId("ws1");
     auto beacon = BeaconRecord::create();
     beacon->setRegionId("b1");

@@ -13,8 +13,8 @@
 #include "Output.h"
 #include "PushCommands.h"
 #include "model/WorkspaceList.h"
+#include "model/WorkspaceRecord.h"
 #include "platform/MemoryKeyValueStore.h"
-#include "quorvela/Workspace.h"
 
 namespace quorvela::host {
 namespace {
@@ -60,7 +60,7 @@ protected:
         platform->keyValueStore->set("configureQuorvela", Value("YES"));
         platform->keyValueStore->set("LoggingDisabled", Value(true));
         for (const char* client : {"c1", "client-1"}) {
-            auto workspace = Workspace::create(platform);
+            auto workspace = WorkspaceRecord::create(platform);
             workspace->setClientId(std::string(client));
             workspace->setPublicKey(std::string("key"));
             facade->workspacesSubscribed()->append(workspace);

@@ -6,26 +6,24 @@
 
 #include <memory>
 
-#include "quorvela/Export.h"
-
 namespace quorvela {
 
 class Message;
-class Workspace;
+class WorkspaceRecord;
 
-class QUORVELA_EXPORT WorkspaceProtocol {
+class WorkspaceProtocol {
 public:
     virtual ~WorkspaceProtocol() = default;
     /// A full synchronisation ended: both fetches are done and the inbox was
     /// reloaded from its store.
-    virtual void synchronicedWorkspace(const std::shared_ptr<Workspace>& /*workspace*/) {}
+    virtual void synchronicedWorkspace(const std::shared_ptr<WorkspaceRecord>& /*workspace*/) {}
     /// A geofence fetch outside a full synchronisation ended (either way).
-    virtual void synchronicedGeofences(const std::shared_ptr<Workspace>& /*workspace*/) {}
+    virtual void synchronicedGeofences(const std::shared_ptr<WorkspaceRecord>& /*workspace*/) {}
     /// A beacon fetch outside a full synchronisation ended (either way).
-    virtual void synchronicedBeacons(const std::shared_ptr<Workspace>& /*workspace*/) {}
+    virtual void synchronicedBeacons(const std::shared_ptr<WorkspaceRecord>& /*workspace*/) {}
     /// The end of every processMessage, whatever the inbox did.
     virtual void pushReceived(const std::shared_ptr<Message>& /*message*/,
-                              const std::shared_ptr<Workspace>& /*workspace*/) {}
+                              const std::shared_ptr<WorkspaceRecord>& /*workspace*/) {}
 };
 
 }  // namespace quorvela

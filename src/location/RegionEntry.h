@@ -7,21 +7,20 @@
 #include <optional>
 #include <string>
 
-#include "quorvela/Export.h"
 #include "quorvela/platform/Region.h"
 
 namespace quorvela {
 
-class Workspace;
+class WorkspaceRecord;
 
-struct QUORVELA_EXPORT RegionEntry {
+struct RegionEntry {
     /// 0001-01-01 00:00 UTC in seconds since 1970: before any real event.
     static constexpr double kDistantPast = -62135596800.0;
 
     std::shared_ptr<Region> region;
     std::optional<std::string> name;
     double timeStamp = kDistantPast;
-    std::shared_ptr<Workspace> workspace;
+    std::shared_ptr<WorkspaceRecord> workspace;
 
     /// All four values equal: the regions by their own equality (kind,
     /// identifier, geometry), the workspaces by client id and key.
