@@ -13,11 +13,13 @@
 #include "platform/DirectoryBundle.h"
 #include "platform/FileSecureStore.h"
 #include "platform/LinuxDeviceInfo.h"
+#include "platform/MemoryInboxStore.h"
 #include "platform/MemoryKeyValueStore.h"
 #include "platform/MemorySecureStore.h"
 #include "platform/NetlinkNetworkMonitor.h"
 #include "platform/Nl80211WifiInfo.h"
 #include "platform/ProcessBackgroundTasks.h"
+#include "platform/SqliteInboxStore.h"
 #include "platform/SqliteKeyValueStore.h"
 #include "platform/StderrSystemLog.h"
 #include "platform/SystemClock.h"
@@ -66,9 +68,11 @@ std::shared_ptr<Platform> Platform::makeDefault(const PlatformOptions& options) 
                                  "in memory for this run",
                                  data.string(), *problem));
         platform->keyValueStore = std::make_shared<MemoryKeyValueStore>();
+        platform->inboxStore = std::make_shared<MemoryInboxStore>();
         platform->secureStore = std::make_shared<MemorySecureStore>();
     } else {
         platform->keyValueStore = std::make_shared<SqliteKeyValueStore>(data / "settings.sqlite3", log);
+        platform->inboxStore = std::make_shared<SqliteInboxStore>(data / "settings.sqlite3", log);
         platform->secureStore = std::make_shared<FileSecureStore>(data / "secure");
     }
 

@@ -1,14 +1,12 @@
 #include "platform/SqliteKeyValueStore.h"
 
-#include <fcntl.h>
 #include <sqlite3.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <fmt/format.h>
 
 #include <limits>
 
+#include "platform/SqliteFile.h"
 #include "platform/ValueConversions.h"
 
 namespace quorvela {
@@ -55,38 +53,9 @@ void SqliteKeyValueStore::report(const std::string& what, int code) const {
                               file_.string(), what, reason ? reason : sqlite3_errstr(code)));
 }
 
-// The store holds signing keys and the inbox: its files are the owner's
-// alone. SQLite gives the log, index and journal files the database's own
-// mode, so it is enough to create the database file 0600 before SQLite does
-// (whatever the umask) and to narrow one that an older run left wider.
-void SqliteKeyValueStore::makePrivate() const {
-    int fd = ::open(file_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) return;  // sqlite3_open_v2 reports the reason
-    struct stat info {};
-    bool wide = ::fstat(fd, &info) == 0 && (info.st_mode & 077) != 0;
-    if (wide && ::fchmod(fd, 0600) == 0 && log_)
-        log_->writeAt(LogLevel::Warning,
-                      fmt::format("Quorvela: the settings store {} was readable by other users; its mode is now 0600",
-                                  file_.string()));
-    ::close(fd);
-    for (const char* suffix : {"-wal", "-shm", "-journal"}) {
-        auto companion = file_.string() + suffix;
-        if (::stat(companion.c_str(), &info) == 0 && (info.st_mode & 077) != 0) ::chmod(companion.c_str(), 0600);
-    }
-}
-
 void SqliteKeyValueStore::open() {
-    makePrivate();
-    int rc = sqlite3_open_v2(file_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                             nullptr);
-    auto exec = [&](const char* sql) {
-        return rc == SQLITE_OK ? (rc = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr)) : rc;
-    };
-    if (rc == SQLITE_OK) sqlite3_busy_timeout(db_, kBusyTimeoutMs);
-    exec("PRAGMA journal_mode=WAL");
-    exec("PRAGMA synchronous=NORMAL");
-    exec("PRAGMA temp_store=MEMORY");  // no temporary files outside the private ones
-    exec("CREATE TABLE IF NOT EXISTS settings (key TEXT PRIMARY KEY NOT NULL, value BLOB NOT NULL)");
+    int rc = SqliteFile::open(file_, log_, &db_);
+    if (rc == SQLITE_OK) rc = sqlite3_exec(db_, kCreateTable, nullptr, nullptr, nullptr);
     auto prepare = [&](const char* sql, sqlite3_stmt** statement) {
         if (rc == SQLITE_OK) rc = sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, statement, nullptr);
     };

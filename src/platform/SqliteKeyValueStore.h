@@ -14,9 +14,7 @@
 // (reads see them; `synchronize` then reports false). A stored value that
 // cannot be decoded reads as absent.
 //
-// The database and its companion files are created with mode 0600 whatever
-// the umask; an existing database with a wider mode is narrowed on opening
-// (one line in the system log).
+// The file is opened as SqliteFile describes (owner-only, WAL).
 
 #include <filesystem>
 #include <map>
@@ -48,10 +46,12 @@ public:
     /// False when the file could not be opened and everything lives in memory.
     bool isPersistent() const;
 
-    static constexpr int kBusyTimeoutMs = 5000;
+    /// The table of the settings; the inbox store drops an inbox's old
+    /// archive from it in the step that takes the inbox over.
+    static constexpr const char* kCreateTable =
+        "CREATE TABLE IF NOT EXISTS settings (key TEXT PRIMARY KEY NOT NULL, value BLOB NOT NULL)";
 
 private:
-    void makePrivate() const;
     void open();
     void close();
     void report(const std::string& what, int code) const;            // once per store

@@ -10,6 +10,7 @@
 #include "quorvela/platform/DeviceInfo.h"
 #include "quorvela/platform/Dispatcher.h"
 #include "quorvela/platform/HttpClient.h"
+#include "quorvela/platform/InboxStore.h"
 #include "quorvela/platform/KeyValueStore.h"
 #include "quorvela/platform/LocationManager.h"
 #include "quorvela/platform/NetworkMonitor.h"
@@ -42,6 +43,11 @@ struct QUORVELA_EXPORT PlatformOptions {
 /// replace any port before the first `Quorvela::configure`.
 struct QUORVELA_EXPORT Platform {
     std::shared_ptr<KeyValueStore> keyValueStore;
+    /// The workspaces' inboxes. Default: one row per message in the key-value
+    /// store's database. Null: each inbox is one archive in `keyValueStore`
+    /// (set it to null when you bring your own key-value store and want the
+    /// inboxes kept there).
+    std::shared_ptr<InboxStore> inboxStore;
     std::shared_ptr<SecureStore> secureStore;
     std::shared_ptr<Bundle> bundle;
     std::shared_ptr<HttpClient> http;
