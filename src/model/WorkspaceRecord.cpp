@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include "model/InboxStores.h"
 #include "model/RecordArchive.h"
 #include "model/WorkspaceProtocol.h"
 #include "model/WorkspaceService.h"
@@ -84,7 +85,11 @@ Value::Dictionary WorkspaceRecord::encodeWithCoder() const {
     }
     {
         std::lock_guard lock(inboxMutex_);
-        if (inboxUnsaved_) storeMessages(messages_);
+        if (inboxUnsaved_) {
+            Inbox::Edit edit;
+            Inbox::rewriteAll(edit);
+            commitInbox(std::move(edit));
+        }
     }
     bool geofences, beacons;
     {
@@ -225,12 +230,25 @@ Value::Array WorkspaceRecord::loadDataFrom(const std::string& storeKey) const {
     return RecordArchive::unarchive(platform_->keyValueStore->get(storeKey)).value_or(Value::Array());
 }
 
-WorkspaceRecord::MessageList WorkspaceRecord::loadMessage() const {
-    MessageList list;
-    for (const auto& record : loadDataFrom(messagesStoreKey()))
-        list.push_back(Message::initWithCoder(*record.asDictionary()));
-    return list;
+Inbox WorkspaceRecord::loadInbox() const {
+    auto store = platform_ ? InboxStores::of(*platform_) : nullptr;
+    if (!store) return {};
+    const auto key = messagesStoreKey();
+    auto rows = store->load(key);
+    if (!rows) {
+        // An inbox that an earlier version kept as one archive among the
+        // settings moves into the inbox store, once.
+        InboxStore::Rows legacy;
+        auto records = loadDataFrom(key);
+        auto position = static_cast<std::int64_t>(records.size());
+        for (auto& record : records) legacy.push_back({position--, std::move(*record.asDictionary())});
+        rows = store->adopt(key, legacy);
+        if (!records.empty() && platform_->keyValueStore) platform_->keyValueStore->remove(key);
+    }
+    return Inbox::fromRows(*rows);
 }
+
+WorkspaceRecord::MessageList WorkspaceRecord::loadMessage() const { return loadInbox().messages(); }
 
 WorkspaceRecord::GeofenceList WorkspaceRecord::loadGeofence() const {
     GeofenceList list;
@@ -247,13 +265,13 @@ WorkspaceRecord::BeaconList WorkspaceRecord::loadBeacons() const {
 }
 
 void WorkspaceRecord::reloadLists() {
-    auto messages = loadMessage();
+    auto inbox = loadInbox();
     auto geofences = loadGeofence();
     auto beacons = loadBeacons();
     {
         std::lock_guard lock(inboxMutex_);
-        messages_ = std::move(messages);
-        inboxUnsaved_ = false;
+        inbox_ = std::move(inbox);
+        inboxUnsaved_ = inboxBehind_ = false;
     }
     std::lock_guard lock(mutex_);
     geofences_ = std::move(geofences);
@@ -262,22 +280,31 @@ void WorkspaceRecord::reloadLists() {
 }
 
 void WorkspaceRecord::reloadInbox() {
-    auto messages = loadMessage();
+    auto inbox = loadInbox();
     std::lock_guard lock(inboxMutex_);
-    messages_ = std::move(messages);
-    inboxUnsaved_ = false;
+    inbox_ = std::move(inbox);
+    inboxUnsaved_ = inboxBehind_ = false;
 }
 
 // Called with inboxMutex_ held.
-void WorkspaceRecord::storeMessages(const MessageList& messages) const {
-    if (!platform_ || !platform_->keyValueStore) return;
-    platform_->keyValueStore->set(messagesStoreKey(), RecordArchive::archiveRecords(messages));
-    inboxUnsaved_ = false;
+void WorkspaceRecord::commitInbox(Inbox::Edit edit, std::optional<std::int64_t> journalDone) const {
+    auto store = platform_ ? InboxStores::of(*platform_) : nullptr;
+    if (!store) return;
+    // A list set on this object, or a write the store refused, is written whole.
+    if (inboxBehind_ || inboxUnsaved_) Inbox::rewriteAll(edit);
+    std::vector<InboxStore::Change> changes;
+    if (!edit.empty()) changes.push_back(inbox_.changeFor(messagesStoreKey(), edit));
+    if (changes.empty() && !journalDone) return;
+    const bool stored = store->commit(changes, journalDone);
+    inboxBehind_ = !stored && !changes.empty();
+    if (stored) inboxUnsaved_ = false;
 }
 
 void WorkspaceRecord::saveMessages() const {
     std::lock_guard lock(inboxMutex_);
-    storeMessages(messages_);
+    Inbox::Edit edit;
+    Inbox::rewriteAll(edit);
+    commitInbox(std::move(edit));
 }
 
 void WorkspaceRecord::saveGeofences() const {
@@ -324,12 +351,12 @@ Value::Dictionary WorkspaceRecord::serialize() const {
 
 WorkspaceRecord::MessageList WorkspaceRecord::getMessages() const {
     std::lock_guard lock(inboxMutex_);
-    return messages_;
+    return inbox_.messages();
 }
 
 void WorkspaceRecord::setMessages(MessageList messages) {
     std::lock_guard lock(inboxMutex_);
-    messages_ = std::move(messages);
+    inbox_ = Inbox::fromMessages(std::move(messages));
     inboxUnsaved_ = true;
 }
 
@@ -341,68 +368,45 @@ std::int32_t WorkspaceRecord::maxStoredMessages() const {
 
 void WorkspaceRecord::processMessage(const std::shared_ptr<Message>& message) {
     if (!message) return;
+    storeReceived({message});
+    announce(message);
+}
+
+void WorkspaceRecord::storeReceived(const MessageList& messages, std::optional<std::int64_t> journalDone) {
     const std::int32_t limit = maxStoredMessages();
-    const bool deleted = message->status() == "DELETED";
-    const auto blastID = message->blastID();
-    const auto id = message->id();
-    {
-        std::lock_guard lock(inboxMutex_);
-        auto match = messages_.end();
-        for (auto it = messages_.begin(); it != messages_.end(); ++it) {
-            if (*it && (*it)->blastID() == blastID && (*it)->id() == id) {
-                match = it;
-                break;
-            }
-        }
-        bool changed = false;
-        if (deleted) {
-            if (match != messages_.end()) {
-                messages_.erase(match);
-                changed = true;
-            }
-        } else {
-            if (match != messages_.end()) {
-                *match = message;
-            } else {
-                messages_.insert(messages_.begin(), message);
-            }
-            changed = true;
-            // Oldest messages go first; 0 or a negative limit means no limit.
-            if (limit >= 1 && messages_.size() > static_cast<std::size_t>(limit))
-                messages_.resize(static_cast<std::size_t>(limit));
-        }
-        // One write per call holds every change of it, trimming included.
-        if (changed) storeMessages(messages_);
-    }
+    std::lock_guard lock(inboxMutex_);
+    Inbox::Edit edit;
+    for (const auto& message : messages) inbox_.receive(message, limit, edit);
+    // One write holds every change of the reply, trimming included.
+    commitInbox(std::move(edit), journalDone);
+}
+
+void WorkspaceRecord::announce(const std::shared_ptr<Message>& message) {
     if (auto listener = delegate()) listener->pushReceived(message, weak_from_this().lock());
 }
 
 void WorkspaceRecord::addMessage(const std::shared_ptr<Message>& message, std::int32_t index) {
     std::lock_guard lock(inboxMutex_);
-    if (index < 0 || static_cast<std::size_t>(index) > messages_.size()) return;
-    messages_.insert(messages_.begin() + index, message);
-    storeMessages(messages_);
+    Inbox::Edit edit;
+    if (index >= 0 && inbox_.insertAt(message, static_cast<std::size_t>(index), edit)) commitInbox(std::move(edit));
 }
 
 void WorkspaceRecord::updateMessage(const std::shared_ptr<Message>& message, std::int32_t index) {
     std::lock_guard lock(inboxMutex_);
-    if (index < 0 || static_cast<std::size_t>(index) >= messages_.size()) return;
-    messages_[static_cast<std::size_t>(index)] = message;
-    storeMessages(messages_);
+    Inbox::Edit edit;
+    if (index >= 0 && inbox_.replaceAt(message, static_cast<std::size_t>(index), edit)) commitInbox(std::move(edit));
 }
 
 void WorkspaceRecord::removeLastMessage(const std::shared_ptr<Message>& /*message*/) {
     std::lock_guard lock(inboxMutex_);
-    if (messages_.empty()) return;
-    messages_.pop_back();
-    storeMessages(messages_);
+    Inbox::Edit edit;
+    if (inbox_.size() > 0 && inbox_.removeAt(inbox_.size() - 1, edit)) commitInbox(std::move(edit));
 }
 
 void WorkspaceRecord::removeMessage(const std::shared_ptr<Message>& /*message*/, std::int32_t index) {
     std::lock_guard lock(inboxMutex_);
-    if (index < 0 || static_cast<std::size_t>(index) >= messages_.size()) return;
-    messages_.erase(messages_.begin() + index);
-    storeMessages(messages_);
+    Inbox::Edit edit;
+    if (index >= 0 && inbox_.removeAt(static_cast<std::size_t>(index), edit)) commitInbox(std::move(edit));
 }
 
 // --- geofences and beacons --------------------------------------------------

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "model/Inbox.h"
 #include "quorvela/FetchResult.h"
 #include "quorvela/Value.h"
 #include "quorvela/Workspace.h"
@@ -123,6 +124,12 @@ public:
     /// Deletes, replaces or inserts `message`, trims to "maxStoredMessages",
     /// writes the store and then tells the delegate `pushReceived`.
     void processMessage(const std::shared_ptr<Message>& message);
+    /// The inbox rules for each of `messages` in order, written in one store
+    /// commit that also ends the journal entry `journalDone` (when given).
+    /// The delegate hears nothing: the caller announces each message.
+    void storeReceived(const MessageList& messages, std::optional<std::int64_t> journalDone = {});
+    /// Tells the delegate `pushReceived` for a message the inbox took.
+    void announce(const std::shared_ptr<Message>& message);
     void addMessage(const std::shared_ptr<Message>& message, std::int32_t index);
     void updateMessage(const std::shared_ptr<Message>& message, std::int32_t index);
     void removeLastMessage(const std::shared_ptr<Message>& message);
@@ -201,7 +208,9 @@ private:
     std::string storeKey(const char* suffix) const;
     void reloadLists();
     void reloadInbox();
-    void storeMessages(const MessageList& messages) const;
+    Inbox loadInbox() const;
+    /// Writes `edit` (the whole inbox after a failed write); inbox lock held.
+    void commitInbox(Inbox::Edit edit, std::optional<std::int64_t> journalDone = {}) const;
     std::int32_t maxStoredMessages() const;
     /// Sets one fetch's flag and says whether a full synchronisation runs,
     /// in one step, so the end of a pass cannot be missed or run twice.
@@ -222,8 +231,11 @@ private:
     // concurrent processMessage calls neither lose nor duplicate a message.
     // Taken before mutex_, never after it.
     mutable std::mutex inboxMutex_;
-    MessageList messages_;
+    Inbox inbox_;
     mutable bool inboxUnsaved_ = false;
+    // A write the store refused leaves it behind the inbox: the next write
+    // then rewrites the inbox whole.
+    mutable bool inboxBehind_ = false;
 };
 
 }  // namespace quorvela

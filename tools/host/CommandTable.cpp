@@ -11,6 +11,7 @@
 #include "RegistrationCommands.h"
 #include "WifiCommands.h"
 #include "WorkspaceCommands.h"
+#include "model/InboxStores.h"
 
 namespace quorvela::host {
 
@@ -181,6 +182,9 @@ void CommandTable::addShowTargets() {
         expectCount(arguments, 1, 1, "show store <key>");
         std::string key = arguments[0].text();
         Value value = platform_->keyValueStore->get(key);
+        // Inboxes live in the inbox store; they print as the archive they were.
+        if (value.isNull() && key.size() > 9 && key.compare(key.size() - 9, 9, "-messages") == 0)
+            value = InboxStores::archived(*platform_, key);
         output_.line("store " + key + " " + JsonText::of(value));
         return Flow::Continue;
     });
