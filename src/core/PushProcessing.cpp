@@ -1,5 +1,6 @@
 #include "core/PushProcessing.h"
 
+#include <algorithm>
 #include <atomic>
 #include <exception>
 #include <string_view>
@@ -8,6 +9,7 @@
 #include "core/DelegateCalls.h"
 #include "core/FacadeLocationActions.h"
 #include "core/QuorvelaCore.h"
+#include "model/InboxStores.h"
 #include "model/WorkspaceRecord.h"
 #include "protocol/PendingMessageDataLoader.h"
 #include "quorvela/FetchResult.h"
@@ -153,15 +155,51 @@ void PushProcessing::processPushNotificationForMsgID(const std::optional<std::st
     workspace->fetchMessageWithID(msgID, std::move(handler));
 }
 
-void PushProcessing::pendingMessagesRetrieved(const MessageList& messages) {
-    if (!ConfigurationGuard(*facade_.platform()).requireConfigured("pendingMessagesRetrieved")) return;
-    for (const auto& message : messages) {
-        if (!message) continue;
-        if (auto workspace = facade_.getWorkspaceWithClientID(message->clientId())) {
-            workspace->processMessage(message);
-        } else {
-            facade_.logEvent("ERROR", std::string("ClientId not found in subscribed Workspaces"), message->subject());
-        }
+void PushProcessing::pendingMessagesRetrieved(const MessageList& messages, std::optional<std::int64_t> journalEntry) {
+    if (!ConfigurationGuard(*facade_.platform()).requireConfigured("pendingMessagesRetrieved")) {
+        endJournalEntry(journalEntry);
+        return;
+    }
+    struct Group {
+        std::shared_ptr<WorkspaceRecord> workspace;
+        MessageList messages;
+    };
+    std::vector<Group> groups;
+    std::vector<std::shared_ptr<WorkspaceRecord>> owners(messages.size());
+    for (std::size_t i = 0; i < messages.size(); ++i) {
+        if (!messages[i]) continue;
+        owners[i] = facade_.getWorkspaceWithClientID(messages[i]->clientId());
+        if (!owners[i]) continue;
+        auto group = std::find_if(groups.begin(), groups.end(),
+                                  [&](const Group& g) { return g.workspace == owners[i]; });
+        if (group == groups.end()) group = groups.insert(groups.end(), Group{owners[i], {}});
+        group->messages.push_back(messages[i]);
+    }
+    // Everything is stored before the host hears of any of it.
+    for (std::size_t g = 0; g < groups.size(); ++g)
+        groups[g].workspace->storeReceived(groups[g].messages,
+                                           g + 1 == groups.size() ? journalEntry : std::optional<std::int64_t>());
+    if (groups.empty()) endJournalEntry(journalEntry);
+    for (std::size_t i = 0; i < messages.size(); ++i) {
+        if (!messages[i]) continue;
+        if (owners[i]) owners[i]->announce(messages[i]);
+        else
+            facade_.logEvent("ERROR", std::string("ClientId not found in subscribed Workspaces"),
+                             messages[i]->subject());
+    }
+}
+
+void PushProcessing::endJournalEntry(std::optional<std::int64_t> journalEntry) const {
+    if (!journalEntry) return;
+    if (auto store = InboxStores::of(*facade_.platform())) store->commit({}, journalEntry);
+}
+
+void PushProcessing::takeJournaledReplies() {
+    auto store = InboxStores::of(*facade_.platform());
+    if (!store) return;
+    for (const auto& entry : store->journalEntries()) {
+        if (auto messages = PendingMessageDataLoader::messagesOf(entry)) pendingMessagesRetrieved(*messages, entry.id);
+        else endJournalEntry(entry.id);
     }
 }
 

@@ -10,6 +10,7 @@
 // command, a geo push that is not one or without location services), else by
 // the started work. A second call from the started work is dropped.
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -55,17 +56,25 @@ public:
                                          const std::shared_ptr<WorkspaceRecord>& workspace, Completion handler);
 
     /// A pending-message request's outcome, on the loader's reply thread:
-    /// each message goes to the subscribed workspace of its client id; a
-    /// failure is reported as an "ERROR" event.
-    void pendingMessagesRetrieved(const MessageList& messages) override;
+    /// each message goes to the subscribed workspace of its client id (one
+    /// store commit per workspace, the last one ending the journal entry),
+    /// then the host hears of each in reply order; a message without a
+    /// workspace, and a failure, is reported as an "ERROR" event.
+    void pendingMessagesRetrieved(const MessageList& messages, std::optional<std::int64_t> journalEntry = {}) override;
     void pendingMessagesRetrievedError(const std::string& error) override;
     using PendingMessageDataLoaderDelegate::pushReceived;
     void pushReceived(const std::shared_ptr<Message>& message, const std::shared_ptr<WorkspaceRecord>& workspace);
+
+    /// Takes the replies that a run which ended early kept in the journal but
+    /// never stored, as if they had just arrived.
+    void takeJournaledReplies();
 
 private:
     static void runCommand(const std::shared_ptr<QuorvelaCore>& facade, PushLocationActions& location,
                            const PushPayload& push, const std::shared_ptr<WorkspaceRecord>& workspace,
                            const Completion& handler);
+
+    void endJournalEntry(std::optional<std::int64_t> journalEntry) const;
 
     QuorvelaCore& facade_;
     std::shared_ptr<PushLocationActions> location_;

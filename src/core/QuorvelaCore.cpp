@@ -126,6 +126,8 @@ void QuorvelaCore::initQuorvela() {
     if (startup.isReady()) {
         startStandardUpdates();
         initWorkspaces();
+        // Replies that an earlier run kept but never stored go in now.
+        platform_->dispatcher->global([core = shared_from_this()] { core->pushProcessing().takeJournaledReplies(); });
         setUseQuorvelaSDK(true);
     }
     logEvent("INIT", std::string(), std::nullopt);

@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include "model/InboxStores.h"
 #include "model/WorkspaceRecord.h"
 #include "protocol/EventLogger.h"
 #include "protocol/HttpRequest.h"
@@ -13,6 +14,13 @@
 #include "quorvela/FetchResult.h"
 
 namespace quorvela {
+
+namespace {
+
+// The journal keeps the reply as it came: a later run reads it as this run would.
+constexpr const char* kJournalKey = "pendingMessagesReply";
+
+}  // namespace
 
 PendingMessageDataLoader::PendingMessageDataLoader(std::shared_ptr<Platform> platform, ClientCredentials credentials)
     : platform_(std::move(platform)), credentials_(std::move(credentials)) {}
@@ -78,8 +86,7 @@ void PendingMessageDataLoader::startLoadingMessageFromWorkspace(const std::share
                        "getPendingMessages Error: " + description);
             return;
         }
-        EventLogger::debugMessage(*self->platform_, "getPendingMessages: completed successfully");
-        self->handleBody(result.body, Form::Workspace);
+        self->receive(result.body, Form::Workspace);
     };
     if (!url.ok()) {
         SharedSession::fail(platform_, url.error(), done);
@@ -89,18 +96,36 @@ void PendingMessageDataLoader::startLoadingMessageFromWorkspace(const std::share
     SharedSession::dataTask(platform_, url.url(), done);
 }
 
-void PendingMessageDataLoader::response(const std::string& body) {
-    EventLogger::debugMessage(*platform_, "Messages: completed successfully");
-    handleBody(body, Form::FacadeCredentials);
-}
+void PendingMessageDataLoader::response(const std::string& body) { receive(body, Form::FacadeCredentials); }
 
 void PendingMessageDataLoader::requestError(const RequestError& error) {
     fail(error.text(), "Messages - Error: " + error.text());
 }
 
-void PendingMessageDataLoader::handleBody(std::string_view body, Form form) {
+void PendingMessageDataLoader::receive(std::string_view body, Form form) {
+    auto store = InboxStores::of(*platform_);
+    const auto entry = store ? store->journal({Value::Dictionary{{kJournalKey, Value(std::string(body))}}})
+                             : std::nullopt;
+    EventLogger::debugMessage(*platform_, form == Form::Workspace ? "getPendingMessages: completed successfully"
+                                                                  : "Messages: completed successfully");
+    handleBody(body, form, entry);
+}
+
+std::optional<PendingMessageDataLoader::MessageList> PendingMessageDataLoader::messagesOf(
+    const InboxStore::JournalEntry& entry) {
+    if (entry.records.size() != 1) return std::nullopt;
+    auto it = entry.records.front().find(kJournalKey);
+    if (it == entry.records.front().end() || !it->second.asText()) return std::nullopt;
+    PendingMessagesParser parser;
+    if (!parser.parse(*it->second.asText())) return std::nullopt;
+    return parser.messages();
+}
+
+void PendingMessageDataLoader::handleBody(std::string_view body, Form form, std::optional<std::int64_t> journalEntry) {
     PendingMessagesParser parser;
     if (!parser.parse(body)) {
+        // Nothing in it can be taken later either.
+        if (auto store = InboxStores::of(*platform_); store && journalEntry) store->commit({}, journalEntry);
         const std::string text = parser.parseError() ? parser.parseError()->text() : std::string("(null) (null)");
         fail(text, (form == Form::Workspace ? "getPendingMessages Error: " : "Messages - Error: ") + text);
         return;
@@ -109,7 +134,7 @@ void PendingMessageDataLoader::handleBody(std::string_view body, Form form) {
         std::lock_guard lock(mutex_);
         messages_ = parser.messages();
     }
-    if (auto listener = delegate()) listener->pendingMessagesRetrieved(parser.messages());
+    if (auto listener = delegate()) listener->pendingMessagesRetrieved(parser.messages(), journalEntry);
     if (auto done = completion()) done(kFetchResultNewData);
 }
 

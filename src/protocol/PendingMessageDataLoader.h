@@ -3,9 +3,11 @@
 // under the facade's credentials (HttpRequest "Messages") or under one
 // workspace's key (shared session). The two forms report failures with
 // different texts.
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,10 +51,17 @@ public:
     void response(const std::string& body) override;
     void requestError(const RequestError& error) override;
 
+    /// The messages of a reply kept in the inbox journal (in document order);
+    /// nothing when the entry holds no readable reply.
+    static std::optional<MessageList> messagesOf(const InboxStore::JournalEntry& entry);
+
 private:
     enum class Form { FacadeCredentials, Workspace };
     std::string rawPath(const std::optional<std::string>& clientId) const;
-    void handleBody(std::string_view body, Form form);
+    /// Keeps the reply in the inbox journal before anything reports it, so
+    /// that a reply received in full survives a crash; then handles it.
+    void receive(std::string_view body, Form form);
+    void handleBody(std::string_view body, Form form, std::optional<std::int64_t> journalEntry);
     void fail(const std::string& logLine, const std::string& delegateText);
 
     const std::shared_ptr<Platform> platform_;

@@ -1,5 +1,7 @@
 #pragma once
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,7 +17,10 @@ class PendingMessageDataLoaderDelegate {
 public:
     virtual ~PendingMessageDataLoaderDelegate() = default;
     /// The messages of a well-formed reply, in document order (possibly none).
-    virtual void pendingMessagesRetrieved(const std::vector<std::shared_ptr<Message>>& messages) = 0;
+    /// `journalEntry` keeps the reply until the receiver ends it in the store
+    /// commit that takes the messages (nothing: the store keeps no journal).
+    virtual void pendingMessagesRetrieved(const std::vector<std::shared_ptr<Message>>& messages,
+                                          std::optional<std::int64_t> journalEntry) = 0;
     /// The request or the parse failed.
     virtual void pendingMessagesRetrievedError(const std::string& error) = 0;
     /// Part of the interface for the receiver's own use; the loader never calls it.

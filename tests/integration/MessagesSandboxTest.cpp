@@ -31,7 +31,8 @@ public:
     void pushReceived(const std::shared_ptr<Message>& m, const std::shared_ptr<WorkspaceRecord>&) override {
         add("push " + m->id().value_or(""));
     }
-    void pendingMessagesRetrieved(const std::vector<std::shared_ptr<Message>>& list) override {
+    void pendingMessagesRetrieved(const std::vector<std::shared_ptr<Message>>& list,
+                                  std::optional<std::int64_t>) override {
         std::string ids;
         for (const auto& m : list) ids += " " + m->id().value_or("");
         add("pending" + ids);

@@ -76,7 +76,8 @@ private:
 class PendingEvents : public PendingMessageDataLoaderDelegate {
 public:
     PendingEvents(Recorder& recorder, std::string name) : recorder_(recorder), name_(std::move(name)) {}
-    void pendingMessagesRetrieved(const std::vector<std::shared_ptr<Message>>& list) override {
+    void pendingMessagesRetrieved(const std::vector<std::shared_ptr<Message>>& list,
+                                  std::optional<std::int64_t>) override {
         recorder_.add(name_ + " messages " + std::to_string(list.size()));
     }
     void pendingMessagesRetrievedError(const std::string& error) override {

@@ -21,6 +21,7 @@
 #include "model/WorkspaceList.h"
 #include "model/WorkspaceProtocol.h"
 #include "model/WorkspaceRecord.h"
+#include "platform/MemoryInboxStore.h"
 #include "protocol/PercentEncoding.h"
 #include "quorvela/Message.h"
 
@@ -605,6 +606,75 @@ TEST_F(PushProcessingTest, GeoPushThroughTheFacade) {
     ASSERT_TRUE(idle());
     EXPECT_EQ(results.values(), std::vector<unsigned long>{1});
     EXPECT_EQ(sent("getMessage"), 0u);
+}
+
+// A reply for two workspaces with a message of none between: each workspace
+// takes its messages in one commit (the last also ends the reply's journal
+// entry), and only then does the host hear of them, in reply order.
+TEST_F(PushProcessingTest, AReplyIsStoredBeforeTheHostHearsAndInReplyOrder) {
+    auto inboxes = std::make_shared<MemoryInboxStore>();
+    platform->inboxStore = inboxes;
+    auto second = addWorkspace("c2");
+    auto host = std::make_shared<HostDelegate>(true, false);
+    facade->setDelegate(host);
+    auto make = [](const std::string& id, const std::string& clientId) {
+        auto m = MessageRecord::create();
+        m->setBlastID(std::string("b"));
+        m->setId(id);
+        m->setClientId(clientId);
+        return m;
+    };
+    const auto entry = inboxes->journal({{{"pendingMessagesReply", Value("<messages/>")}}});
+    facade->pushProcessing().pendingMessagesRetrieved(
+        {make("a1", "c1"), make("b1", "c2"), make("x", "nobody"), make("a2", "c1")}, entry);
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(host->calls(),
+              (std::vector<std::string>{"fromWorkspace:a1@c1", "fromWorkspace:b1@c2", "fromWorkspace:a2@c1"}));
+    EXPECT_EQ(inboxes->commits(), 2u);
+    EXPECT_TRUE(inboxes->journalEntries().empty());
+    EXPECT_EQ(inboxes->load("c1-messages")->size(), 2u);
+    EXPECT_EQ(inboxes->load("c2-messages")->size(), 1u);
+    EXPECT_EQ(events("ERROR").size(), 1u);
+    facade->setDelegate(nullptr);
+}
+
+// A run that ended between keeping a reply and storing it: the next start
+// takes the reply from the journal as if it had just arrived.
+TEST_F(PushProcessingTest, AJournaledReplyIsTakenAtTheNextStart) {
+    auto inboxes = std::make_shared<MemoryInboxStore>();
+    platform->inboxStore = inboxes;
+    auto host = std::make_shared<HostDelegate>(true, false);
+    facade->setDelegate(host);
+    inboxes->journal({{{"pendingMessagesReply", Value("<messages>" + messageXml("m7", "c1", "s") + "</messages>")}}});
+    inboxes->journal({{{"pendingMessagesReply", Value("<messages><message>")}}});  // cut short: dropped
+    facade->pushProcessing().takeJournaledReplies();
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(host->calls(), std::vector<std::string>{"fromWorkspace:m7@c1"});
+    EXPECT_EQ(workspace->getMessages().size(), 1u);
+    EXPECT_TRUE(inboxes->journalEntries().empty());
+    facade->setDelegate(nullptr);
+}
+
+// The loader keeps a reply in the journal before its "completed" line, and a
+// reply that cannot be read does not stay there.
+TEST_F(PushProcessingTest, TheLoaderKeepsAReplyBeforeSayingItArrived) {
+    auto inboxes = std::make_shared<MemoryInboxStore>();
+    platform->inboxStore = inboxes;
+    http().answer(url("getPendingMessages"),
+                  FakeHttpClient::reply("<messages>" + messageXml("m8", "c1", "s") + "</messages>"));
+    Results results;
+    push({{"msgId", "m8"}, {"type", "TXT_MSG"}, {"clientId", "c1"}}, results);
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(results.values(), std::vector<unsigned long>{0});
+    EXPECT_EQ(workspace->getMessages().size(), 1u);
+    EXPECT_TRUE(inboxes->journalEntries().empty());
+    EXPECT_EQ(inboxes->commits(), 1u) << "the inbox change and the end of the entry are one step";
+
+    http().answer(url("getPendingMessages"), FakeHttpClient::reply("<messages><message>"));
+    push({{"msgId", "m9"}, {"type", "TXT_MSG"}, {"clientId", "c1"}}, results);
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(results.values(), (std::vector<unsigned long>{0, 2}));
+    EXPECT_TRUE(inboxes->journalEntries().empty());
 }
 
 }  // namespace

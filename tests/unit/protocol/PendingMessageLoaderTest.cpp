@@ -23,7 +23,8 @@ using Text = std::optional<std::string>;
 // Keeps every callback and completion in the order they happened.
 class Recorder : public PendingMessageDataLoaderDelegate {
 public:
-    void pendingMessagesRetrieved(const std::vector<std::shared_ptr<Message>>& list) override {
+    void pendingMessagesRetrieved(const std::vector<std::shared_ptr<Message>>& list,
+                                  std::optional<std::int64_t>) override {
         std::lock_guard lock(mutex);
         events.push_back("retrieved " + std::to_string(list.size()));
         messages = list;
