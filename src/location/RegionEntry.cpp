@@ -11,6 +11,9 @@ bool RegionEntry::isEqual(const RegionEntry& other) const {
     return workspace == other.workspace;
 }
 
-std::string RegionEntry::identifier() const { return region ? region->identifier() : std::string(); }
+const std::string& RegionEntry::identifier() const {
+    static const std::string none;
+    return region ? region->identifier() : none;
+}
 
 }  // namespace quorvela

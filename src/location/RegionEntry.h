@@ -27,7 +27,7 @@ struct RegionEntry {
     bool isEqual(const RegionEntry& other) const;
     bool operator==(const RegionEntry& other) const { return isEqual(other); }
     /// The region's identifier ("" without a region).
-    std::string identifier() const;
+    const std::string& identifier() const;
 };
 
 }  // namespace quorvela

@@ -1,11 +1,11 @@
 #pragma once
 // An ordered set of region entries: entries keep the order they were added
 // in, and an entry equal to one already present is not added again. Lookups
-// go through the region identifier, so large sets stay fast.
+// go through a hash of the region identifier kept in one flat table, so a set
+// of many thousand geofences is built without an allocation per entry.
 
 #include <cstddef>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "location/RegionEntry.h"
@@ -17,6 +17,8 @@ public:
     RegionEntrySet() = default;
     explicit RegionEntrySet(const std::vector<RegionEntry>& entries);
 
+    /// Makes room for `count` entries in all.
+    void reserve(std::size_t count);
     /// False when an equal entry is present already.
     bool add(RegionEntry entry);
     std::size_t size() const { return entries_.size(); }
@@ -25,8 +27,16 @@ public:
     std::vector<RegionEntry> take();
 
 private:
+    struct Slot {
+        std::size_t hash = 0;
+        std::size_t position = 0;  // in entries_, plus one; 0 marks a free slot
+    };
+
+    void rehash(std::size_t slotCount);
+    void place(std::size_t hash, std::size_t position);
+
     std::vector<RegionEntry> entries_;
-    std::unordered_multimap<std::string, std::size_t> byIdentifier_;
+    std::vector<Slot> slots_;  // open addressing, a power of two in size, at most half full
 };
 
 }  // namespace quorvela

@@ -1,8 +1,25 @@
 #include "model/BeaconRecord.h"
 
+#include <algorithm>
+#include <array>
+#include <string_view>
+
 #include "model/RecordKeys.h"
 
 namespace quorvela {
+
+namespace {
+
+// The text keys as views, so a lookup compares lengths before any character.
+template <std::size_t N>
+constexpr std::array<std::string_view, N> viewsOf(const char* const (&names)[N]) {
+    std::array<std::string_view, N> views{};
+    for (std::size_t i = 0; i < N; ++i) views[i] = names[i];
+    return views;
+}
+constexpr auto kTextKeys = viewsOf(RecordKeys::kBeaconTexts);
+
+}  // namespace
 
 void BeaconRecord::put(TextField f, Text value) {
     std::lock_guard lock(mutex_);
@@ -29,12 +46,11 @@ void BeaconRecord::setMinor(Text value) { put(kMinor, std::move(value)); }
 void BeaconRecord::setManufacturer(Text value) { put(kManufacturer, std::move(value)); }
 void BeaconRecord::setDistanceString(Text value) { put(kDistanceString, std::move(value)); }
 
-void BeaconRecord::setValue(const Text& value, const std::string& key) {
-    for (std::size_t i = 0; i < kTextCount; ++i) {
-        if (key == RecordKeys::kBeaconTexts[i]) {
-            put(static_cast<TextField>(i), value);
-            return;
-        }
+void BeaconRecord::setValue(const Text& value, std::string_view key) {
+    const auto* it = std::find(kTextKeys.begin(), kTextKeys.end(), key);
+    if (it != kTextKeys.end()) {
+        put(static_cast<TextField>(it - kTextKeys.begin()), value);
+        return;
     }
     if (key == "activated") setActivated(value && Value(*value).boolValue());
 }

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "quorvela/Beacon.h"
 
@@ -34,7 +35,7 @@ public:
 
     /// Parser entry: texts stored unchanged (null included); "activated" read
     /// as a lenient boolean (null gives false). Any other key is ignored.
-    void setValue(const Text& value, const std::string& key);
+    void setValue(const Text& value, std::string_view key);
 
 private:
     void put(TextField f, Text value);

@@ -1,13 +1,25 @@
 #include "model/GeofenceRecord.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <limits>
+#include <string_view>
 
 #include "model/RecordKeys.h"
 
 namespace quorvela {
 
 namespace {
+
+// The text keys as views, so a lookup compares lengths before any character.
+template <std::size_t N>
+constexpr std::array<std::string_view, N> viewsOf(const char* const (&names)[N]) {
+    std::array<std::string_view, N> views{};
+    for (std::size_t i = 0; i < N; ++i) views[i] = names[i];
+    return views;
+}
+constexpr auto kTextKeys = viewsOf(RecordKeys::kGeofenceTexts);
 
 std::int32_t leadingInt32(const Value& text) {
     const std::int64_t v = text.integerValue();
@@ -50,13 +62,15 @@ void GeofenceRecord::setCreationTime(Number value) { put(kCreationTime, value); 
 void GeofenceRecord::setLastEnterTime(Number value) { put(kLastEnterTime, value); }
 void GeofenceRecord::setLastExitTime(Number value) { put(kLastExitTime, value); }
 
-void GeofenceRecord::setValue(const Text& value, const std::string& key) {
-    for (std::size_t i = 0; i < kTextCount; ++i) {
-        if (key == RecordKeys::kGeofenceTexts[i]) {
-            put(static_cast<TextField>(i), value);
-            return;
-        }
+void GeofenceRecord::setValue(const Text& value, std::string_view key) {
+    const auto* it = std::find(kTextKeys.begin(), kTextKeys.end(), key);
+    if (it != kTextKeys.end()) {
+        put(static_cast<TextField>(it - kTextKeys.begin()), value);
+        return;
     }
+    // Other keys (the three times included) are not parser input; the value
+    // is read only for the keys that take one.
+    if (key != "activated" && key != "latitude" && key != "longitude" && key != "radius") return;
     const Value v = value ? Value(*value) : Value();
     if (key == "activated") {
         setActivated(v.boolValue());
@@ -64,10 +78,9 @@ void GeofenceRecord::setValue(const Text& value, const std::string& key) {
         setLatitude(v.doubleValue());
     } else if (key == "longitude") {
         setLongitude(v.doubleValue());
-    } else if (key == "radius") {
+    } else {
         setRadius(static_cast<double>(leadingInt32(v)));
     }
-    // Other keys (the three times included) are not parser input.
 }
 
 }  // namespace quorvela

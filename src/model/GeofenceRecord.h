@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "quorvela/Geofence.h"
 
@@ -38,7 +39,7 @@ public:
     /// boolean; "latitude" / "longitude" as the leading decimal number;
     /// "radius" as the leading integer (32-bit). A null value stores null,
     /// false or 0. Any other key is ignored.
-    void setValue(const Text& value, const std::string& key);
+    void setValue(const Text& value, std::string_view key);
 
 private:
     void put(TextField f, Text value);

@@ -1,5 +1,8 @@
 #include "model/MessageRecord.h"
 
+#include <algorithm>
+#include <array>
+
 namespace quorvela {
 
 void MessageRecord::put(Field f, Text value) {
@@ -23,14 +26,15 @@ void MessageRecord::setAppName(Text value) { put(kAppName, std::move(value)); }
 void MessageRecord::setPlatform(Text value) { put(kPlatform, std::move(value)); }
 void MessageRecord::setMetaData(Text value) { put(kMetaData, std::move(value)); }
 
-void MessageRecord::setValue(const Text& value, const std::string& key) {
-    const auto& names = fieldNames();
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        if (key == names[i]) {
-            put(static_cast<Field>(i), value);
-            return;
-        }
-    }
+void MessageRecord::setValue(const Text& value, std::string_view key) {
+    // Measured once, so a lookup compares lengths before any character.
+    static const auto names = [] {
+        std::array<std::string_view, kFieldCount> views{};
+        std::copy(fieldNames().begin(), fieldNames().end(), views.begin());
+        return views;
+    }();
+    const auto it = std::find(names.begin(), names.end(), key);
+    if (it != names.end()) put(static_cast<Field>(it - names.begin()), value);
 }
 
 }  // namespace quorvela

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "quorvela/Message.h"
 
@@ -33,7 +34,7 @@ public:
 
     /// Stores the value (null included) in the field named `key`; any other
     /// key is ignored.
-    void setValue(const Text& value, const std::string& key);
+    void setValue(const Text& value, std::string_view key);
 
 private:
     void put(Field f, Text value);

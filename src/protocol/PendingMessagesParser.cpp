@@ -8,11 +8,11 @@ namespace quorvela {
 
 void PendingMessagesParser::didStartDocument() { messages_.clear(); }
 
-void PendingMessagesParser::didStartElement(const std::string& name, const Attributes& /*attributes*/) {
+void PendingMessagesParser::tagStarted(std::string_view name, const char** /*attributes*/) {
     if (name == "message") message_ = MessageRecord::create();
 }
 
-PendingMessagesParser::AfterEnd PendingMessagesParser::elementEnded(const std::string& name) {
+PendingMessagesParser::AfterEnd PendingMessagesParser::tagEnded(std::string_view name) {
     if (message_ && MessageFields::isFieldName(name)) {
         message_->setValue(currentStringValue(), name);
     } else if (name == "message" && message_) {

@@ -4,6 +4,7 @@
 // dropped when its element ends, so a field element between two messages
 // changes the one just appended.
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "model/MessageRecord.h"
@@ -16,14 +17,14 @@ public:
     using MessageList = std::vector<std::shared_ptr<Message>>;
 
     void didStartDocument() override;
-    void didStartElement(const std::string& name, const Attributes& attributes) override;
 
     const MessageList& messages() const { return messages_; }
     /// The message being read, and after its end the one read last.
     const std::shared_ptr<MessageRecord>& message() const { return message_; }
 
 protected:
-    AfterEnd elementEnded(const std::string& name) override;
+    void tagStarted(std::string_view name, const char** attributes) override;
+    AfterEnd tagEnded(std::string_view name) override;
 
 private:
     MessageList messages_;

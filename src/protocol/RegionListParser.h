@@ -7,6 +7,7 @@
 // Text between elements prefixes the next element's text, untrimmed.
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -44,7 +45,8 @@ public:
         ignoreTag_ = false;
     }
 
-    void didStartElement(const std::string& name, const Attributes& /*attributes*/) override {
+protected:
+    void tagStarted(std::string_view name, const char** /*attributes*/) override {
         if (name == listElement_) {
             current_ = std::make_shared<typename FilledRecord<Record>::type>();
         } else if (name == "rulesString" || name == "rule") {
@@ -52,10 +54,9 @@ public:
         }
     }
 
-protected:
     bool collectsCharacters() const override { return !ignoreTag_; }
 
-    AfterEnd elementEnded(const std::string& name) override {
+    AfterEnd tagEnded(std::string_view name) override {
         if (!ignoreTag_ && current_) current_->setValue(currentStringValue(), name);
         if (name == "rulesString" || name == "rules") {
             ignoreTag_ = false;

@@ -6,11 +6,11 @@
 
 namespace quorvela {
 
-void SingleMessageParser::didStartElement(const std::string& name, const Attributes& /*attributes*/) {
+void SingleMessageParser::tagStarted(std::string_view name, const char** /*attributes*/) {
     if (name == "message") message_ = MessageRecord::create();
 }
 
-SingleMessageParser::AfterEnd SingleMessageParser::elementEnded(const std::string& name) {
+SingleMessageParser::AfterEnd SingleMessageParser::tagEnded(std::string_view name) {
     if (message_ && MessageFields::isFieldName(name)) message_->setValue(currentStringValue(), name);
     return AfterEnd::ClearBuffer;
 }

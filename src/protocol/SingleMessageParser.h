@@ -1,6 +1,7 @@
 #pragma once
 // The single-message reply: the fields of the last "message" element.
 #include <memory>
+#include <string_view>
 
 #include "model/MessageRecord.h"
 #include "protocol/ReplyParser.h"
@@ -9,12 +10,12 @@ namespace quorvela {
 
 class SingleMessageParser : public ReplyParser {
 public:
-    void didStartElement(const std::string& name, const Attributes& attributes) override;
     /// The last message read; null when the reply held none.
     const std::shared_ptr<MessageRecord>& message() const { return message_; }
 
 protected:
-    AfterEnd elementEnded(const std::string& name) override;
+    void tagStarted(std::string_view name, const char** attributes) override;
+    AfterEnd tagEnded(std::string_view name) override;
 
 private:
     std::shared_ptr<MessageRecord> message_;

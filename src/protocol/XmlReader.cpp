@@ -51,6 +51,8 @@ struct XmlReader::Callbacks {
 
     static void startElement(void* data, const XML_Char* name, const XML_Char** attributes) {
         guarded(data, [&](XmlReaderDelegate& delegate) {
+            auto& reader = *static_cast<XmlReader*>(data);
+            if (reader.tokens_ != nullptr) return reader.tokens_->startTag(name, attributes);
             XmlReaderDelegate::Attributes map;
             for (const XML_Char** a = attributes; a && a[0] && a[1]; a += 2) map.emplace(a[0], a[1]);
             delegate.didStartElement(name, map);
@@ -58,12 +60,19 @@ struct XmlReader::Callbacks {
     }
 
     static void endElement(void* data, const XML_Char* name) {
-        guarded(data, [&](XmlReaderDelegate& delegate) { delegate.didEndElement(name); });
+        guarded(data, [&](XmlReaderDelegate& delegate) {
+            auto& reader = *static_cast<XmlReader*>(data);
+            if (reader.tokens_ != nullptr) return reader.tokens_->endTag(name);
+            delegate.didEndElement(name);
+        });
     }
 
     static void characters(void* data, const XML_Char* text, int length) {
         guarded(data, [&](XmlReaderDelegate& delegate) {
-            delegate.foundCharacters(std::string(text, static_cast<std::size_t>(length)));
+            auto& reader = *static_cast<XmlReader*>(data);
+            const std::string_view piece(text, static_cast<std::size_t>(length));
+            if (reader.tokens_ != nullptr) return reader.tokens_->text(piece);
+            delegate.foundCharacters(std::string(piece));
         });
     }
 
@@ -78,6 +87,8 @@ struct XmlReader::Callbacks {
 };
 
 XmlReader::XmlReader(XmlReaderDelegate& delegate) : delegate_(delegate) {}
+
+XmlReader::XmlReader(XmlReaderDelegate& delegate, Tokens& tokens) : delegate_(delegate), tokens_(&tokens) {}
 
 void XmlReader::abortParsing() {
     if (parser_ == nullptr || stopped_) return;

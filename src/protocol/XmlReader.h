@@ -18,7 +18,24 @@ public:
     static constexpr long kAborted = 1002;
     static constexpr long kDelegateFailed = 1003;
 
+    /// Element and text events as the tokenizer gives them, its own texts
+    /// valid only during the call: for readers of large replies that make no
+    /// std::string or attribute map per event. `attributes` holds name and
+    /// value in turn and ends with a null.
+    class Tokens {
+    public:
+        virtual void startTag(const char* name, const char** attributes) = 0;
+        virtual void endTag(const char* name) = 0;
+        virtual void text(std::string_view text) = 0;
+
+    protected:
+        ~Tokens() = default;
+    };
+
     explicit XmlReader(XmlReaderDelegate& delegate);
+    /// The element and text events go to `tokens` instead of the delegate;
+    /// the document and error events still go to the delegate.
+    XmlReader(XmlReaderDelegate& delegate, Tokens& tokens);
     XmlReader(const XmlReader&) = delete;
     XmlReader& operator=(const XmlReader&) = delete;
 
@@ -35,6 +52,7 @@ public:
 private:
     struct Callbacks;
     XmlReaderDelegate& delegate_;
+    Tokens* tokens_ = nullptr;
     std::optional<RequestError> error_;
     void* parser_ = nullptr;
     bool stopped_ = false;

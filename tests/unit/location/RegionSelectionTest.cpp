@@ -1,9 +1,12 @@
 // Choosing the monitored regions: the 20-region budget with beacons first,
 // the closest geofences, the ordered entry sets and records that cannot form
 // a region.
+#include <numeric>
+#include <random>
 #include <set>
 
 #include "LocationFixture.h"
+#include "location/GeoDistance.h"
 #include "location/RegionEntrySet.h"
 #include "model/GeofenceRecord.h"
 
@@ -112,6 +115,65 @@ TEST_F(RegionSelectionTest, GeofencesAreRankedByDistanceAcrossWorkspaces) {
     EXPECT_EQ(list[1].workspace, ws2);
     EXPECT_EQ(list[1].name, std::optional<std::string>("campaign middle"));
     EXPECT_EQ(list[1].timeStamp, RegionEntry::kDistantPast);
+}
+
+TEST_F(RegionSelectionTest, RandomListsMonitorWhatAStableSortPutsFirst) {
+    std::mt19937 random(99);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    for (int round = 0; round < 12; ++round) {
+        SCOPED_TRACE(round);
+        facade->setWorkspacesSubscribed(nullptr);
+        for (const auto& region : manager().monitoredRegions()) manager().stopMonitoringForRegion(region);
+        auto ws = addWorkspace("ws1");
+        WorkspaceRecord::GeofenceList list;
+        WorkspaceRecord::GeofenceList valid;  // what the refresh keeps, in list order
+        for (int i = 0; i < 10 + 8 * round; ++i) {
+            const std::string id = "g" + std::to_string(i);
+            const double kind = unit(random);
+            if (kind < 0.1) {
+                list.push_back(geofence(id, 200.0, 1.0));  // no region: skipped with an error
+            } else if (kind < 0.2 && !valid.empty()) {
+                list.push_back(valid[static_cast<std::size_t>(unit(random) * valid.size())]);  // collapses
+            } else {
+                double lat = kLat + 0.05 * (unit(random) - 0.5);
+                double lon = kLon + 0.05 * (unit(random) - 0.5);
+                if (kind < 0.35 && !valid.empty()) {  // the centre of an earlier one: an equal distance
+                    const auto& earlier = valid[static_cast<std::size_t>(unit(random) * valid.size())];
+                    lat = *earlier->latitude();
+                    lon = *earlier->longitude();
+                }
+                list.push_back(geofence(id, lat, lon));
+                valid.push_back(list.back());
+            }
+        }
+        ws->setGeofences(list);
+        const int beaconCount = round % 3 == 0 ? 0 : static_cast<int>(unit(random) * 22.0);
+        ws->setBeacons(beacons(beaconCount));
+        // Monitored before: every fifth geofence, near or far.
+        for (std::size_t i = 0; i < valid.size(); i += 5)
+            manager().startMonitoringForRegion(valid[i]->toCircularRegion());
+        facade->setQuorvelaLastLocation(fixAt(kLat, kLon));
+
+        facade->refreshMonitoredRegionsToClosest();
+        ASSERT_TRUE(idle());
+        std::vector<double> distances;
+        for (const auto& g : valid)
+            distances.push_back(GeoDistance::between(*g->latitude(), *g->longitude(), kLat, kLon));
+        std::vector<std::size_t> order(valid.size());
+        std::iota(order.begin(), order.end(), std::size_t{0});
+        std::stable_sort(order.begin(), order.end(),
+                         [&](std::size_t a, std::size_t b) { return distances[a] < distances[b]; });
+        std::vector<std::string> ranked;
+        for (std::size_t i : order) ranked.push_back(*valid[i]->regionId());
+        EXPECT_EQ(idsOf(facade->geoFencesList()), ranked);
+
+        const int monitoredBeacons = std::min(beaconCount, 20);
+        auto expected = names("b", 1, monitoredBeacons);
+        const std::size_t nearest = std::min(ranked.size(), static_cast<std::size_t>(20 - monitoredBeacons));
+        expected.insert(expected.end(), ranked.begin(), ranked.begin() + static_cast<std::ptrdiff_t>(nearest));
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(monitoredIds(), expected);
+    }
 }
 
 TEST_F(RegionSelectionTest, MonitoredRegionsAreNotStartedAgain) {

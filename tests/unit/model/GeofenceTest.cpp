@@ -1,5 +1,7 @@
 #include <cmath>
 #include <limits>
+#include <string>
+#include <string_view>
 
 #include <gtest/gtest.h>
 
@@ -101,6 +103,15 @@ TEST(Geofence, SetValueStoresTextsAndIgnoresUnknownKeys) {
     EXPECT_EQ(g.name(), std::nullopt);
     EXPECT_EQ(g.creationTime(), std::nullopt);
     EXPECT_EQ(g.serialize().at("name"), Value(""));
+
+    // Keys are read as views: only the view's own characters count.
+    const std::string keys = "latitudenameradius";
+    const std::string_view all(keys);
+    g.setValue(std::string("12.5"), all.substr(0, 8));
+    g.setValue(std::string("N"), all.substr(8, 4));
+    g.setValue(std::string("7"), all.substr(0, 9));
+    EXPECT_EQ(g.latitude(), 12.5);
+    EXPECT_EQ(g.name(), "N");
 }
 
 TEST(Geofence, ArchiveRoundTripKeepsEighteenValuesAndNulls) {

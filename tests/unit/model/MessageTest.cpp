@@ -1,3 +1,6 @@
+#include <string>
+#include <string_view>
+
 #include <gtest/gtest.h>
 
 #include "model/MessageRecord.h"
@@ -33,6 +36,12 @@ TEST(Message, SetValueStoresKnownKeysAndIgnoresOthers) {
     m.setValue(std::nullopt, "subject");
     EXPECT_EQ(m.subject(), std::nullopt);
     EXPECT_EQ(m.toDictionary().at("subject"), Value(""));
+
+    // Keys are read as views: only the view's own characters count.
+    const std::string keys = "fromto";
+    m.setValue(std::string("sender"), std::string_view(keys).substr(0, 4));
+    m.setValue(std::string("nobody"), std::string_view(keys).substr(0, 3));
+    EXPECT_EQ(m.from(), "sender");
 }
 
 TEST(Message, ArchiveRoundTripKeepsEveryFieldAndNulls) {

@@ -97,5 +97,42 @@ TEST(ReplyParser, EachParseStartsWithAnEmptyBuffer) {
     EXPECT_FALSE(probe.parseError());
 }
 
+TEST(ReplyParser, ReusedBufferHoldsOnlyTheCurrentText) {
+    BufferProbe probe;
+    const std::string longText(200, 'a');
+    EXPECT_TRUE(probe.parse("<r><long>" + longText + "</long><none/><short>xy</short><empty></empty></r>"));
+    EXPECT_EQ(probe.ends, (Ends{{"long", longText},
+                                {"none", std::nullopt},
+                                {"short", "xy"},
+                                {"empty", std::nullopt},
+                                {"r", std::nullopt}}));
+}
+
+// A parser written against the string steps: names and attributes are made
+// for it from the tokenizer's texts.
+class StringSteps : public ReplyParser {
+public:
+    std::vector<std::string> events;
+
+    void didStartElement(const std::string& name, const Attributes& attributes) override {
+        std::string line = "<" + name;
+        for (const auto& [key, value] : attributes) line += " " + key + "=" + value;
+        events.push_back(line + ">");
+    }
+
+protected:
+    AfterEnd elementEnded(const std::string& name) override {
+        events.push_back("</" + name + "> " + currentStringValue().value_or("(null)"));
+        return AfterEnd::ClearBuffer;
+    }
+};
+
+TEST(ReplyParser, StringStepsSeeNamesAttributesAndText) {
+    StringSteps parser;
+    EXPECT_TRUE(parser.parse(R"(<r b="2" a="1"><item id="x&amp;y">t &lt; u</item><e/></r>)"));
+    EXPECT_EQ(parser.events, (std::vector<std::string>{"<r a=1 b=2>", "<item id=x&y>", "</item> t < u", "<e>",
+                                                       "</e> (null)", "</r> (null)"}));
+}
+
 }  // namespace
 }  // namespace quorvela

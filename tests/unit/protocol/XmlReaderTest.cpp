@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "protocol/XmlReader.h"
@@ -200,6 +201,46 @@ TEST(XmlReader, LargeDocumentsSpanSeveralPieces) {
     EXPECT_TRUE(reader.parse(xml));
     EXPECT_EQ(counter.items, 3000u);
     EXPECT_EQ(counter.chars, 3000u * 1000u);
+}
+
+// Takes the tokenizer's own texts; throws at one element's start.
+class TokenRecorder : public XmlReader::Tokens {
+public:
+    std::vector<std::string> events;
+    std::string throwAt;
+
+    void startTag(const char* name, const char** attributes) override {
+        std::string line = std::string("<") + name;
+        for (const char** a = attributes; a[0] != nullptr; a += 2) line += std::string(" ") + a[0] + "=" + a[1];
+        events.push_back(line + ">");
+        if (name == throwAt) throw std::runtime_error("boom");
+    }
+    void endTag(const char* name) override { events.push_back(std::string("</") + name + ">"); }
+    void text(std::string_view text) override { events.push_back("text:" + std::string(text)); }
+};
+
+TEST(XmlReader, TokensTakeTheElementAndTextEventsAndTheDelegateTheRest) {
+    Recorder delegate;
+    TokenRecorder tokens;
+    XmlReader reader(delegate, tokens);
+    EXPECT_TRUE(reader.parse(R"(<r k="v"><a>x&amp;y</a></r>)"));
+    EXPECT_EQ(delegate.events, std::vector<std::string>{"begin"});
+    EXPECT_EQ(delegate.endDocuments, 1);
+    EXPECT_EQ(tokens.events,
+              (std::vector<std::string>{"<r k=v>", "<a>", "text:x", "text:&", "text:y", "</a>", "</r>"}));
+}
+
+TEST(XmlReader, AThrowingTokenStepStopsTheParseWithItsError) {
+    Recorder delegate;
+    TokenRecorder tokens;
+    tokens.throwAt = "b";
+    XmlReader reader(delegate, tokens);
+    EXPECT_FALSE(reader.parse("<r><a/><b/><c/></r>"));
+    ASSERT_TRUE(reader.error());
+    EXPECT_EQ(reader.error()->code, XmlReader::kDelegateFailed);
+    EXPECT_EQ(tokens.events, (std::vector<std::string>{"<r>", "<a>", "</a>", "<b>"})) << "nothing after the stop";
+    EXPECT_EQ(delegate.errors.size(), 1U);
+    EXPECT_EQ(delegate.endDocuments, 0);
 }
 
 }  // namespace
