@@ -12,6 +12,7 @@
 
 #include "CrashRecords.h"
 #include "model/WorkspaceRecord.h"
+#include "platform/SqliteInboxStore.h"
 #include "platform/SqliteKeyValueStore.h"
 #include "quorvela/platform/Platform.h"
 
@@ -47,6 +48,7 @@ int main(int argc, char** argv) {
     auto platform = std::make_shared<Platform>();
     platform->systemLog = log;
     platform->keyValueStore = std::make_shared<SqliteKeyValueStore>(dir / crash::kStoreFile, log);
+    platform->inboxStore = std::make_shared<SqliteInboxStore>(dir / crash::kStoreFile, log);
 
     auto workspace = WorkspaceRecord::create(platform);
     workspace->setClientId(crash::workspaceId(run));

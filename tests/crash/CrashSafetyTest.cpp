@@ -6,12 +6,7 @@
 // that was being written.
 //
 // QUORVELA_CRASH_SEED=<n> repeats a run's kill moments.
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
 #include <sqlite3.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -22,12 +17,13 @@
 #include <mutex>
 #include <optional>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "CrashRecords.h"
 #include "model/WorkspaceRecord.h"
+#include "platform/SqliteInboxStore.h"
 #include "platform/SqliteKeyValueStore.h"
 #include "quorvela/platform/Platform.h"
 
@@ -55,66 +51,8 @@ private:
     std::vector<std::string> lines_;
 };
 
-struct ChildRun {
-    bool killed = false;  // ended by our SIGKILL, not on its own
-    int status = 0;
-    std::vector<std::string> lines;
-};
-
-// Starts the writer, reads its output until `delay` has passed, kills it and
-// reads the rest.
-ChildRun runAndKill(const std::filesystem::path& dir, int run, std::chrono::milliseconds delay) {
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) return {};
-    const std::string runText = std::to_string(run);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(fds[1], STDOUT_FILENO);
-        ::execl(QUORVELA_CRASH_CHILD, QUORVELA_CRASH_CHILD, dir.c_str(), runText.c_str(), static_cast<char*>(nullptr));
-        std::_Exit(127);
-    }
-    ::close(fds[1]);
-    ChildRun result;
-    if (pid < 0) {
-        ::close(fds[0]);
-        return result;
-    }
-    std::string output;
-    char buffer[65536];
-    // The delay runs from the moment the writer has opened the store ("S"),
-    // so that the kill lands among its writes, not in its start-up.
-    auto deadline = std::chrono::steady_clock::now() + kStartupLimit;
-    bool started = false;
-    bool open = true;
-    for (;;) {
-        if (!started && output.rfind("S\n", 0) == 0) {
-            started = true;
-            deadline = std::chrono::steady_clock::now() + delay;
-        }
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0 || !open) break;
-        pollfd p{fds[0], POLLIN, 0};
-        if (::poll(&p, 1, static_cast<int>(left.count())) > 0) {
-            const auto n = ::read(fds[0], buffer, sizeof buffer);
-            if (n > 0) output.append(buffer, static_cast<std::size_t>(n));
-            else open = false;  // the child is gone already
-        }
-    }
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, &result.status, 0);
-    for (;;) {
-        const auto n = ::read(fds[0], buffer, sizeof buffer);
-        if (n <= 0) break;
-        output.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fds[0]);
-    result.killed = WIFSIGNALED(result.status) && WTERMSIG(result.status) == SIGKILL;
-    // Only whole lines count; a line is written with one write() after the
-    // store call returned.
-    std::istringstream in(output.substr(0, output.rfind('\n') == std::string::npos ? 0 : output.rfind('\n') + 1));
-    for (std::string line; std::getline(in, line);) result.lines.push_back(line);
-    return result;
+crash::ChildRun runAndKill(const std::filesystem::path& dir, int run, std::chrono::milliseconds delay) {
+    return crash::runChild({QUORVELA_CRASH_CHILD, dir.string(), std::to_string(run)}, delay, kStartupLimit);
 }
 
 std::string integrityCheck(const std::filesystem::path& file) {
@@ -169,6 +107,7 @@ protected:
         opened.platform->systemLog = opened.log;
         opened.store = std::make_shared<SqliteKeyValueStore>(dir_ / crash::kStoreFile, opened.log);
         opened.platform->keyValueStore = opened.store;
+        opened.platform->inboxStore = std::make_shared<SqliteInboxStore>(dir_ / crash::kStoreFile, opened.log);
         return opened;
     }
 

@@ -1,0 +1,108 @@
+// The host the inbox crash test kills: a library against the test's sandbox,
+// pushing "TXT_MSG" for its workspace over and over so that pending messages
+// are fetched, stored and announced. Prints "S" once it runs, "P <id>" for
+// each message the host heard of, and the library's log lines as "L <line>".
+// In check mode it takes what the journal kept, then prints the stored inbox
+// ("I <id>" newest first) and "E".
+//
+//   crash_host DATA_DIR CONNECT_TO CA_FILE run|check
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+
+#include "core/FacadeWorkspaceDelegate.h"
+#include "core/PushProcessing.h"
+#include "core/QuorvelaCore.h"
+#include "model/WorkspaceList.h"
+#include "model/WorkspaceRecord.h"
+#include "quorvela/Message.h"
+#include "quorvela/Workspace.h"
+
+namespace {
+
+using namespace quorvela;
+
+// One write() per line, so that a line is on the pipe whole or not at all.
+void emit(const std::string& line) {
+    const std::string text = line + "\n";
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const auto n = ::write(STDOUT_FILENO, text.data() + done, text.size() - done);
+        if (n <= 0) std::_Exit(3);
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+class Host : public QuorvelaProtocol {
+public:
+    void pushReceivedFromWorkspace(std::shared_ptr<Message> message, std::shared_ptr<Workspace>) override {
+        emit("P " + message->id().value_or("(null)"));
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 5) return 2;
+    const std::string dataDir = argv[1];
+    const std::string mode = argv[4];
+
+    PlatformOptions options;
+    options.dataDir = dataDir;
+    options.bundleDir = dataDir;
+    options.http.connectTo = argv[2];
+    options.http.caFile = argv[3];
+    options.logSink = [](LogLevel, const std::string& line) { emit("L " + line); };
+    auto platform = Platform::makeDefault(options);
+    auto facade = QuorvelaCore::create(platform);
+    facade->setAppName(std::string("demo app"));
+    facade->setClientID(std::string("client-1"));
+    facade->setApiClientPrivateKey(std::string("secret"));
+    platform->keyValueStore->set("configureQuorvela", Value("YES"));
+    platform->keyValueStore->set("deviceUniqueID", Value("DEVICE-1"));
+    platform->keyValueStore->set("clientUserID", Value("user-7"));
+    facade->setDelegate(std::make_shared<Host>());
+
+    const Value::Dictionary archive{
+        {"clientId", Value("ws-1")}, {"publicKey", Value("ws-key")}, {"subscribed", Value(true)}};
+    auto workspace = WorkspaceRecord::initWithCoder(platform, archive);
+    workspace->setAppNameSource(FacadeWorkspaceDelegate::appNameSource(facade));
+    workspace->setDelegate(FacadeWorkspaceDelegate::create(facade));
+    facade->workspacesSubscribed()->append(workspace);
+
+    if (mode == "check") {
+        facade->pushProcessing().takeJournaledReplies();
+        if (!facade->flush(std::chrono::seconds(30))) return 4;
+        for (const auto& message : WorkspaceRecord::initWithCoder(platform, archive)->getMessages())
+            emit("I " + message->id().value_or("(null)"));
+        emit("E");
+        std::fflush(nullptr);
+        std::_Exit(0);  // the test reads the store next; nothing else to wind down
+    }
+
+    emit("S");
+    // Shared with the handler, which may outlive a wait that gave up.
+    struct Answer {
+        std::mutex mutex;
+        std::condition_variable answered;
+        int count = 0;
+    };
+    auto answer = std::make_shared<Answer>();
+    for (int push = 0;; ++push) {
+        facade->processRemoteNotification(Value::Dictionary{{"msgId", Value("push-" + std::to_string(push))},
+                                                            {"type", Value("TXT_MSG")},
+                                                            {"clientId", Value("ws-1")}},
+                                          [answer](unsigned long) {
+                                              std::lock_guard lock(answer->mutex);
+                                              ++answer->count;
+                                              answer->answered.notify_all();
+                                          });
+        std::unique_lock lock(answer->mutex);
+        answer->answered.wait_for(lock, std::chrono::seconds(10), [&] { return answer->count > push; });
+    }
+}

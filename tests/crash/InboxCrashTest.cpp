@@ -1,0 +1,115 @@
+// Kills a host at random moments while it fetches a reply of 300 pending
+// messages from the sandbox, then starts it again: whatever the moment, the
+// inbox holds each reply whole or not at all, never a message twice, every
+// message the host heard of, and every message of a reply whose arrival the
+// library logged (a reply still in transit at the kill is the service's to
+// lose: it counts messages as delivered once it sends them).
+//
+// QUORVELA_CRASH_SEED=<n> repeats a run's kill moments.
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <cstdlib>
+#include <iostream>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "ChildProcess.h"
+#include "sandbox/MessageQueue.h"
+#include "sandbox/Sandbox.h"
+#include "support/TestSupport.h"
+
+namespace quorvela {
+namespace {
+
+constexpr int kRuns = 12;
+constexpr int kMessages = 300;
+constexpr int kMaxDelayMs = 700;
+
+std::vector<std::string> after(const crash::ChildRun& run, char tag) {
+    std::vector<std::string> out;
+    for (const auto& line : run.lines)
+        if (line.size() > 2 && line[0] == tag && line[1] == ' ') out.push_back(line.substr(2));
+    return out;
+}
+
+bool logged(const crash::ChildRun& run, const std::string& text) {
+    for (const auto& line : after(run, 'L'))
+        if (line.find(text) != std::string::npos) return true;
+    return false;
+}
+
+TEST(InboxCrash, AKilledHostKeepsEachReplyWholeAndEverythingItHeardOf) {
+    unsigned seed = std::random_device{}();
+    if (const char* fixed = std::getenv("QUORVELA_CRASH_SEED"))
+        seed = static_cast<unsigned>(std::strtoul(fixed, nullptr, 10));
+    std::cout << "seed " << seed << std::endl;
+    std::mt19937 random(seed);
+
+    test::TempDir dir;
+    sandbox::Sandbox sandbox;
+    sandbox::SandboxOptions options;
+    options.dataDir = dir.path() / "sandbox";
+    sandbox.start(options);
+    sandbox.createApplication("demo app", "client-1", "secret");
+    httplib::Client admin("127.0.0.1", sandbox.adminPort());
+    auto created = admin.Post("/workspaces", R"({"clientId":"ws-1","name":"Shop","publicKey":"ws-key"})",
+                              "application/json");
+    ASSERT_TRUE(created && created->status == 201);
+    const auto http = sandbox.httpOptions();
+    const std::string data = (dir.path() / "host").string();
+    std::filesystem::create_directories(data);
+    auto host = [&](const char* mode) {
+        return std::vector<std::string>{QUORVELA_CRASH_HOST, data, *http.connectTo, *http.caFile, mode};
+    };
+
+    std::vector<std::string> expected;  // the inbox so far, newest first
+    std::string lastOutput;
+    int whole = 0, lost = 0;
+    for (int run = 0; run < kRuns; ++run) {
+        SCOPED_TRACE("run " + std::to_string(run) + " (seed " + std::to_string(seed) + ")");
+        std::vector<std::string> reply;
+        sandbox::MessageQueue queue(sandbox.state());
+        for (int i = 0; i < kMessages; ++i) {
+            const std::string id = "r" + std::to_string(run) + "-" + std::to_string(i);
+            queue.queue("ws-1", "user-7", {{"id", id}, {"subject", "subject " + id}, {"text", "text of " + id}});
+            reply.push_back(id);
+        }
+        const auto delay = std::chrono::milliseconds(static_cast<int>(random() % kMaxDelayMs));
+        const auto killed = crash::runChild(host("run"), delay);
+        ASSERT_TRUE(killed.killed) << "the host ended on its own, status " << killed.status;
+        const auto checked = crash::runToEnd(host("check"));
+        ASSERT_FALSE(checked.lines.empty());
+        ASSERT_EQ(checked.lines.back(), "E") << "the check run did not finish";
+
+        const auto inbox = after(checked, 'I');
+        const std::set<std::string> unique(inbox.begin(), inbox.end());
+        ASSERT_EQ(unique.size(), inbox.size()) << "a message is in the inbox twice";
+        // Newest first: this run's reply (in reverse reply order) on top of
+        // the earlier inbox, or only the earlier inbox.
+        std::vector<std::string> withReply(reply.rbegin(), reply.rend());
+        withReply.insert(withReply.end(), expected.begin(), expected.end());
+        const bool tookReply = inbox == withReply;
+        ASSERT_TRUE(tookReply || inbox == expected) << "the inbox holds " << inbox.size() << " messages; expected "
+                                                    << expected.size() << " or " << withReply.size();
+        for (const auto& heard : after(killed, 'P'))
+            ASSERT_TRUE(unique.count(heard)) << "the host heard of " << heard << ", which is not in the inbox";
+        if (logged(killed, "getPendingMessages: completed successfully") && !after(killed, 'P').empty())
+            ASSERT_TRUE(tookReply) << "a reply logged as arrived is missing";
+        lastOutput.clear();
+        for (const auto& line : killed.lines) lastOutput += line.substr(0, 160) + "\n";
+        if (tookReply) ++whole;
+        else ++lost;
+        expected = tookReply ? withReply : expected;
+    }
+    std::cout << kRuns << " kills: " << whole << " replies kept whole, " << lost << " lost in transit" << std::endl;
+    // The kills must land on both sides of the reply, or the test proves little.
+    EXPECT_GT(whole, 0) << "the last run printed:\n" << lastOutput;
+}
+
+}  // namespace
+}  // namespace quorvela
