@@ -11,6 +11,7 @@
 #include <string>
 
 #include "CrashRecords.h"
+#include "LineOutput.h"
 #include "model/WorkspaceRecord.h"
 #include "platform/SqliteInboxStore.h"
 #include "platform/SqliteKeyValueStore.h"
@@ -18,17 +19,7 @@
 
 namespace {
 
-// One write() per line: the line is on the pipe as a whole before the next
-// store operation starts.
-void emit(const std::string& line) {
-    const std::string text = line + "\n";
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const auto n = ::write(STDOUT_FILENO, text.data() + done, text.size() - done);
-        if (n <= 0) std::_Exit(3);
-        done += static_cast<std::size_t>(n);
-    }
-}
+using quorvela::crash::emit;
 
 // Any store failure is reported to the test, which fails on it.
 class ReportingLog : public quorvela::SystemLog {

@@ -15,6 +15,7 @@
 #include <mutex>
 #include <string>
 
+#include "LineOutput.h"
 #include "core/FacadeWorkspaceDelegate.h"
 #include "core/PushProcessing.h"
 #include "core/QuorvelaCore.h"
@@ -26,17 +27,7 @@
 namespace {
 
 using namespace quorvela;
-
-// One write() per line, so that a line is on the pipe whole or not at all.
-void emit(const std::string& line) {
-    const std::string text = line + "\n";
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const auto n = ::write(STDOUT_FILENO, text.data() + done, text.size() - done);
-        if (n <= 0) std::_Exit(3);
-        done += static_cast<std::size_t>(n);
-    }
-}
+using crash::emit;
 
 class Host : public QuorvelaProtocol {
 public:
