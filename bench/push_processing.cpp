@@ -6,25 +6,32 @@
 //    (inbox update and store write per message, host delegate calls);
 //  - pushes end to end against the embedded sandbox over HTTPS on loopback
 //    (push in, pending messages fetched, message stored, host delegate
-//    called, handler answered).
+//    called, handler answered);
+//  - the floor under that: bare GETs on one kept-alive connection to the
+//    same sandbox (libcurl, one easy handle reused, no library).
 #include <benchmark/benchmark.h>
+#include <curl/curl.h>
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <unistd.h>
 
+#include "ServiceHosts.h"
 #include "core/PushProcessing.h"
 #include "core/QuorvelaCore.h"
 #include "model/MessageRecord.h"
 #include "model/WorkspaceList.h"
 #include "model/WorkspaceProtocol.h"
 #include "model/WorkspaceRecord.h"
+#include "platform/CurlHttpClient.h"
 #include "platform/MemoryKeyValueStore.h"
+#include "platform/ThreadDispatcher.h"
 #include "quorvela/Message.h"
 #include "quorvela/platform/SystemLog.h"
 #include "sandbox/MessageQueue.h"
@@ -254,6 +261,87 @@ void BM_PushEndToEndSandbox(benchmark::State& state) {
     std::filesystem::remove_all(folder, ignored);
 }
 BENCHMARK(BM_PushEndToEndSandbox)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+std::size_t appendTo(char* data, std::size_t size, std::size_t count, void* body) {
+    static_cast<std::string*>(body)->append(data, size * count);
+    return size * count;
+}
+
+void BM_BareKeepAliveGetSandbox(benchmark::State& state) {
+    const auto folder = std::filesystem::temp_directory_path() / ("qv-bench-bare-get-" + std::to_string(::getpid()));
+    sandbox::Sandbox service;
+    sandbox::SandboxOptions serviceOptions;
+    serviceOptions.dataDir = folder / "sandbox";
+    serviceOptions.adminApi = false;
+    service.start(serviceOptions);
+
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+    CURL* easy = curl_easy_init();
+    const std::string route = "::" + service.connectTo();
+    curl_slist* connectTo = curl_slist_append(nullptr, route.c_str());
+    const std::string url = std::string("https://") + QUORVELA_IPECHO_HOST + "/";
+    const std::string caFile = service.caFile().string();
+    std::string body;
+    curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(easy, CURLOPT_CONNECT_TO, connectTo);
+    curl_easy_setopt(easy, CURLOPT_CAINFO, caFile.c_str());
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &appendTo);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &body);
+
+    long connects = 0;  // new connections the transfers needed
+    for (auto _ : state) {
+        body.clear();
+        const CURLcode code = curl_easy_perform(easy);
+        long status = 0;
+        curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+        if (code != CURLE_OK || status != 200) {
+            state.SkipWithError(code != CURLE_OK ? curl_easy_strerror(code) : "the IP echo did not answer 200");
+            break;
+        }
+        long made = 0;
+        curl_easy_getinfo(easy, CURLINFO_NUM_CONNECTS, &made);
+        connects += made;
+    }
+    state.counters["connects"] = benchmark::Counter(static_cast<double>(connects), benchmark::Counter::kAvgIterations);
+    curl_easy_cleanup(easy);
+    curl_slist_free_all(connectTo);
+    service.stop();
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+}
+BENCHMARK(BM_BareKeepAliveGetSandbox)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The library's HTTP client alone on the same loop: what it adds to the bare
+// GET (transfer thread, completion on the global queue).
+void BM_ClientGetSandbox(benchmark::State& state) {
+    const auto folder = std::filesystem::temp_directory_path() / ("qv-bench-client-get-" + std::to_string(::getpid()));
+    sandbox::Sandbox service;
+    sandbox::SandboxOptions serviceOptions;
+    serviceOptions.dataDir = folder / "sandbox";
+    serviceOptions.adminApi = false;
+    service.start(serviceOptions);
+    {
+        auto dispatcher = std::make_shared<ThreadDispatcher>(2);
+        CurlHttpClient client(service.httpOptions(), dispatcher);
+        const std::string url = std::string("https://") + QUORVELA_IPECHO_HOST + "/";
+        for (auto _ : state) {
+            std::promise<HttpResult> outcome;
+            client.get(url, std::chrono::seconds(10),
+                       [&outcome](HttpResult result) { outcome.set_value(std::move(result)); });
+            const HttpResult result = outcome.get_future().get();
+            if (!result.ok || result.status != 200) {
+                state.SkipWithError(result.ok ? "the IP echo did not answer 200" : result.error.c_str());
+                break;
+            }
+        }
+        dispatcher->waitIdle(std::chrono::seconds(10));
+    }
+    service.stop();
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+}
+BENCHMARK(BM_ClientGetSandbox)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <deque>
+#include <future>
 #include <list>
 #include <mutex>
 #include <thread>
@@ -77,6 +78,9 @@ struct Transfer {
     bool overflow = false;
     char errorText[CURL_ERROR_SIZE] = {};
     HttpClient::Completion done;
+    /// A blocking GET's: `done` runs on the transfer thread and no dispatcher
+    /// activity is open for it (its caller waits for it instead).
+    bool blocking = false;
 
     ~Transfer() {
         if (easy != nullptr) curl_easy_cleanup(easy);
@@ -138,8 +142,28 @@ public:
         auto transfer = std::make_unique<Transfer>();
         transfer->done = std::move(done);
         dispatcher_->beginActivity();
-        std::optional<std::string> setupError = setUp(*transfer, url, timeout);
-        if (setupError) {
+        submit(std::move(transfer), url, timeout);
+    }
+
+    // Runs on the transfer thread like every other GET, so it shares the
+    // multi handle's connections instead of opening one of its own each time.
+    HttpResult getBlocking(const std::string& url, std::chrono::milliseconds timeout) {
+        // Shared with the completion, so the promise outlives its set_value
+        // however soon the caller wakes and returns.
+        auto outcome = std::make_shared<std::promise<HttpResult>>();
+        std::future<HttpResult> result = outcome->get_future();
+        auto transfer = std::make_unique<Transfer>();
+        transfer->blocking = true;
+        transfer->done = [outcome](HttpResult reply) { outcome->set_value(std::move(reply)); };
+        submit(std::move(transfer), url, timeout);
+        return result.get();  // curl's time-out or the engine's shutdown ends every transfer
+    }
+
+private:
+    /// Hands a transfer to the transfer thread, or completes it at once when
+    /// it cannot be made or the engine is shutting down.
+    void submit(std::unique_ptr<Transfer> transfer, const std::string& url, std::chrono::milliseconds timeout) {
+        if (std::optional<std::string> setupError = setUp(*transfer, url, timeout)) {
             HttpResult failed;
             failed.error = *setupError;
             deliver(*transfer, std::move(failed));
@@ -147,9 +171,7 @@ public:
         }
         {
             std::lock_guard lock(mutex_);
-            if (!stopping_) {
-                incoming_.push_back(std::move(transfer));
-            }
+            if (!stopping_) incoming_.push_back(std::move(transfer));
         }
         if (transfer) {  // the engine is shutting down
             HttpResult cancelled;
@@ -160,17 +182,6 @@ public:
         curl_multi_wakeup(multi_);
     }
 
-    HttpResult getBlocking(const std::string& url, std::chrono::milliseconds timeout) {
-        Transfer transfer;
-        if (auto setupError = setUp(transfer, url, timeout)) {
-            HttpResult failed;
-            failed.error = *setupError;
-            return failed;
-        }
-        return transfer.result(curl_easy_perform(transfer.easy));
-    }
-
-private:
     /// Configures a handle; returns an error text when the request cannot be made.
     std::optional<std::string> setUp(Transfer& transfer, const std::string& url, std::chrono::milliseconds timeout) {
         if (authorities_.error()) return authorities_.error();
@@ -214,6 +225,10 @@ private:
     /// Queues the completion, then closes the activity, so waitIdle never sees
     /// a gap between the transfer and its completion job.
     void deliver(Transfer& transfer, HttpResult result) {
+        if (transfer.blocking) {
+            transfer.done(std::move(result));
+            return;
+        }
         if (transfer.done) {
             dispatcher_->global(
                 [done = std::move(transfer.done), result = std::move(result)]() mutable { done(std::move(result)); });

@@ -6,9 +6,10 @@
 
 namespace quorvela {
 
-/// HttpClient over libcurl. One multi handle driven by one transfer thread, so
-/// connections are reused across calls; completions run on the dispatcher's
-/// global queue so slow callers never stall the transfers.
+/// HttpClient over libcurl. One multi handle driven by one transfer thread
+/// carries every GET, blocking ones too, so each host's TLS connection is
+/// kept alive and reused across calls; completions of get() run on the
+/// dispatcher's global queue so slow callers never stall the transfers.
 class CurlHttpClient : public HttpClient {
 public:
     CurlHttpClient(HttpClientOptions options, std::shared_ptr<Dispatcher> dispatcher);

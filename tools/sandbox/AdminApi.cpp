@@ -11,6 +11,7 @@
 #include "MessageEndpoints.h"
 #include "PushAdminRoutes.h"
 #include "RegistrationAdminRoutes.h"
+#include "SandboxServer.h"
 #include "SandboxState.h"
 #include "WorkspaceAdminRoutes.h"
 
@@ -42,7 +43,10 @@ json toJson(const Application& application) {
 
 }  // namespace
 
-AdminApi::AdminApi(SandboxState& state) : state_(state), server_(std::make_unique<httplib::Server>()) { routes(); }
+AdminApi::AdminApi(SandboxState& state, const SandboxServer& serviceServer)
+    : state_(state), serviceServer_(serviceServer), server_(std::make_unique<httplib::Server>()) {
+    routes();
+}
 
 AdminApi::~AdminApi() { stop(); }
 
@@ -52,6 +56,8 @@ void AdminApi::stop() { thread_.stop(); }
 
 void AdminApi::routes() {
     server_->set_payload_max_length(kMaxBody);
+    // Linux hands the listening socket's TCP_NODELAY to every accepted one.
+    server_->set_tcp_nodelay(true);
     server_->set_exception_handler([](const httplib::Request&, httplib::Response& response, std::exception_ptr error) {
         try {
             std::rethrow_exception(error);
@@ -94,6 +100,10 @@ void AdminApi::routes() {
                            {"status", record.status}});
         }
         sendJson(response, 200, out);
+    });
+    server_->Get("/connections", [this](const httplib::Request&, httplib::Response& response) {
+        const ConnectionCounts counts = serviceServer_.connectionCounts();
+        sendJson(response, 200, json{{"accepted", counts.accepted}, {"tlsHandshakes", counts.tlsHandshakes}});
     });
     server_->Delete("/records", [this](const httplib::Request&, httplib::Response& response) {
         state_.clearRecords();

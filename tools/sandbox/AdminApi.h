@@ -10,16 +10,18 @@ class Server;
 
 namespace quorvela::sandbox {
 
+class SandboxServer;
 class SandboxState;
 
 /// JSON over plain HTTP on a loopback port, to seed the sandbox and read what
 /// clients sent:
 ///   GET /applications, POST /applications {appName, publicId, privateKey, defaultWorkspace?}
-///   GET /events, GET /requests, DELETE /records
+///   GET /events, GET /requests, GET /connections, DELETE /records
 /// Errors answer {"error": text} with a 4xx status.
 class AdminApi {
 public:
-    explicit AdminApi(SandboxState& state);
+    /// `server` is the HTTPS side whose connection counts GET /connections reads.
+    AdminApi(SandboxState& state, const SandboxServer& server);
     ~AdminApi();
     AdminApi(const AdminApi&) = delete;
     AdminApi& operator=(const AdminApi&) = delete;
@@ -33,6 +35,7 @@ private:
     void routes();
 
     SandboxState& state_;
+    const SandboxServer& serviceServer_;
     std::unique_ptr<httplib::Server> server_;
     ServerThread thread_;
 };

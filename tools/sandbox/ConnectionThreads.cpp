@@ -2,11 +2,13 @@
 
 namespace quorvela::sandbox {
 
-ConnectionThreads::ConnectionThreads(std::size_t maxThreads) : maxThreads_(maxThreads) {}
+ConnectionThreads::ConnectionThreads(std::size_t maxThreads, std::atomic<std::uint64_t>& accepted)
+    : maxThreads_(maxThreads), accepted_(accepted) {}
 
 ConnectionThreads::~ConnectionThreads() { shutdown(); }
 
 void ConnectionThreads::enqueue(std::function<void()> job) {
+    accepted_.fetch_add(1, std::memory_order_relaxed);
     std::lock_guard lock(mutex_);
     if (stopping_) return;  // the server accepts nothing after it stops
     jobs_.push_back(std::move(job));

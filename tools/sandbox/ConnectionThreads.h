@@ -2,10 +2,13 @@
 // The HTTP server's task queue: each connection runs on a thread of its own,
 // up to a cap, so that a few slow or idle clients never keep a well-behaved
 // one waiting behind them in a fixed pool. Threads are made when every
-// existing one is busy and stay for the next connections.
+// existing one is busy and stay for the next connections. Each job is one
+// accepted connection, so the queue is also where they are counted.
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -18,7 +21,9 @@ namespace quorvela::sandbox {
 
 class ConnectionThreads : public httplib::TaskQueue {
 public:
-    explicit ConnectionThreads(std::size_t maxThreads);
+    /// `accepted` counts the connections handed over; it outlives the queue,
+    /// which the server makes anew each time it starts listening.
+    ConnectionThreads(std::size_t maxThreads, std::atomic<std::uint64_t>& accepted);
     ~ConnectionThreads() override;
 
     void enqueue(std::function<void()> job) override;
@@ -28,6 +33,7 @@ private:
     void work();
 
     const std::size_t maxThreads_;
+    std::atomic<std::uint64_t>& accepted_;
     std::mutex mutex_;
     std::condition_variable ready_;
     std::deque<std::function<void()>> jobs_;

@@ -55,7 +55,7 @@ void Sandbox::start(const SandboxOptions& options) {
     const int port = server->start(options.host, options.port);
     int adminPort = 0;
     if (options.adminApi) {
-        admin = std::make_unique<AdminApi>(*state);
+        admin = std::make_unique<AdminApi>(*state, *server);
         try {
             adminPort = admin->start(options.host, options.adminPort);
         } catch (...) {
@@ -132,6 +132,12 @@ std::vector<AnalyticsEvent> Sandbox::analyticsEvents() const { return state().an
 std::vector<RequestRecord> Sandbox::requests() const { return state().requests(); }
 
 void Sandbox::clearRecords() { state().clearRecords(); }
+
+ConnectionCounts Sandbox::connectionCounts() const {
+    std::lock_guard lock(impl_->mutex);
+    if (!impl_->server) throw std::logic_error("The sandbox is not started");
+    return impl_->server->connectionCounts();
+}
 
 void Sandbox::addOperation(const std::string& name, RestOperation operation) {
     impl_->router.add(name, std::move(operation));

@@ -56,6 +56,9 @@ public:
     std::vector<AnalyticsEvent> analyticsEvents() const;
     std::vector<RequestRecord> requests() const;
     void clearRecords();
+    /// Connections the HTTPS port accepted and TLS handshakes it completed
+    /// since this start.
+    ConnectionCounts connectionCounts() const;
 
     /// Adds or replaces a REST operation of the route table (while serving is fine).
     void addOperation(const std::string& name, RestOperation operation);

@@ -25,6 +25,14 @@ struct RequestRecord {
     int status = 0;
 };
 
+/// What the HTTPS server counted since it started: TCP connections accepted
+/// and TLS handshakes completed. A client that keeps its connection alive
+/// adds one of each however many requests it sends.
+struct ConnectionCounts {
+    std::uint64_t accepted = 0;
+    std::uint64_t tlsHandshakes = 0;
+};
+
 /// One analytics event: the query pairs in the order the client sent them,
 /// keys and values percent-decoded.
 struct AnalyticsEvent {

@@ -10,6 +10,7 @@
 #include "AnalyticsQuery.h"
 #include "ConnectionThreads.h"
 #include "RequestDeadlines.h"
+#include "ResponseCork.h"
 #include "RestRouter.h"
 #include "SandboxState.h"
 #include "ServiceHosts.h"
@@ -37,9 +38,24 @@ std::string hostName(const httplib::Request& request) {
     return host;
 }
 
+/// The connection's socket; -1 for a request refused before the server
+/// attached its TLS object (an unreadable request line, say).
+int socketOf(const httplib::Request& request) { return request.ssl != nullptr ? SSL_get_fd(request.ssl) : -1; }
+
+/// Sends the body as it is. Given a whole body, the HTTP library compresses
+/// every text reply with brotli at its slowest setting, which costs more than
+/// the request itself; a body it reads from a provider of known length it
+/// leaves alone (and an empty one it never compresses).
 void reply(httplib::Response& response, int status, const std::string& body, const std::string& type = "text/plain") {
     response.status = status;
-    response.set_content(body, type.c_str());
+    if (body.empty()) {
+        response.set_content(body, type.c_str());
+        return;
+    }
+    response.set_content_provider(body.size(), type.c_str(),
+                                  [body](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+                                      return sink.write(body.data() + offset, length);
+                                  });
 }
 
 /// Headers that promise more than `body`, then `body`, then the connection
@@ -63,12 +79,17 @@ SandboxServer::SandboxServer(SandboxState& state, RestRouter& router, const Cert
       server_(std::make_unique<httplib::SSLServer>(certificates.certFile.c_str(), certificates.keyFile.c_str())) {
     if (!server_->is_valid()) throw std::runtime_error("Cannot load the sandbox certificate");
     server_->set_payload_max_length(kMaxBody);  // the service takes no bodies
+    // Linux hands the listening socket's TCP_NODELAY to every accepted one, so
+    // no reply waits for the client's delayed ACK of the one before.
+    server_->set_tcp_nodelay(true);
+    server_->set_keep_alive_max_count(kMaxRequestsPerConnection);
     // A connection holds its thread while it is open, kept alive or slow.
-    server_->new_task_queue = [] { return new ConnectionThreads(kMaxConnections); };
+    server_->new_task_queue = [this] { return new ConnectionThreads(kMaxConnections, accepted_); };
     deadlines_ = std::make_unique<RequestDeadlines>(server_->ssl_context(), kRequestDeadline,
                                                     std::chrono::seconds(CPPHTTPLIB_KEEPALIVE_TIMEOUT_SECOND));
     server_->set_pre_routing_handler([this](const httplib::Request& request, httplib::Response& response) {
         deadlines_->requestRead(request.ssl);
+        ResponseCork::hold(socketOf(request));
         try {
             handle(request, response);
         } catch (const std::exception& error) {
@@ -76,6 +97,9 @@ SandboxServer::SandboxServer(SandboxState& state, RestRouter& router, const Cert
         }
         return httplib::Server::HandlerResponse::Handled;
     });
+    // The server calls its logger once the response is written.
+    server_->set_logger(
+        [](const httplib::Request& request, const httplib::Response&) { ResponseCork::release(socketOf(request)); });
 }
 
 SandboxServer::~SandboxServer() { stop(); }
@@ -83,6 +107,14 @@ SandboxServer::~SandboxServer() { stop(); }
 int SandboxServer::start(const std::string& host, int port) { return thread_.start(*server_, host, port); }
 
 void SandboxServer::stop() { thread_.stop(); }
+
+ConnectionCounts SandboxServer::connectionCounts() const {
+    ConnectionCounts counts;
+    counts.accepted = accepted_.load(std::memory_order_relaxed);
+    // OpenSSL counts the server's completed handshakes per context.
+    counts.tlsHandshakes = static_cast<std::uint64_t>(SSL_CTX_sess_accept_good(server_->ssl_context()));
+    return counts;
+}
 
 void SandboxServer::handle(const httplib::Request& request, httplib::Response& response) {
     RequestRecord record;

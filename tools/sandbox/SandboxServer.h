@@ -1,12 +1,15 @@
 #pragma once
+#include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 
 #include "sandbox/ServerThread.h"
 
 #include "sandbox/CertificateAuthority.h"
+#include "sandbox/SandboxRecords.h"
 
 namespace httplib {
 class Request;
@@ -34,16 +37,23 @@ public:
     int start(const std::string& host, int port);
     void stop();
 
+    /// Connections accepted and TLS handshakes completed since construction.
+    ConnectionCounts connectionCounts() const;
+
     /// Reading a request (TLS handshake and header) must end within this.
     static constexpr std::chrono::seconds kRequestDeadline{3};
     /// Connections served at once, each on a thread of its own.
     static constexpr std::size_t kMaxConnections = 512;
+    /// Requests served on one kept-alive connection before it is closed; a
+    /// client's run of requests should not pay a new handshake every few.
+    static constexpr std::size_t kMaxRequestsPerConnection = 1000;
 
 private:
     void handle(const httplib::Request& request, httplib::Response& response);
 
     SandboxState& state_;
     RestRouter& router_;
+    std::atomic<std::uint64_t> accepted_{0};
     std::unique_ptr<httplib::SSLServer> server_;
     std::unique_ptr<RequestDeadlines> deadlines_;  // after the server: it watches the server's connections
     ServerThread thread_;                          // last: stopped first, before the rest goes

@@ -90,5 +90,14 @@ TEST_F(AdminApiTest, EventsAndRequestsAsJson) {
     EXPECT_EQ(getJson("/applications").size(), 1u);  // seeded data stays
 }
 
+TEST_F(AdminApiTest, ConnectionCountsOfTheHttpsPort) {
+    EXPECT_EQ(getJson("/connections"), json::parse(R"({"accepted":0,"tlsHandshakes":0})"));
+    ASSERT_EQ(get(serviceUrl("/events/?deviceid=D")).status, 200);
+    ASSERT_EQ(get(serviceUrl("/events/?deviceid=E")).status, 200);
+    // Admin calls are not counted, and clearing the records leaves the counts.
+    ASSERT_TRUE(admin->Delete("/records"));
+    EXPECT_EQ(getJson("/connections"), json::parse(R"({"accepted":1,"tlsHandshakes":1})"));
+}
+
 }  // namespace
 }  // namespace quorvela::sandbox::test

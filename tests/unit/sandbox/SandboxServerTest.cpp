@@ -1,5 +1,6 @@
 // The sandbox's HTTPS side through the real client: signature checks of the
-// route table, the events endpoint, the IP echo and malformed requests.
+// route table, the events endpoint, the IP echo, malformed requests and the
+// connection counts.
 #include <httplib.h>
 
 #include <fstream>
@@ -118,6 +119,20 @@ TEST_F(SandboxServerTest, IpEchoAnswersTheCallersAddress) {
     EXPECT_EQ(get(std::string("https://") + QUORVELA_IPECHO_HOST + "/other").status, 404);
     // The service host does not echo.
     EXPECT_EQ(get(serviceUrl("/")).status, 404);
+}
+
+TEST_F(SandboxServerTest, CountsAcceptedConnectionsAndCompletedHandshakes) {
+    // One client's requests share a connection; a second client brings its own.
+    for (const char* device : {"1", "2", "3"}) ASSERT_EQ(get(serviceUrl("/events/?deviceid=") + device).status, 200);
+    CurlHttpClient other(sandbox.httpOptions(), dispatcher);
+    ASSERT_EQ(other.getBlocking(serviceUrl("/events/?deviceid=4"), std::chrono::seconds(10)).status, 200);
+    // Plain HTTP on the TLS port is accepted but completes no handshake.
+    httplib::Client plain("127.0.0.1", sandbox.port());
+    EXPECT_FALSE(plain.Get("/events/?deviceid=5"));
+
+    const ConnectionCounts counts = sandbox.connectionCounts();
+    EXPECT_EQ(counts.accepted, 3u);
+    EXPECT_EQ(counts.tlsHandshakes, 2u);
 }
 
 TEST_F(SandboxServerTest, MalformedRequestsGetClientErrorsAndServingGoesOn) {
