@@ -45,12 +45,9 @@ std::int64_t Inbox::freshPosition(std::int64_t above) {
 
 Inbox Inbox::fromRows(const InboxStore::Rows& rows) {
     Inbox inbox;
-    inbox.messages_.reserve(rows.size());
-    inbox.positions_.reserve(rows.size());
-    inbox.identities_.reserve(rows.size());
     for (const auto& row : rows) {
         // Rows come newest first; one out of order would break the look-ups.
-        if (!inbox.positions_.empty() && row.position >= inbox.positions_.back()) continue;
+        if (!inbox.entries_.empty() && row.position >= inbox.entries_.back().position) continue;
         inbox.insert(inbox.size(), row.position, Message::initWithCoder(row.record));
     }
     return inbox;
@@ -63,39 +60,42 @@ Inbox Inbox::fromMessages(MessageList messages) {
     return inbox;
 }
 
+Inbox::MessageList Inbox::messages() const {
+    MessageList list;
+    list.reserve(entries_.size());
+    for (const auto& entry : entries_) list.push_back(entry.message);
+    return list;
+}
+
 std::size_t Inbox::indexOf(std::int64_t position) const {
-    auto it = std::lower_bound(positions_.begin(), positions_.end(), position, std::greater<>());
-    return static_cast<std::size_t>(it - positions_.begin());
+    auto it = std::lower_bound(entries_.begin(), entries_.end(), position,
+                               [](const Entry& entry, std::int64_t p) { return entry.position > p; });
+    return static_cast<std::size_t>(it - entries_.begin());
 }
 
 void Inbox::insert(std::size_t index, std::int64_t position, const std::shared_ptr<Message>& message) {
-    const auto at = static_cast<std::ptrdiff_t>(index);
     auto identity = message ? identityOf(*message) : std::string("null");
     byIdentity_[identity].insert(position);
-    messages_.insert(messages_.begin() + at, message);
-    positions_.insert(positions_.begin() + at, position);
-    identities_.insert(identities_.begin() + at, std::move(identity));
+    entries_.insert(entries_.begin() + static_cast<std::ptrdiff_t>(index),
+                    Entry{message, position, std::move(identity)});
 }
 
 void Inbox::erase(std::size_t index) {
-    const auto at = static_cast<std::ptrdiff_t>(index);
-    auto it = byIdentity_.find(identities_[index]);
+    auto it = byIdentity_.find(entries_[index].identity);
     if (it != byIdentity_.end()) {
-        it->second.erase(positions_[index]);
+        it->second.erase(entries_[index].position);
         if (it->second.empty()) byIdentity_.erase(it);
     }
-    messages_.erase(messages_.begin() + at);
-    positions_.erase(positions_.begin() + at);
-    identities_.erase(identities_.begin() + at);
+    entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(index));
 }
 
 void Inbox::renumber() {
     byIdentity_.clear();
     std::int64_t position = 0;
-    for (std::size_t i = messages_.size(); i-- > 0;) {
+    for (std::size_t i = entries_.size(); i-- > 0;) {
         position = freshPosition(position);
-        positions_[i] = position;
-        byIdentity_[identities_[i]].insert(position);
+        entries_[i].position = position;
+        byIdentity_[entries_[i].identity].insert(position);
     }
 }
 
@@ -106,21 +106,21 @@ bool Inbox::receive(const std::shared_ptr<Message>& message, std::int32_t limit,
     const std::size_t match = known ? indexOf(*found->second.begin()) : size();
     if (message->status() == "DELETED") {
         if (!known) return false;
-        edit.removeAt(positions_[match]);
+        edit.removeAt(entries_[match].position);
         erase(match);
         return true;
     }
     if (known) {
-        messages_[match] = message;
-        edit.putAt(positions_[match], message);
+        entries_[match].message = message;
+        edit.putAt(entries_[match].position, message);
     } else {
-        const auto position = freshPosition(positions_.empty() ? 0 : positions_.front());
+        const auto position = freshPosition(entries_.empty() ? 0 : entries_.front().position);
         insert(0, position, message);
         edit.putAt(position, message);
     }
     // Oldest messages go first.
     while (limit >= 1 && size() > static_cast<std::size_t>(limit)) {
-        edit.removeAt(positions_.back());
+        edit.removeAt(entries_.back().position);
         erase(size() - 1);
     }
     return true;
@@ -128,13 +128,13 @@ bool Inbox::receive(const std::shared_ptr<Message>& message, std::int32_t limit,
 
 bool Inbox::insertAt(const std::shared_ptr<Message>& message, std::size_t index, Edit& edit) {
     if (index > size()) return false;
-    const std::int64_t newer = index == 0 ? 0 : positions_[index - 1];
+    const std::int64_t newer = index == 0 ? 0 : entries_[index - 1].position;
     if (index == 0) {
-        const auto position = freshPosition(positions_.empty() ? 0 : positions_.front());
+        const auto position = freshPosition(entries_.empty() ? 0 : entries_.front().position);
         insert(0, position, message);
         edit.putAt(position, message);
-    } else if (index == size() || newer - positions_[index] > 1) {
-        const std::int64_t older = index == size() ? newer - 2 : positions_[index];
+    } else if (index == size() || newer - entries_[index].position > 1) {
+        const std::int64_t older = index == size() ? newer - 2 : entries_[index].position;
         const std::int64_t position = older + (newer - older) / 2;
         insert(index, position, message);
         edit.putAt(position, message);
@@ -149,7 +149,7 @@ bool Inbox::insertAt(const std::shared_ptr<Message>& message, std::size_t index,
 
 bool Inbox::replaceAt(const std::shared_ptr<Message>& message, std::size_t index, Edit& edit) {
     if (index >= size()) return false;
-    const auto position = positions_[index];
+    const auto position = entries_[index].position;
     erase(index);
     insert(index, position, message);
     edit.putAt(position, message);
@@ -158,7 +158,7 @@ bool Inbox::replaceAt(const std::shared_ptr<Message>& message, std::size_t index
 
 bool Inbox::removeAt(std::size_t index, Edit& edit) {
     if (index >= size()) return false;
-    edit.removeAt(positions_[index]);
+    edit.removeAt(entries_[index].position);
     erase(index);
     return true;
 }
@@ -178,7 +178,7 @@ InboxStore::Change Inbox::changeFor(const std::string& key, const Edit& edit) co
     };
     if (edit.replaceAll) {
         change.put.reserve(size());
-        for (std::size_t i = 0; i < size(); ++i) change.put.push_back(row(positions_[i], messages_[i]));
+        for (const auto& entry : entries_) change.put.push_back(row(entry.position, entry.message));
     } else {
         for (const auto& [position, message] : edit.put) change.put.push_back(row(position, message));
         change.remove.assign(edit.remove.begin(), edit.remove.end());
@@ -186,8 +186,8 @@ InboxStore::Change Inbox::changeFor(const std::string& key, const Edit& edit) co
     change.whole = [this] {
         std::vector<Value::Dictionary> records;
         records.reserve(size());
-        for (const auto& message : messages_)
-            if (message) records.push_back(message->encodeWithCoder());
+        for (const auto& entry : entries_)
+            if (entry.message) records.push_back(entry.message->encodeWithCoder());
         return records;
     };
     return change;

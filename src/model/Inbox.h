@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -44,8 +45,9 @@ public:
     /// `messages` in this order, at fresh positions.
     static Inbox fromMessages(MessageList messages);
 
-    const MessageList& messages() const { return messages_; }
-    std::size_t size() const { return messages_.size(); }
+    /// The messages, newest first.
+    MessageList messages() const;
+    std::size_t size() const { return entries_.size(); }
 
     /// The inbox rules for one received message: "DELETED" drops the newest
     /// message of the same identity; any other status replaces that message
@@ -70,9 +72,14 @@ private:
     void erase(std::size_t index);
     void renumber();
 
-    MessageList messages_;
-    std::vector<std::int64_t> positions_;  // decreasing, beside messages_
-    std::vector<std::string> identities_;  // as the message had it when it came in
+    struct Entry {
+        std::shared_ptr<Message> message;
+        std::int64_t position = 0;
+        std::string identity;  // as the message had it when it came in
+    };
+    // Positions decreasing. A deque: new messages go in front and the oldest
+    // leave at the back, neither moving the rest.
+    std::deque<Entry> entries_;
     std::unordered_map<std::string, std::set<std::int64_t, std::greater<>>> byIdentity_;
 };
 

@@ -50,6 +50,9 @@ public:
         kJournalAdd,
         kJournalDrop,
         kJournalAll,
+        kBegin,
+        kCommit,
+        kRollback,
         kCount
     };
 
@@ -66,6 +69,9 @@ public:
             "INSERT INTO inbox_journal (records) VALUES (?1)",
             "DELETE FROM inbox_journal WHERE entry = ?1",
             "SELECT entry, records FROM inbox_journal ORDER BY entry",
+            "BEGIN IMMEDIATE",
+            "COMMIT",
+            "ROLLBACK",
         };
         for (std::size_t i = 0; i < sql.size(); ++i) {
             int rc = sqlite3_prepare_v3(db, sql[i], -1, SQLITE_PREPARE_PERSISTENT, &statements_[i], nullptr);
@@ -150,17 +156,19 @@ bool SqliteInboxStore::isPersistent() const {
 }
 
 bool SqliteInboxStore::transaction(const std::function<bool()>& work) {
-    if (sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    // Prepared once: a commit per received message is the common case.
+    if (!statements_->use(Statements::kBegin).run()) {
         report(fmt::format("cannot be written ({})", sqlite3_errmsg(db_)));
         return false;
     }
-    if (work() && sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK) return true;
+    if (work() && statements_->use(Statements::kCommit).run()) return true;
     report(fmt::format("cannot be written ({})", sqlite3_errmsg(db_)));
-    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    statements_->use(Statements::kRollback).run();
     return false;
 }
 
 bool SqliteInboxStore::held(const std::string& inbox) {
+    if (held_.count(inbox)) return true;
     return statements_->use(Statements::kHeld).text(inbox).step() == SQLITE_ROW;
 }
 
@@ -188,7 +196,7 @@ bool SqliteInboxStore::putRows(const std::string& inbox, const Rows& rows) {
 }
 
 bool SqliteInboxStore::apply(const Change& change) {
-    if (!statements_->use(Statements::kHold).text(change.inbox).run()) return false;
+    if (!held_.count(change.inbox) && !statements_->use(Statements::kHold).text(change.inbox).run()) return false;
     if (change.replaceAll && !statements_->use(Statements::kClear).text(change.inbox).run()) return false;
     for (auto position : change.remove)
         if (!statements_->use(Statements::kRemove).text(change.inbox).integer(position).run()) return false;
@@ -199,17 +207,22 @@ std::optional<InboxStore::Rows> SqliteInboxStore::load(const std::string& inbox)
     std::lock_guard lock(mutex_);
     if (!db_) return memory_.load(inbox);
     if (!held(inbox)) return std::nullopt;
+    held_.insert(inbox);
     return rows(inbox);
 }
 
 bool SqliteInboxStore::commit(const std::vector<Change>& changes, std::optional<std::int64_t> journalDone) {
     std::lock_guard lock(mutex_);
     if (!db_) return memory_.commit(changes, journalDone);
-    return transaction([&] {
+    const bool stored = transaction([&] {
         for (const auto& change : changes)
             if (!apply(change)) return false;
         return !journalDone || statements_->use(Statements::kJournalDrop).integer(*journalDone).run();
     });
+    // Known held only once committed: a rolled-back mark would be a lie.
+    if (stored)
+        for (const auto& change : changes) held_.insert(change.inbox);
+    return stored;
 }
 
 InboxStore::Rows SqliteInboxStore::adopt(const std::string& inbox, const Rows& given) {
@@ -226,6 +239,7 @@ InboxStore::Rows SqliteInboxStore::adopt(const std::string& inbox, const Rows& g
         return statements_->use(Statements::kHold).text(inbox).run() && putRows(inbox, given) &&
                statements_->use(Statements::kDropArchive).text(inbox).run();
     });
+    if (stored) held_.insert(inbox);
     return stored ? result : given;
 }
 

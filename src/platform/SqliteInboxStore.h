@@ -14,6 +14,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_set>
 
 #include "platform/MemoryInboxStore.h"
 #include "quorvela/platform/InboxStore.h"
@@ -55,6 +56,9 @@ private:
     sqlite3* db_ = nullptr;
     std::unique_ptr<Statements> statements_;
     MemoryInboxStore memory_;  // when the file cannot be used
+    // Inboxes known to be marked held in the file, so a commit need not mark
+    // them again.
+    std::unordered_set<std::string> held_;
     mutable bool reported_ = false;
 };
 
