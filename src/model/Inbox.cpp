@@ -74,7 +74,11 @@ std::size_t Inbox::indexOf(std::int64_t position) const {
 }
 
 void Inbox::insert(std::size_t index, std::int64_t position, const std::shared_ptr<Message>& message) {
-    auto identity = message ? identityOf(*message) : std::string("null");
+    insert(index, position, message, message ? identityOf(*message) : std::string("null"));
+}
+
+void Inbox::insert(std::size_t index, std::int64_t position, const std::shared_ptr<Message>& message,
+                   std::string identity) {
     byIdentity_[identity].insert(position);
     entries_.insert(entries_.begin() + static_cast<std::ptrdiff_t>(index),
                     Entry{message, position, std::move(identity)});
@@ -101,7 +105,8 @@ void Inbox::renumber() {
 
 bool Inbox::receive(const std::shared_ptr<Message>& message, std::int32_t limit, Edit& edit) {
     if (!message) return false;
-    const auto found = byIdentity_.find(identityOf(*message));
+    auto identity = identityOf(*message);
+    const auto found = byIdentity_.find(identity);
     const bool known = found != byIdentity_.end();
     const std::size_t match = known ? indexOf(*found->second.begin()) : size();
     if (message->status() == "DELETED") {
@@ -115,7 +120,7 @@ bool Inbox::receive(const std::shared_ptr<Message>& message, std::int32_t limit,
         edit.putAt(entries_[match].position, message);
     } else {
         const auto position = freshPosition(entries_.empty() ? 0 : entries_.front().position);
-        insert(0, position, message);
+        insert(0, position, message, std::move(identity));
         edit.putAt(position, message);
     }
     // Oldest messages go first.

@@ -69,6 +69,8 @@ private:
     static std::int64_t freshPosition(std::int64_t above);
     std::size_t indexOf(std::int64_t position) const;
     void insert(std::size_t index, std::int64_t position, const std::shared_ptr<Message>& message);
+    void insert(std::size_t index, std::int64_t position, const std::shared_ptr<Message>& message,
+                std::string identity);
     void erase(std::size_t index);
     void renumber();
 

@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "model/InboxStores.h"
+#include "model/KeyValueInboxStore.h"
 #include "model/RecordArchive.h"
 #include "model/WorkspaceProtocol.h"
 #include "model/WorkspaceService.h"
@@ -238,12 +239,9 @@ Inbox WorkspaceRecord::loadInbox() const {
     if (!rows) {
         // An inbox that an earlier version kept as one archive among the
         // settings moves into the inbox store, once.
-        InboxStore::Rows legacy;
-        auto records = loadDataFrom(key);
-        auto position = static_cast<std::int64_t>(records.size());
-        for (auto& record : records) legacy.push_back({position--, std::move(*record.asDictionary())});
+        const auto legacy = KeyValueInboxStore(platform_->keyValueStore).load(key).value_or(InboxStore::Rows());
         rows = store->adopt(key, legacy);
-        if (!records.empty() && platform_->keyValueStore) platform_->keyValueStore->remove(key);
+        if (!legacy.empty() && platform_->keyValueStore) platform_->keyValueStore->remove(key);
     }
     return Inbox::fromRows(*rows);
 }
