@@ -10,6 +10,8 @@ packages=(
   libcpp-httplib-dev libcli11-dev libnl-genl-3-dev iproute2
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang clang-format libclang-rt-14-dev openssl curl python3 doxygen
+  # the sandbox console's browser test (fonts: the screenshot shows text)
+  chromium chromium-driver python3-selenium fonts-liberation
 )
 
 missing=()

@@ -23,6 +23,7 @@
 #include "ChildProcess.h"
 #include "sandbox/MessageQueue.h"
 #include "sandbox/Sandbox.h"
+#include "support/SandboxAdminClient.h"
 #include "support/TestSupport.h"
 
 namespace quorvela {
@@ -58,7 +59,8 @@ TEST(InboxCrash, AKilledHostKeepsEachReplyWholeAndEverythingItHeardOf) {
     options.dataDir = dir.path() / "sandbox";
     sandbox.start(options);
     sandbox.createApplication("demo app", "client-1", "secret");
-    httplib::Client admin("127.0.0.1", sandbox.adminPort());
+    const auto adminClient = quorvela::test::sandboxAdminClient(sandbox);
+    httplib::Client& admin = *adminClient;
     auto created = admin.Post("/workspaces", R"({"clientId":"ws-1","name":"Shop","publicKey":"ws-key"})",
                               "application/json");
     ASSERT_TRUE(created && created->status == 201);

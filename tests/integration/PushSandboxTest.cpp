@@ -20,6 +20,7 @@
 #include "quorvela/Message.h"
 #include "quorvela/platform/SoftwareLocationManager.h"
 #include "sandbox/Sandbox.h"
+#include "support/SandboxAdminClient.h"
 #include "support/TestPlatform.h"
 
 namespace quorvela::test {
@@ -74,7 +75,7 @@ protected:
         options.dataDir = dir.path() / "sandbox";
         sandbox.start(options);
         sandbox.createApplication("demo app", "client-1", "secret");
-        admin = std::make_unique<httplib::Client>("127.0.0.1", sandbox.adminPort());
+        admin = quorvela::test::sandboxAdminClient(sandbox);
         post("/workspaces", {{"clientId", "ws-1"}, {"name", "Shop"}, {"publicKey", "ws-key"}});
 
         PlatformOptions platformOptions;

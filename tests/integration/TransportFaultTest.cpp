@@ -30,6 +30,7 @@
 #include "sandbox/Sandbox.h"
 #include "support/CappedTimeoutHttpClient.h"
 #include "support/MisbehavingServer.h"
+#include "support/SandboxAdminClient.h"
 #include "support/TestPlatform.h"
 
 namespace quorvela::test {
@@ -114,7 +115,7 @@ protected:
         options.dataDir = dir.path() / "sandbox";
         sandbox.start(options);
         sandbox.createApplication("demo app", "client-1", "secret");
-        admin = std::make_unique<httplib::Client>("127.0.0.1", sandbox.adminPort());
+        admin = quorvela::test::sandboxAdminClient(sandbox);
         post("/workspaces", {{"clientId", "ws-1"}, {"name", "Shop"}, {"publicKey", "ws-key"}});
         auto geofences = admin->Put("/workspaces/ws-1/geofences",
                                     R"([{"regionId":"g1","latitude":10.5,"longitude":-66.9,"radius":150}])",

@@ -5,7 +5,10 @@
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 
+#include "AdminAccess.h"
 #include "AdminBodies.h"
+#include "ConsoleAssets.h"
+#include "ConsoleRoutes.h"
 #include "ListEndpoints.h"
 #include "LocationAdminRoutes.h"
 #include "MessageEndpoints.h"
@@ -41,23 +44,47 @@ json toJson(const Application& application) {
                 {"defaultWorkspace", optionalJson(application.defaultWorkspace)}};
 }
 
+bool isConsoleFile(const std::string& path) { return path == "/" || path.rfind("/console/", 0) == 0; }
+
 }  // namespace
 
-AdminApi::AdminApi(SandboxState& state, const SandboxServer& serviceServer)
-    : state_(state), serviceServer_(serviceServer), server_(std::make_unique<httplib::Server>()) {
+AdminApi::AdminApi(SandboxState& state, const SandboxServer& serviceServer, std::string token,
+                   std::optional<std::filesystem::path> consoleFolder)
+    : state_(state),
+      serviceServer_(serviceServer),
+      token_(std::move(token)),
+      assets_(std::make_unique<ConsoleAssets>(std::move(consoleFolder))),
+      server_(std::make_unique<httplib::Server>()) {
+    if (!AdminAccess::isValidToken(token_))
+        throw std::invalid_argument("The admin token must be 16 to 256 letters, digits or -._~+/=");
     routes();
 }
 
 AdminApi::~AdminApi() { stop(); }
 
-int AdminApi::start(const std::string& host, int port) { return thread_.start(*server_, host, port); }
+int AdminApi::start(const std::string& host, int port) {
+    return thread_.start(*server_, host, port,
+                         [&](int bound) { access_ = std::make_unique<AdminAccess>(token_, host, bound); });
+}
 
-void AdminApi::stop() { thread_.stop(); }
+void AdminApi::stop() {
+    // Open change streams hold server threads until they see this.
+    stopping_ = true;
+    state_.database().changes().wakeAll();
+    thread_.stop();
+}
 
 void AdminApi::routes() {
     server_->set_payload_max_length(kMaxBody);
     // Linux hands the listening socket's TCP_NODELAY to every accepted one.
     server_->set_tcp_nodelay(true);
+    server_->set_pre_routing_handler([this](const httplib::Request& request, httplib::Response& response) {
+        const auto refusal = isConsoleFile(request.path) ? access_->checkOrigin(request) : access_->checkApi(request);
+        if (!refusal) return httplib::Server::HandlerResponse::Unhandled;
+        if (refusal->status == 401) response.set_header("WWW-Authenticate", "Bearer");
+        sendError(response, refusal->status, refusal->error);
+        return httplib::Server::HandlerResponse::Handled;
+    });
     server_->set_exception_handler([](const httplib::Request&, httplib::Response& response, std::exception_ptr error) {
         try {
             std::rethrow_exception(error);
@@ -115,6 +142,7 @@ void AdminApi::routes() {
     PushAdminRoutes::add(*server_, state_);
     ListEndpoints::addAdminRoutes(*server_, state_);
     WorkspaceAdminRoutes::add(*server_, state_);
+    ConsoleRoutes::add(*server_, *assets_, state_.database().changes(), stopping_);
 }
 
 }  // namespace quorvela::sandbox

@@ -98,6 +98,9 @@ std::vector<SqlRow> Database::run(std::string_view sql, const std::vector<SqlVal
         rows.push_back(std::move(row));
     }
     if (rowId != nullptr) *rowId = sqlite3_last_insert_rowid(db_);
+    // Only statements that wrote something wake the watchers; reads are most
+    // of the traffic.
+    if (sqlite3_stmt_readonly(raw) == 0 && sqlite3_changes(db_) > 0) changes_.notify();
     return rows;
 }
 

@@ -8,6 +8,8 @@
 #include <variant>
 #include <vector>
 
+#include "sandbox/ChangeSignal.h"
+
 struct sqlite3;
 
 namespace quorvela::sandbox {
@@ -36,11 +38,15 @@ public:
     static std::optional<std::string> optionalText(const SqlValue& value);
     static std::int64_t integer(const SqlValue& value);
 
+    /// Notified after every statement that changed a row.
+    ChangeSignal& changes() { return changes_; }
+
 private:
     std::vector<SqlRow> run(std::string_view sql, const std::vector<SqlValue>& params, std::int64_t* rowId);
 
     sqlite3* db_ = nullptr;
     std::mutex mutex_;
+    ChangeSignal changes_;
 };
 
 }  // namespace quorvela::sandbox

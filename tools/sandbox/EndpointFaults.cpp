@@ -34,6 +34,13 @@ void EndpointFaults::set(const std::string& operation, const std::optional<std::
     }
 }
 
+std::map<std::string, std::string> EndpointFaults::all() {
+    std::map<std::string, std::string> faults;
+    for (const SqlRow& row : state_.database().query("SELECT operation, fault FROM endpoint_faults"))
+        faults.emplace(Database::text(row[0]), Database::text(row[1]));
+    return faults;
+}
+
 std::optional<std::string> EndpointFaults::get(const std::string& operation) {
     auto rows = state_.database().query("SELECT fault FROM endpoint_faults WHERE operation = ?", {operation});
     if (rows.empty()) return std::nullopt;

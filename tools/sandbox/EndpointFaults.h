@@ -1,4 +1,5 @@
 #pragma once
+#include <map>
 #include <optional>
 #include <string>
 
@@ -21,6 +22,8 @@ public:
     /// Sets the operation's fault; nothing clears it.
     void set(const std::string& operation, const std::optional<std::string>& fault);
     std::optional<std::string> get(const std::string& operation);
+    /// Every operation's fault, by operation name.
+    std::map<std::string, std::string> all();
 
     /// The reply that stands for `fault`.
     static RestReply reply(const std::string& fault);

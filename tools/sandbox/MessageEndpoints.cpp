@@ -188,6 +188,9 @@ void MessageEndpoints::addAdminRoutes(httplib::Server& server, SandboxState& sta
         EndpointFaults(state).set(operation, fault);
         sendJson(reply, 200, body);
     });
+    server.Get("/faults", [&state](const httplib::Request&, httplib::Response& reply) {
+        sendJson(reply, 200, json(EndpointFaults(state).all()));
+    });
 }
 
 }  // namespace quorvela::sandbox

@@ -3,6 +3,7 @@
 #include <mutex>
 #include <stdexcept>
 
+#include "AdminAccess.h"
 #include "AdminApi.h"
 #include "CertificateAuthority.h"
 #include "ListEndpoints.h"
@@ -25,6 +26,7 @@ struct Sandbox::Impl {
     std::unique_ptr<AdminApi> admin;
     CertificateAuthority::Files certificates;
     std::string host;
+    std::string adminHost;
     int port = 0;
     int adminPort = 0;
 
@@ -55,9 +57,10 @@ void Sandbox::start(const SandboxOptions& options) {
     const int port = server->start(options.host, options.port);
     int adminPort = 0;
     if (options.adminApi) {
-        admin = std::make_unique<AdminApi>(*state, *server);
         try {
-            adminPort = admin->start(options.host, options.adminPort);
+            const std::string token = options.adminToken.empty() ? AdminAccess::randomToken() : options.adminToken;
+            admin = std::make_unique<AdminApi>(*state, *server, token, options.consoleFolder);
+            adminPort = admin->start(options.adminHost, options.adminPort);
         } catch (...) {
             server->stop();
             throw;
@@ -68,6 +71,7 @@ void Sandbox::start(const SandboxOptions& options) {
     impl_->admin = std::move(admin);
     impl_->certificates = certificates;
     impl_->host = options.host;
+    impl_->adminHost = options.adminHost;
     impl_->port = port;
     impl_->adminPort = adminPort;
 }
@@ -96,6 +100,21 @@ int Sandbox::port() const {
 int Sandbox::adminPort() const {
     std::lock_guard lock(impl_->mutex);
     return impl_->adminPort;
+}
+
+std::string Sandbox::adminToken() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->admin ? impl_->admin->token() : std::string();
+}
+
+std::string Sandbox::consoleUrl() const {
+    std::lock_guard lock(impl_->mutex);
+    if (!impl_->admin) return {};
+    const std::string& host = impl_->adminHost;
+    // A wildcard address is no place to browse to; loopback reaches it.
+    const bool wildcard = host.empty() || host == "0.0.0.0" || host == "::";
+    const std::string shown = wildcard ? "127.0.0.1" : host.find(':') != std::string::npos ? "[" + host + "]" : host;
+    return "http://" + shown + ":" + std::to_string(impl_->adminPort) + "/#token=" + impl_->admin->token();
 }
 
 std::filesystem::path Sandbox::caFile() const {

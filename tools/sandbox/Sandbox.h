@@ -16,10 +16,18 @@ class SandboxState;
 struct SandboxOptions {
     /// Holds the state (sandbox.sqlite) and the certificates (tls/); created if missing.
     std::filesystem::path dataDir;
-    std::string host = "127.0.0.1";
-    int port = 0;          ///< HTTPS port; 0 picks a free one
+    std::string host = "127.0.0.1";  ///< address of the HTTPS port
+    int port = 0;                    ///< HTTPS port; 0 picks a free one
+    /// Address of the admin port: loopback unless asked, wherever the HTTPS
+    /// port listens, because the admin API hands out every private key.
+    std::string adminHost = "127.0.0.1";
     int adminPort = 0;     ///< admin API port; 0 picks a free one
     bool adminApi = true;  ///< false: no admin HTTP server (the C++ calls below still work)
+    /// The bearer token the admin API wants; empty: a random one per start.
+    std::string adminToken;
+    /// Serve the console's files from this folder instead of the compiled-in
+    /// copies (for work on the page).
+    std::optional<std::filesystem::path> consoleFolder;
 };
 
 /// A local stand-in for the engagement service, for in-process use (tests,
@@ -41,6 +49,12 @@ public:
 
     int port() const;
     int adminPort() const;  ///< 0 without the admin server
+    /// The admin API's bearer token ("Authorization: Bearer <token>"); empty
+    /// without the admin server.
+    std::string adminToken() const;
+    /// "http://127.0.0.1:<admin port>/#token=<token>": the console, opened
+    /// with its token; empty without the admin server.
+    std::string consoleUrl() const;
     std::filesystem::path caFile() const;
     /// "HOST:PORT" for HttpClientOptions::connectTo.
     std::string connectTo() const;

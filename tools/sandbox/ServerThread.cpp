@@ -9,10 +9,12 @@ namespace quorvela::sandbox {
 
 ServerThread::~ServerThread() { stop(); }
 
-int ServerThread::start(httplib::Server& server, const std::string& host, int port) {
+int ServerThread::start(httplib::Server& server, const std::string& host, int port,
+                        const std::function<void(int)>& bound) {
     if (thread_.joinable()) throw std::logic_error("The server is already started");
-    const int bound = port == 0 ? server.bind_to_any_port(host) : (server.bind_to_port(host, port) ? port : -1);
-    if (bound <= 0) throw std::runtime_error("Cannot listen on " + host + ":" + std::to_string(port));
+    const int boundPort = port == 0 ? server.bind_to_any_port(host) : (server.bind_to_port(host, port) ? port : -1);
+    if (boundPort <= 0) throw std::runtime_error("Cannot listen on " + host + ":" + std::to_string(port));
+    if (bound) bound(boundPort);
     server_ = &server;
     thread_ = std::thread([&server] { server.listen_after_bind(); });
     // httplib's stop() does nothing until the loop runs; wait for it.
@@ -23,7 +25,7 @@ int ServerThread::start(httplib::Server& server, const std::string& host, int po
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    return bound;
+    return boundPort;
 }
 
 void ServerThread::stop() {

@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -15,8 +16,9 @@ public:
     ~ServerThread();
 
     /// Binds `host`:`port` (0: any free port) and returns the bound port;
-    /// throws std::runtime_error when it cannot.
-    int start(httplib::Server& server, const std::string& host, int port);
+    /// throws std::runtime_error when it cannot. `bound` runs with the port
+    /// before the first request can be accepted.
+    int start(httplib::Server& server, const std::string& host, int port, const std::function<void(int)>& bound = {});
     void stop();
 
 private:

@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "SandboxFixture.h"
+#include "support/SandboxAdminClient.h"
 
 namespace quorvela::sandbox::test {
 namespace {
@@ -15,7 +16,7 @@ class AdminApiTest : public SandboxFixture {
 protected:
     void SetUp() override {
         SandboxFixture::SetUp();
-        admin = std::make_unique<httplib::Client>("127.0.0.1", sandbox.adminPort());
+        admin = quorvela::test::sandboxAdminClient(sandbox);
     }
 
     json getJson(const std::string& path) {

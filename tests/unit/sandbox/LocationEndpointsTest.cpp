@@ -17,6 +17,7 @@
 #include "sandbox/SandboxState.h"
 #include "sandbox/WorkspaceTable.h"
 #include "support/CapturingLog.h"
+#include "support/SandboxAdminClient.h"
 
 namespace quorvela::sandbox::test {
 namespace {
@@ -59,7 +60,8 @@ TEST_F(LocationEndpointsTest, StoresValidReports) {
     EXPECT_EQ(stored[1].platform, std::optional<std::string>("IOS"));
     EXPECT_EQ(stored[1].timeStamp, "42");
 
-    httplib::Client admin("127.0.0.1", sandbox.adminPort());
+    const auto adminClient = quorvela::test::sandboxAdminClient(sandbox);
+    httplib::Client& admin = *adminClient;
     auto listed = admin.Get("/locations");
     ASSERT_TRUE(listed);
     const json body = json::parse(listed->body);
@@ -97,7 +99,8 @@ TEST_F(LocationEndpointsTest, RefusesBadReports) {
 }
 
 TEST_F(LocationEndpointsTest, BehaviourModes) {
-    httplib::Client admin("127.0.0.1", sandbox.adminPort());
+    const auto adminClient = quorvela::test::sandboxAdminClient(sandbox);
+    httplib::Client& admin = *adminClient;
     const std::string path = "r/dev/1/10.0/20.0/APP/pub-1/1.000000";
     ASSERT_EQ(admin.Put("/locations/behaviour", R"({"mode":"reject"})", "application/json")->status, 200);
     auto refused = call("sendLocation", path);

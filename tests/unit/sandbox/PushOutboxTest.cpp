@@ -14,6 +14,7 @@
 #include "sandbox/RegistrationStore.h"
 #include "sandbox/SandboxState.h"
 #include "sandbox/WorkspaceTable.h"
+#include "support/SandboxAdminClient.h"
 
 namespace quorvela::sandbox::test {
 namespace {
@@ -24,7 +25,7 @@ class PushOutboxTest : public SandboxFixture {
 protected:
     void SetUp() override {
         SandboxFixture::SetUp();
-        admin = std::make_unique<httplib::Client>("127.0.0.1", sandbox.adminPort());
+        admin = quorvela::test::sandboxAdminClient(sandbox);
         RegistrationStore registrations(sandbox.state().database());
         registrations.putDevice(DeviceToken{"DEV-1", kPublicId, "aabbcc"});
         registrations.putDevice(DeviceToken{"DEV-2", kPublicId, "ddeeff"});

@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "SandboxFixture.h"
+#include "support/SandboxAdminClient.h"
 
 namespace quorvela::sandbox::test {
 namespace {
@@ -20,7 +21,7 @@ class RegistrationEndpointsTest : public SandboxFixture {
 protected:
     void SetUp() override {
         SandboxFixture::SetUp();
-        admin = std::make_unique<httplib::Client>("127.0.0.1", sandbox.adminPort());
+        admin = quorvela::test::sandboxAdminClient(sandbox);
     }
     // Values joined with "/", signed with the application's key (plain
     // characters only, so the path needs no encoding).

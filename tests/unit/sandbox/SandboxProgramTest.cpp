@@ -46,7 +46,9 @@ TEST(SandboxProgramTest, PrintsWhereItServesAndStopsOnSigterm) {
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, out[0]);
     const std::string dataDir = (dir.path() / "data").string();
-    std::vector<std::string> args{kProgram.string(), "--data-dir", dataDir, "--port", "0", "--admin-port", "0"};
+    std::vector<std::string> args{
+        kProgram.string(),        "--data-dir", dataDir, "--port", "0", "--admin-port", "0", "--token",
+        "program-test-token-0001"};
     std::vector<char*> argv;
     for (auto& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
@@ -56,20 +58,22 @@ TEST(SandboxProgramTest, PrintsWhereItServesAndStopsOnSigterm) {
     ChildGuard guard{pid};
     ::close(out[1]);
 
-    // "ca <path>", "port <n>", "admin-port <n>"
+    // "ca <path>", "port <n>", "admin-port <n>", "token <t>", "console <url>"
     std::map<std::string, std::string> lines;
     FILE* reader = ::fdopen(out[0], "r");
     char buffer[4096];
-    while (lines.size() < 3 && std::fgets(buffer, sizeof buffer, reader) != nullptr) {
+    while (lines.size() < 5 && std::fgets(buffer, sizeof buffer, reader) != nullptr) {
         std::string line(buffer);
         if (!line.empty() && line.back() == '\n') line.pop_back();
         const auto space = line.find(' ');
         if (space != std::string::npos) lines[line.substr(0, space)] = line.substr(space + 1);
     }
-    ASSERT_EQ(lines.size(), 3u);
+    ASSERT_EQ(lines.size(), 5u);
     EXPECT_EQ(lines["ca"], dataDir + "/tls/ca.pem");
     EXPECT_GT(std::stoi(lines["port"]), 0);
     EXPECT_GT(std::stoi(lines["admin-port"]), 0);
+    EXPECT_EQ(lines["token"], "program-test-token-0001");
+    EXPECT_EQ(lines["console"], "http://127.0.0.1:" + lines["admin-port"] + "/#token=program-test-token-0001");
     struct stat info {};
     ASSERT_EQ(::stat((dir.path() / "data/sandbox.sqlite").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);

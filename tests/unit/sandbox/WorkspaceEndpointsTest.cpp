@@ -8,6 +8,7 @@
 #include "SandboxFixture.h"
 #include "sandbox/WorkspaceEndpoints.h"
 #include "sandbox/WorkspaceTable.h"
+#include "support/SandboxAdminClient.h"
 
 namespace quorvela::sandbox::test {
 namespace {
@@ -28,7 +29,7 @@ class WorkspaceEndpointsTest : public SandboxFixture {
 protected:
     void SetUp() override {
         SandboxFixture::SetUp();
-        admin = std::make_unique<httplib::Client>("127.0.0.1", sandbox.adminPort());
+        admin = quorvela::test::sandboxAdminClient(sandbox);
         WorkspaceTable table(sandbox.state());
         table.put({kPublicId, "Main", kPrivateKey, std::nullopt});
         table.put({"ws-cafe", "Café Club", "key-cafe", std::nullopt});

@@ -1,0 +1,30 @@
+#pragma once
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+
+namespace quorvela::sandbox {
+
+/// Counts changes of the sandbox's state so that watchers (the console's
+/// change stream) can wait for the next one instead of polling.
+class ChangeSignal {
+public:
+    /// Records one change and wakes every waiter.
+    void notify();
+    /// Wakes every waiter without a change, so they can look at their own
+    /// stop condition.
+    void wakeAll();
+    std::uint64_t sequence() const;
+    /// Waits until the sequence differs from `seen`, a wakeAll() or the
+    /// timeout; returns the sequence then.
+    std::uint64_t waitAfter(std::uint64_t seen, std::chrono::milliseconds timeout);
+
+private:
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::uint64_t sequence_ = 0;
+    std::uint64_t wakeups_ = 0;
+};
+
+}  // namespace quorvela::sandbox
