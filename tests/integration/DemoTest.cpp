@@ -1,18 +1,28 @@
-// quorvela-host --demo as a newcomer runs it: an embedded sandbox, the real
-// library over HTTPS, the whole story. Every step must happen, every signed
-// request must verify, and the demo must clean up after itself.
+// quorvela-host --demo --linger as a newcomer runs it: an embedded sandbox,
+// the real library over HTTPS, the whole story. Every step must happen, every
+// signed request must verify, the lingering sandbox's console must show what
+// the story sent, and after Ctrl-C the demo must clean up after itself.
+#include <fcntl.h>
 #include <gtest/gtest.h>
-
+#include <httplib.h>
+#include <spawn.h>
 #include <sys/wait.h>
 
+#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "support/TestSupport.h"
+
+extern char** environ;
 
 namespace quorvela::test {
 namespace {
@@ -39,10 +49,52 @@ TEST(DemoTest, EveryStepOfTheStoryHappens) {
     const auto scratch = dir.path() / "tmp";
     std::filesystem::create_directories(scratch);
     // The demo's own scratch folder goes under TMPDIR; it must be gone afterwards.
-    const std::string command = "cd '" + dir.str() + "' && TMPDIR='" + scratch.string() + "' '" + kHostProgram +
-                                "' --demo > out 2> err";
-    const int raw = std::system(command.c_str());
-    const std::string out = readFile(dir.path() / "out");
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, (dir.path() / "out").c_str(), O_WRONLY | O_CREAT, 0600);
+    posix_spawn_file_actions_addopen(&files, STDERR_FILENO, (dir.path() / "err").c_str(), O_WRONLY | O_CREAT, 0600);
+    std::vector<std::string> environment{"TMPDIR=" + scratch.string()};
+    for (char** entry = environ; *entry != nullptr; ++entry)
+        if (std::string(*entry).rfind("TMPDIR=", 0) != 0) environment.emplace_back(*entry);
+    std::vector<char*> envp;
+    for (auto& entry : environment) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    std::string program = kHostProgram;
+    std::string demo = "--demo";
+    std::string linger = "--linger";
+    char* argv[] = {program.data(), demo.data(), linger.data(), nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, program.c_str(), &files, nullptr, argv, envp.data()), 0);
+    posix_spawn_file_actions_destroy(&files);
+
+    // The story ends with the console's address, then the demo waits.
+    const std::regex consoleLine(R"(console shows the story: http://127\.0\.0\.1:(\d+)/#token=(\S+)\n)");
+    std::smatch console;
+    std::string out;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(3);
+    while (!std::regex_search(out = readFile(dir.path() / "out"), console, consoleLine)) {
+        if (std::chrono::steady_clock::now() > deadline || ::waitpid(pid, nullptr, WNOHANG) == pid) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    if (console.empty()) ::kill(pid, SIGKILL);
+    ASSERT_FALSE(console.empty()) << out << "\n--- library log (tail) ---\n"
+                                  << readFile(dir.path() / "err").substr(0, 4000);
+    {
+        httplib::Client admin("127.0.0.1", std::stoi(console[1]));
+        admin.set_bearer_token_auth(console[2].str());
+        auto locations = admin.Get("/locations");
+        auto page = admin.Get("/");
+        ASSERT_TRUE(locations && page);
+        EXPECT_EQ(page->status, 200);
+        ASSERT_EQ(locations->status, 200);
+        const auto reports = nlohmann::json::parse(locations->body);
+        EXPECT_TRUE(std::any_of(reports.begin(), reports.end(), [](const auto& report) {
+            return report["operation"] == "notifyRegionEvent";
+        })) << locations->body;
+    }
+    ASSERT_EQ(::kill(pid, SIGINT), 0);
+    int raw = 0;
+    ASSERT_EQ(::waitpid(pid, &raw, 0), pid);
     ASSERT_TRUE(WIFEXITED(raw));
     EXPECT_EQ(WEXITSTATUS(raw), 0) << out << "\n--- library log (tail) ---\n"
                                    << readFile(dir.path() / "err").substr(0, 4000);

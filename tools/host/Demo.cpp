@@ -18,6 +18,7 @@
 #include "DemoSummary.h"
 #include "DemoWorld.h"
 #include "Output.h"
+#include "StopSignal.h"
 #include "platform/ValueConversions.h"
 #include "sandbox/Sandbox.h"
 
@@ -70,7 +71,7 @@ void writeBundle(const fs::path& folder) {
 
 }  // namespace
 
-int Demo::run() {
+int Demo::run(bool linger) {
     const auto started = std::chrono::steady_clock::now();
     Output output(stdout);
     std::shared_ptr<QuorvelaCore> facade;
@@ -165,6 +166,12 @@ int Demo::run() {
         output.line(
             fmt::format("Result: {} of {} steps FAILED, in {:.1f} s:", failures.size(), story.steps(), seconds));
         for (const auto& failure : failures) output.line("  - " + failure);
+    }
+    if (linger) {
+        output.line("");
+        output.line("The sandbox stays open; its console shows the story: " + sandbox.consoleUrl());
+        output.line("Press Ctrl-C to stop.");
+        StopSignal::wait();
     }
     sandbox.stop();
     return failures.empty() ? 0 : 1;

@@ -15,7 +15,7 @@
 namespace quorvela::host {
 
 int HostApplication::run() {
-    if (options_.demo) return Demo().run();
+    if (options_.demo) return Demo().run(options_.linger);
     if (!options_.script) return runScript(std::cin);
     std::ifstream file(*options_.script);
     if (!file) {

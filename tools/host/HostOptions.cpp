@@ -24,12 +24,18 @@ std::variant<HostOptions, HostOptions::Exit> HostOptions::parse(int argc, char**
     app.add_option("--authorization", options.authorization,
                    "the authorization status granted when the library asks for always-authorization");
     app.add_flag("--demo", options.demo, "run the built-in demonstration against an embedded sandbox");
+    app.add_flag("--linger", options.linger,
+                 "with --demo: keep the sandbox open after the story and print its console URL (Ctrl-C stops)");
 
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
         int status = app.exit(error);
         return Exit{status == 0 ? 0 : 2};
+    }
+    if (options.linger && !options.demo) {
+        std::fprintf(stderr, "--linger: only with --demo\n");
+        return Exit{2};
     }
     if (!connectTo.empty() && connectTo.find(':') == std::string::npos) {
         std::fprintf(stderr, "--connect-to: expected ADDR:PORT, got %s\n", connectTo.c_str());

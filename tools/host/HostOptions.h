@@ -18,6 +18,7 @@ struct HostOptions {
     DelegateMode delegate = DelegateMode::All;
     int authorization = 3;
     bool demo = false;
+    bool linger = false;  ///< with demo: keep the sandbox and its console open until Ctrl-C
 
     /// Exit status when the tool ends at once: 2 for bad options, 0 for --help.
     struct Exit {
