@@ -1,6 +1,6 @@
 // Starts the console: takes the token, loads everything, and refreshes on
 // every change the sandbox reports.
-import { takeToken, forgetToken, useToken, authorization, get, ApiError } from './api.js';
+import { takeToken, forgetToken, useToken, authorization, get } from './api.js';
 import { followChanges } from './changes.js';
 import { byId, showError, formatTime } from './dom.js';
 import { renderWorkspaces } from './workspaces.js';
@@ -36,17 +36,11 @@ function lock() {
   setStatus('no admin token', 'off');
 }
 
-// A route this sandbox does not have yet reads as null, not as a failure.
-const optional = (path) => get(path).catch((e) => {
-  if (e instanceof ApiError && e.status === 404) return null;
-  throw e;
-});
-
 async function load() {
   const [applications, workspaces, subscriptions, users, devices, messages, events, locations, responses, pushes,
     faults, registration, locationBehaviour, requests] = await Promise.all([
     get('/applications'), get('/workspaces'), get('/subscriptions'), get('/users'), get('/devices'), get('/messages'),
-    get('/events'), get('/locations'), get('/responses'), get('/pushes'), optional('/faults'), get('/registration'),
+    get('/events'), get('/locations'), get('/responses'), get('/pushes'), get('/faults'), get('/registration'),
     get('/locations/behaviour'), wantsRequests() ? get('/requests') : Promise.resolve([]),
   ]);
   const lists = await Promise.all(workspaces.map((ws) => {
@@ -133,7 +127,6 @@ function start() {
     onStatus: (state) => {
       if (state === 'unauthorized') return lock();
       if (state === 'live') setStatus('live', 'live');
-      else if (state === 'polling') setStatus('polling every 3 s', 'warn');
       else setStatus('reconnecting…', 'warn');
     },
   });

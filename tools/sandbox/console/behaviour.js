@@ -61,15 +61,11 @@ export function initBehaviour() {
 }
 
 export function renderBehaviour(state) {
-  if (state.faults === null) {
-    showError('error-faults', new Error('This sandbox cannot tell which faults are set (no GET /faults)'));
-  } else {
-    // These switches apply at once, so they hold nothing unsaved: always show the sandbox's state.
-    for (const operation of FAULT_OPERATIONS) byId(`fault-${operation}`).value = state.faults[operation] || '';
-    // Names no operation honours are stored all the same: say so.
-    const others = Object.entries(state.faults).filter(([op]) => !FAULT_OPERATIONS.includes(op));
-    byId('faults-others').textContent = others.length ? `Also set, without effect: ${others.map(([op, f]) => `${op} ${f}`).join(', ')}` : '';
-  }
+  // These switches apply at once, so they hold nothing unsaved: always show the sandbox's state.
+  for (const operation of FAULT_OPERATIONS) byId(`fault-${operation}`).value = state.faults[operation] || '';
+  // Names no operation honours are stored all the same: say so.
+  const others = Object.entries(state.faults).filter(([op]) => !FAULT_OPERATIONS.includes(op));
+  byId('faults-others').textContent = others.length ? `Also set, without effect: ${others.map(([op, f]) => `${op} ${f}`).join(', ')}` : '';
   const registration = byId('registration-form');
   if (!busy(registration)) {
     byId('registration-mode').value = state.registration.registerMode;

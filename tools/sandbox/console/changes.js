@@ -41,7 +41,7 @@ export class EventStreamParser {
 /**
  * Keeps a connection to /changes open and calls onChange for every change
  * event; reconnects after a growing delay. onStatus hears 'live',
- * 'reconnecting', 'polling' or 'unauthorized'.
+ * 'reconnecting' or 'unauthorized'.
  */
 export function followChanges({ headers, onChange, onStatus }) {
   let stopped = false;
@@ -64,15 +64,6 @@ export function followChanges({ headers, onChange, onStatus }) {
     if (response.status === 401) {
       onStatus('unauthorized');
       return;
-    }
-    if (response.status === 404) {
-      // A sandbox without the stream: look now and then instead.
-      onStatus('polling');
-      const poll = () => {
-        onChange(null);
-        later(poll, 3000);
-      };
-      return later(poll, 3000);
     }
     if (!response.ok || !response.body) return retry();
     onStatus('live');
