@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Checks that the library's folders include only their own headers and those
-# of the layers below: platform <- model <- protocol <- location <- core.
+# of the layers below: platform <- model <- protocol <- location <- core <- c.
 # Prints each include that points up and the matrix of which folder includes
 # which; exits 1 when any include points up. The facade's public header
-# counts as core.
+# counts as core, the C header as c. The C interface (c) is the top layer:
+# nothing includes it.
 #   scripts/check-layers.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
-layers=(platform model protocol location core)
+layers=(platform model protocol location core c)
 rank() { local i; for i in "${!layers[@]}"; do [[ ${layers[$i]} == "$1" ]] && echo "$i" && return; done; echo -1; }
 
 declare -A count=()
@@ -22,8 +23,10 @@ for from in "${layers[@]}"; do
         echo "up: $file includes $target/"
         violations=$((violations + 1))
       fi
-    # The facade's public header is the core layer's face.
-    done < <(sed -e 's|^#include "quorvela/Quorvela.h"|#include "core/Quorvela.h"|' "$file" |
+    # The facade's public header is the core layer's face, the C header the
+    # C layer's.
+    done < <(sed -e 's|^#include "quorvela/Quorvela.h"|#include "core/Quorvela.h"|' \
+      -e 's|^#include "quorvela/quorvela_c.h"|#include "c/quorvela_c.h"|' "$file" |
       sed -n 's|^#include "\([a-z]*\)/.*"|\1|p' | grep -xE "$(IFS='|'; echo "${layers[*]}")" || true)
   done
 done

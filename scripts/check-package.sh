@@ -4,7 +4,8 @@
 # through pkg-config with the static library; runs each program once. Then
 # builds the host guide's examples/walkthrough the same way (GCC and clang,
 # strict warnings) and runs it against a sandbox seeded from its world.json:
-# each of its eight steps must say ok.
+# each of its eight steps must say ok. The C and Python examples of the C
+# interface run against the same sandbox.
 # Prints one PASS or FAIL line; the exit status says the same.
 #   scripts/check-package.sh [BUILD_DIR]     (default build/dev)
 set -euo pipefail
@@ -77,6 +78,41 @@ ca=$(awk '$1 == "ca" { print $2 }' "$work/sandbox.out")
 cat "$work/walkthrough.out" >>"$log"
 [[ $(grep -c '^step [1-8] .*: ok ' "$work/walkthrough.out") == 8 ]] || fail "the walkthrough skipped a step"
 grep -q 'pushReceived w-1 in walk-main' "$work/walkthrough.out" || fail "the walkthrough's push brought no message"
+
+# ---- The C interface: examples/c-host (C11, strict warnings) through the
+# CMake package and through pkg-config, and examples/python through ctypes,
+# each against the shared library and the walkthrough's seeded sandbox (each
+# with its own data folder, so each is a new device the message goes to).
+# No admin calls here: the seed is all they need.
+cheader_flags="-std=c11 -Wall -Wextra -Wpedantic -Werror"
+echo '#include <quorvela/quorvela_c.h>' | cc $cheader_flags -I"$prefix/include" -x c -c - -o /dev/null >>"$log" 2>&1 ||
+  fail "quorvela_c.h does not compile alone as C11"
+echo '#include <quorvela/quorvela_c.h>' | c++ -std=c++20 $strict -I"$prefix/include" -x c++ -c - -o /dev/null \
+  >>"$log" 2>&1 || fail "quorvela_c.h does not compile alone as C++"
+cmake -S examples/c-host -B "$work/c-host" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$prefix" \
+  >>"$log" 2>&1 || fail "configuring the C example with find_package(Quorvela)"
+cmake --build "$work/c-host" >>"$log" 2>&1 || fail "building the C example against the CMake package"
+c_pc_dir=$(dirname "$(find "$prefix" -name quorvela.pc -print -quit)")
+c_libdir=$(dirname "$c_pc_dir")
+PKG_CONFIG_PATH=$c_pc_dir cc $cheader_flags examples/c-host/main.c -o "$work/c-host-pc" \
+  $(PKG_CONFIG_PATH=$c_pc_dir pkg-config --cflags --libs quorvela) -Wl,-rpath,"$c_libdir" >>"$log" 2>&1 ||
+  fail "building the C example through pkg-config"
+c_examples=0
+for program in "$work/c-host/c-host" "$work/c-host-pc"; do
+  ldd "$program" | grep -q 'libquorvela\.so\.3 => '"$prefix" || fail "$(basename "$program") does not use the installed shared library"
+  "$program" examples/walkthrough/bundle "$work/c-data-$c_examples" --connect-to "127.0.0.1:$port" --cacert "$ca" \
+    >"$work/c-host.out" 2>>"$log" || { cat "$work/c-host.out" >>"$log"; fail "$(basename "$program") exited with $?"; }
+  cat "$work/c-host.out" >>"$log"
+  grep '^inbox: ' "$work/c-host.out" | grep -q '"id":"w-1"' || fail "$(basename "$program") printed no inbox with w-1"
+  c_examples=$((c_examples + 1))
+done
+/usr/bin/python3 examples/python/walk.py "$c_libdir/libquorvela.so" examples/walkthrough/bundle "$work/py-data" \
+  --connect-to "127.0.0.1:$port" --cacert "$ca" >"$work/python.out" 2>>"$log" ||
+  { cat "$work/python.out" >>"$log"; fail "the Python example"; }
+cat "$work/python.out" >>"$log"
+grep -q '^inbox: "Welcome to the walk"' "$work/python.out" || fail "the Python example printed no inbox"
+grep -h '^inbox: ' "$work/c-host.out" "$work/python.out" | sed 's/^/  /'
+# ---- end of the C interface's block
 stop_sandbox
 
 # Only the archive stays, so that -lquorvela can only mean the static library
@@ -91,4 +127,5 @@ c++ -std=c++20 $strict examples/minimal-host/main.cpp -o "$work/minimal-host-pc"
 run_example "$work/minimal-host-pc"
 
 
-echo "package check: PASS (CMake package static and shared, GCC and clang, pkg-config static; walkthrough 8 of 8)"
+echo "package check: PASS (CMake package static and shared, GCC and clang, pkg-config static; walkthrough 8 of 8;"
+echo "  C interface: C example via CMake and pkg-config, Python via ctypes)"

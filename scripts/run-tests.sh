@@ -40,7 +40,7 @@ cmake --preset asan -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null
 # Only the library's unit tests: the tools and the integration, stress and
 # crash programs run in the dev build already, and building them twice costs
 # CI minutes.
-cmake --build --preset asan -j "$jobs" --target unit_platform unit_protocol unit_model unit_location unit_core
+cmake --build --preset asan -j "$jobs" --target unit_platform unit_protocol unit_model unit_location unit_core unit_c
 ASAN_OPTIONS=detect_leaks=1 ctest --preset asan -j "$jobs" -L unit || status=1
 
 if compgen -G "tests/stress/*.cpp" >/dev/null; then
