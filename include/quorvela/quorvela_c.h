@@ -156,7 +156,9 @@ QUORVELA_EXPORT quorvela_handle_t* quorvela_init(const quorvela_options_t* optio
  * refused.
  * @return ::QUORVELA_OK when all work finished and was stored,
  * ::QUORVELA_ERR_TIMEOUT when something was still running (the handle is freed
- * all the same).
+ * all the same; that work may still end in the library's threads, so give a
+ * later quorvela_init() over the same data folder a moment, or close with a
+ * longer time-out).
  */
 QUORVELA_EXPORT quorvela_status_t quorvela_close(quorvela_handle_t* handle, int64_t timeout_ms, char** error);
 

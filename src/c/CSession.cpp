@@ -65,29 +65,33 @@ std::shared_ptr<CSession> CSession::open(std::shared_ptr<Platform> platform, Ses
     return std::shared_ptr<CSession>(new CSession(std::move(facade), std::move(inputs), std::move(bridge)));
 }
 
-Quorvela::Completion CSession::fetchCompletion(quorvela_fetch_callback_t done, void* userData) {
+CSession::Handed<Quorvela::Completion> CSession::fetchCompletion(quorvela_fetch_callback_t done, void* userData) {
     if (!done) return {};
     const auto id = bridge_->addCompletion(
         [done, userData](int result) { done(userData, static_cast<quorvela_fetch_result_t>(result)); },
         QUORVELA_FETCH_FAILED);
-    return [bridge = bridge_, id](unsigned long value) { bridge->complete(id, fetchResult(value)); };
+    return {[bridge = bridge_, id](unsigned long value) { bridge->complete(id, fetchResult(value)); }, id};
 }
 
-RegistrationCompletion CSession::registrationCompletion(quorvela_registration_callback_t done, void* userData) {
+CSession::Handed<RegistrationCompletion> CSession::registrationCompletion(quorvela_registration_callback_t done,
+                                                                          void* userData) {
     if (!done) return {};
     const auto id = bridge_->addCompletion(
         [done, userData](int result) { done(userData, static_cast<quorvela_registration_t>(result)); },
         QUORVELA_REGISTRATION_FAILED);
-    return [bridge = bridge_, id](RegistrationResult result) { bridge->complete(id, registrationResult(result)); };
+    return {[bridge = bridge_, id](RegistrationResult result) { bridge->complete(id, registrationResult(result)); },
+            id};
 }
 
 void CSession::registerUser(const std::string& userId, quorvela_registration_callback_t done, void* userData) {
     if (userId.empty()) throw InvalidArgument("user_id is empty");
-    facade_->registerWithUserID(userId, registrationCompletion(done, userData));
+    handOver(registrationCompletion(done, userData),
+             [&](const auto& completion) { facade_->registerWithUserID(userId, completion); });
 }
 
 void CSession::unregisterUser(quorvela_registration_callback_t done, void* userData) {
-    facade_->unRegisterUser(registrationCompletion(done, userData));
+    handOver(registrationCompletion(done, userData),
+             [&](const auto& completion) { facade_->unRegisterUser(completion); });
 }
 
 void CSession::setPushToken(std::vector<std::uint8_t> token) {
@@ -96,11 +100,12 @@ void CSession::setPushToken(std::vector<std::uint8_t> token) {
 }
 
 void CSession::processPush(const std::string& payloadJson, quorvela_fetch_callback_t done, void* userData) {
-    auto completion = fetchCompletion(done, userData);
     // The facade calls its handler in every case; a host without one still
     // gets the work done.
-    facade_->processRemoteNotification(
-        payloadJson, completion ? completion : [](unsigned long) {});
+    handOver(fetchCompletion(done, userData), [&](const auto& completion) {
+        facade_->processRemoteNotification(
+            payloadJson, completion ? completion : [](unsigned long) {});
+    });
 }
 
 void CSession::logEvent(const std::string& eventType, const std::optional<std::string>& extraInfo,
@@ -109,7 +114,8 @@ void CSession::logEvent(const std::string& eventType, const std::optional<std::s
 }
 
 void CSession::fetchAvailableWorkspaces(quorvela_fetch_callback_t done, void* userData) {
-    facade_->fetchAvailableWorkspacesWithCompletionHandler(fetchCompletion(done, userData));
+    handOver(fetchCompletion(done, userData),
+             [&](const auto& completion) { facade_->fetchAvailableWorkspacesWithCompletionHandler(completion); });
 }
 
 std::string CSession::availableWorkspaces() const { return JsonExport::workspaces(facade_->getAvailableWorkspaces()); }
@@ -121,13 +127,15 @@ std::string CSession::subscribedWorkspaces() const {
 void CSession::joinWorkspace(const std::string& clientId, quorvela_fetch_callback_t done, void* userData) {
     auto workspace = withClientId(facade_->getAvailableWorkspaces(), clientId);
     if (!workspace) throw CallError(QUORVELA_ERR_NOT_FOUND, "no available workspace " + clientId);
-    facade_->joinWorkspace(workspace, fetchCompletion(done, userData));
+    handOver(fetchCompletion(done, userData),
+             [&](const auto& completion) { facade_->joinWorkspace(workspace, completion); });
 }
 
 void CSession::leaveWorkspace(const std::string& clientId, quorvela_fetch_callback_t done, void* userData) {
     auto workspace = withClientId(facade_->getSubscribedWorkspaces(), clientId);
     if (!workspace) throw CallError(QUORVELA_ERR_NOT_FOUND, "no subscribed workspace " + clientId);
-    facade_->leaveWorkspace(workspace, fetchCompletion(done, userData));
+    handOver(fetchCompletion(done, userData),
+             [&](const auto& completion) { facade_->leaveWorkspace(workspace, completion); });
 }
 
 std::shared_ptr<Workspace> CSession::subscribed(const std::optional<std::string>& clientId) const {

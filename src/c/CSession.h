@@ -57,8 +57,25 @@ public:
 private:
     CSession(std::shared_ptr<Quorvela> facade, SessionInputs inputs, std::shared_ptr<CallbackBridge> bridge)
         : facade_(std::move(facade)), inputs_(std::move(inputs)), bridge_(std::move(bridge)) {}
-    Quorvela::Completion fetchCompletion(quorvela_fetch_callback_t done, void* userData);
-    RegistrationCompletion registrationCompletion(quorvela_registration_callback_t done, void* userData);
+    /// A completion for the facade and its number in the bridge (0: none).
+    template <typename Handler>
+    struct Handed {
+        Handler handler;
+        std::uint64_t id = 0;
+    };
+    Handed<Quorvela::Completion> fetchCompletion(quorvela_fetch_callback_t done, void* userData);
+    Handed<RegistrationCompletion> registrationCompletion(quorvela_registration_callback_t done, void* userData);
+    /// Runs the facade call that takes a completion; if it throws, the
+    /// completion is withdrawn, so a failed call never also reports through it.
+    template <typename Handler, typename Call>
+    void handOver(const Handed<Handler>& completion, Call&& call) {
+        try {
+            call(completion.handler);
+        } catch (...) {
+            if (completion.id != 0) bridge_->withdraw(completion.id);
+            throw;
+        }
+    }
     std::shared_ptr<Workspace> subscribed(const std::optional<std::string>& clientId) const;
 
     const std::shared_ptr<Quorvela> facade_;

@@ -92,6 +92,11 @@ void CallbackBridge::complete(std::uint64_t id, int result) {
     if (--running_ == 0) idle_.notify_all();
 }
 
+void CallbackBridge::withdraw(std::uint64_t id) {
+    std::lock_guard lock(mutex_);
+    pending_.erase(id);
+}
+
 void CallbackBridge::closeGate() {
     std::map<std::uint64_t, std::pair<Delivery, int>> left;
     {

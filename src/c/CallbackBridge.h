@@ -37,6 +37,9 @@ public:
     /// Delivers the completion once; later calls for the same number, and
     /// calls after closing, do nothing.
     void complete(std::uint64_t id, int result);
+    /// Forgets the completion without delivering it: the call it was made
+    /// for failed, and the caller heard so from its status.
+    void withdraw(std::uint64_t id);
 
     /// Refuses every later callback, waits for the running ones, then
     /// delivers the pending completions with their failure value.

@@ -167,6 +167,20 @@ TEST(CObservedLocationManager, RelaysRegionEventsAfterTheLibraryAndAnnouncesUpda
     EXPECT_EQ(log.of("library").size(), 3u) << "the library still hears it";
 }
 
+TEST(CCallbackBridge, AWithdrawnCompletionIsNeverDelivered) {
+    // A facade call that threw after its completion was added answers with an
+    // error status; its completion must not report as well, not even at close.
+    quorvela_callbacks_t callbacks{};
+    c::CallbackBridge bridge(&callbacks);
+    std::vector<int> delivered;
+    const auto withdrawn = bridge.addCompletion([&](int result) { delivered.push_back(result); }, -1);
+    bridge.addCompletion([&](int result) { delivered.push_back(result); }, -2);
+    bridge.withdraw(withdrawn);
+    bridge.complete(withdrawn, 7);
+    bridge.closeGate();
+    EXPECT_EQ(delivered, std::vector<int>{-2});
+}
+
 TEST_F(CLifecycleTest, PositionsReachTheManagerAndWifiChangesReachTheHostOnce) {
     ASSERT_NE(open(), nullptr);
     ASSERT_EQ(quorvela_set_position(handle, 52.52, 13.405, 5.0, nullptr), QUORVELA_OK);
