@@ -8,6 +8,7 @@
 #include "c/JsonExport.h"
 #include "c/ObservedLocationManager.h"
 #include "c/ObservedWifiInfo.h"
+#include "model/MessageRecord.h"
 #include "model/WorkspaceRecord.h"
 #include "quorvela/Message.h"
 #include "quorvela/Workspace.h"
@@ -152,14 +153,13 @@ std::string CSession::inbox(const std::optional<std::string>& clientId) const {
 
 void CSession::changeMessageStatus(const std::optional<std::string>& clientId, const std::string& messageId,
                                    const std::string& status) {
-    auto workspace = subscribed(clientId);
-    for (const auto& message : workspace->getMessages()) {
+    auto record = WorkspaceRecord::of(subscribed(clientId));
+    if (!record) throw CallError(QUORVELA_ERR_INTERNAL, "the workspace is not the library's");
+    for (const auto& message : record->getMessages()) {
         if (!message || message->id() != messageId) continue;
-        auto archive = message->encodeWithCoder();
-        archive["status"] = Value(status);
-        auto record = WorkspaceRecord::of(workspace);
-        if (!record) throw CallError(QUORVELA_ERR_INTERNAL, "the workspace is not the library's");
-        record->processMessage(Message::initWithCoder(archive));
+        auto changed = std::make_shared<MessageRecord>(*message);
+        changed->setStatus(status);
+        record->processMessage(changed);
         return;
     }
     throw CallError(QUORVELA_ERR_NOT_FOUND, "no message " + messageId + " in the inbox");

@@ -35,7 +35,7 @@ std::string lowered(std::string text) {
 }  // namespace
 
 AdminAccess::AdminAccess(std::string token, const std::string& listenHost, int port) : token_(std::move(token)) {
-    if (!isValidToken(token_)) throw std::invalid_argument("The admin token is not a valid bearer token");
+    requireValidToken(token_);
     authorities_ = {authority("127.0.0.1", port), authority("localhost", port), authority("::1", port)};
     anyHost_ = isWildcard(listenHost);
     if (!anyHost_ && !isLoopback(listenHost)) authorities_.push_back(lowered(authority(listenHost, port)));
@@ -56,6 +56,16 @@ bool AdminAccess::isValidToken(const std::string& token) {
         return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
                std::string_view("-._~+/=").find(static_cast<char>(c)) != std::string_view::npos;
     });
+}
+
+void AdminAccess::requireValidToken(const std::string& token) {
+    if (!isValidToken(token))
+        throw std::invalid_argument("The admin token must be 16 to 256 letters, digits or -._~+/=");
+}
+
+std::string AdminAccess::consoleUrl(const std::string& listenHost, int port, const std::string& token) {
+    // A wildcard address is no place to browse to; loopback reaches it.
+    return "http://" + authority(isWildcard(listenHost) ? "127.0.0.1" : listenHost, port) + "/#token=" + token;
 }
 
 bool AdminAccess::allowedAuthority(const std::string& given) const {

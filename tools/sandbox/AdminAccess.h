@@ -32,6 +32,13 @@ public:
     /// A token is 16 to 256 characters of letters, digits and "-._~+/=" (the
     /// characters a bearer token may hold).
     static bool isValidToken(const std::string& token);
+    /// Throws std::invalid_argument, saying what a token may be, unless
+    /// isValidToken.
+    static void requireValidToken(const std::string& token);
+    /// "http://<host>:<port>/#token=<token>": where a browser opens the
+    /// console of an admin server listening on `listenHost` (loopback for a
+    /// wildcard address).
+    static std::string consoleUrl(const std::string& listenHost, int port, const std::string& token);
 
     /// Whether the request comes from an allowed Host and Origin; the
     /// console's static files need nothing more.

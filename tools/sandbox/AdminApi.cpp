@@ -44,8 +44,6 @@ json toJson(const Application& application) {
                 {"defaultWorkspace", optionalJson(application.defaultWorkspace)}};
 }
 
-bool isConsoleFile(const std::string& path) { return path == "/" || path.rfind("/console/", 0) == 0; }
-
 }  // namespace
 
 AdminApi::AdminApi(SandboxState& state, const SandboxServer& serviceServer, std::string token,
@@ -55,8 +53,8 @@ AdminApi::AdminApi(SandboxState& state, const SandboxServer& serviceServer, std:
       token_(std::move(token)),
       assets_(std::make_unique<ConsoleAssets>(std::move(consoleFolder))),
       server_(std::make_unique<httplib::Server>()) {
-    if (!AdminAccess::isValidToken(token_))
-        throw std::invalid_argument("The admin token must be 16 to 256 letters, digits or -._~+/=");
+    // Refused before anything is bound; the port's rules are made once it is.
+    AdminAccess::requireValidToken(token_);
     routes();
 }
 
@@ -79,7 +77,8 @@ void AdminApi::routes() {
     // Linux hands the listening socket's TCP_NODELAY to every accepted one.
     server_->set_tcp_nodelay(true);
     server_->set_pre_routing_handler([this](const httplib::Request& request, httplib::Response& response) {
-        const auto refusal = isConsoleFile(request.path) ? access_->checkOrigin(request) : access_->checkApi(request);
+        const auto refusal = ConsoleRoutes::servesPage(request.path) ? access_->checkOrigin(request)
+                                                                     : access_->checkApi(request);
         if (!refusal) return httplib::Server::HandlerResponse::Unhandled;
         if (refusal->status == 401) response.set_header("WWW-Authenticate", "Bearer");
         sendError(response, refusal->status, refusal->error);

@@ -11,10 +11,9 @@ void ChangeSignal::notify() {
 }
 
 void ChangeSignal::wakeAll() {
-    {
-        std::lock_guard lock(mutex_);
-        ++wakeups_;
-    }
+    // Taking the lock orders this after any waiter's look at its stop flag:
+    // it either sees the flag or is already waiting and hears this.
+    { std::lock_guard lock(mutex_); }
     changed_.notify_all();
 }
 
@@ -23,10 +22,10 @@ std::uint64_t ChangeSignal::sequence() const {
     return sequence_;
 }
 
-std::uint64_t ChangeSignal::waitAfter(std::uint64_t seen, std::chrono::milliseconds timeout) {
+std::uint64_t ChangeSignal::waitAfter(std::uint64_t seen, std::chrono::milliseconds timeout,
+                                      const std::atomic<bool>& stop) {
     std::unique_lock lock(mutex_);
-    const std::uint64_t wakeups = wakeups_;
-    changed_.wait_for(lock, timeout, [&] { return sequence_ != seen || wakeups_ != wakeups; });
+    changed_.wait_for(lock, timeout, [&] { return sequence_ != seen || stop.load(); });
     return sequence_;
 }
 

@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -12,19 +13,19 @@ class ChangeSignal {
 public:
     /// Records one change and wakes every waiter.
     void notify();
-    /// Wakes every waiter without a change, so they can look at their own
-    /// stop condition.
+    /// Wakes every waiter without a change; call it after setting the
+    /// `stop` flag the waiters were given.
     void wakeAll();
     std::uint64_t sequence() const;
-    /// Waits until the sequence differs from `seen`, a wakeAll() or the
-    /// timeout; returns the sequence then.
-    std::uint64_t waitAfter(std::uint64_t seen, std::chrono::milliseconds timeout);
+    /// Waits until the sequence differs from `seen`, `stop` is set or the
+    /// timeout; returns the sequence then. A stop set before the wait began
+    /// is seen too.
+    std::uint64_t waitAfter(std::uint64_t seen, std::chrono::milliseconds timeout, const std::atomic<bool>& stop);
 
 private:
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::uint64_t sequence_ = 0;
-    std::uint64_t wakeups_ = 0;
 };
 
 }  // namespace quorvela::sandbox

@@ -20,6 +20,10 @@ constexpr std::chrono::seconds kKeepAlive{5};
 // burst is enough for a page that re-reads what it shows.
 constexpr std::chrono::milliseconds kCoalesce{100};
 
+std::string changeEvent(std::uint64_t sequence) {
+    return fmt::format("event: change\ndata: {{\"seq\":{}}}\n\n", sequence);
+}
+
 void serve(const ConsoleAssets& assets, const std::string& name, httplib::Response& response) {
     auto asset = assets.find(name);
     if (!asset) {
@@ -39,6 +43,8 @@ void serve(const ConsoleAssets& assets, const std::string& name, httplib::Respon
 
 }  // namespace
 
+bool ConsoleRoutes::servesPage(const std::string& path) { return path == "/" || path.rfind("/console/", 0) == 0; }
+
 void ConsoleRoutes::add(httplib::Server& server, const ConsoleAssets& assets, ChangeSignal& changes,
                         const std::atomic<bool>& stopping) {
     server.Get("/", [&assets](const httplib::Request&, httplib::Response& response) {
@@ -55,9 +61,9 @@ void ConsoleRoutes::add(httplib::Server& server, const ConsoleAssets& assets, Ch
                 std::string text;
                 if (!seen) {
                     seen = changes.sequence();
-                    text = fmt::format("event: change\ndata: {{\"seq\":{}}}\n\n", *seen);
+                    text = changeEvent(*seen);
                 } else {
-                    const std::uint64_t now = changes.waitAfter(*seen, kKeepAlive);
+                    const std::uint64_t now = changes.waitAfter(*seen, kKeepAlive, stopping);
                     if (stopping) {
                         sink.done();
                         return true;
@@ -67,7 +73,7 @@ void ConsoleRoutes::add(httplib::Server& server, const ConsoleAssets& assets, Ch
                     } else {
                         std::this_thread::sleep_for(kCoalesce);
                         seen = changes.sequence();
-                        text = fmt::format("event: change\ndata: {{\"seq\":{}}}\n\n", *seen);
+                        text = changeEvent(*seen);
                     }
                 }
                 return sink.write(text.data(), text.size());

@@ -1,5 +1,6 @@
 #pragma once
 #include <atomic>
+#include <string>
 
 namespace httplib {
 class Server;
@@ -20,6 +21,8 @@ class ConsoleRoutes {
 public:
     static void add(httplib::Server& server, const ConsoleAssets& assets, ChangeSignal& changes,
                     const std::atomic<bool>& stopping);
+    /// Whether `path` is one of the page's files, which need no token.
+    static bool servesPage(const std::string& path);
 };
 
 }  // namespace quorvela::sandbox

@@ -110,11 +110,7 @@ std::string Sandbox::adminToken() const {
 std::string Sandbox::consoleUrl() const {
     std::lock_guard lock(impl_->mutex);
     if (!impl_->admin) return {};
-    const std::string& host = impl_->adminHost;
-    // A wildcard address is no place to browse to; loopback reaches it.
-    const bool wildcard = host.empty() || host == "0.0.0.0" || host == "::";
-    const std::string shown = wildcard ? "127.0.0.1" : host.find(':') != std::string::npos ? "[" + host + "]" : host;
-    return "http://" + shown + ":" + std::to_string(impl_->adminPort) + "/#token=" + impl_->admin->token();
+    return AdminAccess::consoleUrl(impl_->adminHost, impl_->adminPort, impl_->admin->token());
 }
 
 std::filesystem::path Sandbox::caFile() const {
