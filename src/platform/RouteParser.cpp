@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <regex>
 #include <sstream>
 #include <string>
 
@@ -266,7 +267,12 @@ std::optional<double> RouteParser::parseNmeaCoordinate(std::string_view value, s
 
 std::optional<double> RouteParser::parseIsoTime(std::string_view text) {
     using namespace std::chrono;
+    // The date parser turns some malformed fields into NaN seconds and then
+    // converts them to an integer, which is undefined; only the documented
+    // shape reaches it.
+    static const std::regex shape(R"(\d{4}-\d{2}-\d{2}T\d{2}:\d{2}:\d{2}(\.\d{1,9})?(Z|[+-]\d{2}:\d{2})?)");
     const std::string value(text.substr(0, 64));
+    if (!std::regex_match(value, shape)) return std::nullopt;
     for (const char* format : {"%FT%TZ", "%FT%T%Ez", "%FT%T"}) {
         std::istringstream in(value);
         date::sys_time<microseconds> moment;

@@ -1,13 +1,11 @@
-// Feeds arbitrary bytes to the stored-record reader as the content of a
-// workspace store, checking that whatever is read back survives a second
-// write and read unchanged, and that region conversion only ever fails with
-// its own exception.
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
+// The bytes as the content of a workspace's stores: whatever is read back
+// survives a second write and read unchanged, and region conversion only
+// ever fails with its own exception.
 #include <memory>
+#include <string>
 #include <vector>
 
+#include "FuzzChecks.h"
 #include "model/RecordArchive.h"
 #include "model/WorkspaceRecord.h"
 #include "platform/MemoryKeyValueStore.h"
@@ -20,9 +18,8 @@
 #include "quorvela/platform/CircularRegion.h"
 #include "quorvela/platform/Platform.h"
 
+namespace quorvela::fuzz {
 namespace {
-
-using namespace quorvela;
 
 // Text form, so that a NaN read back compares equal to itself.
 template <class Record>
@@ -33,41 +30,39 @@ std::vector<std::string> describeAll(const std::vector<std::shared_ptr<Record>>&
 }
 
 template <class Record>
-std::vector<std::shared_ptr<Record>> readAndCheck(const Value& stored) {
+std::vector<std::shared_ptr<Record>> readTwice(const Value& stored) {
     auto records = RecordArchive::unarchiveRecords<Record>(stored);
     const auto again = RecordArchive::unarchiveRecords<Record>(RecordArchive::archiveRecords(records));
-    if (describeAll(again) != describeAll(records)) std::abort();
+    expect(describeAll(again) == describeAll(records), "records read back survive a second write and read");
     for (const auto& r : records) (void)r->serialize();
     return records;
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const Value stored(Value::Data(data, data + size));
-
-    for (const auto& g : readAndCheck<Geofence>(stored)) {
+void archiveReader(std::string_view bytes) {
+    const Value stored(Value::Data(bytes.begin(), bytes.end()));
+    for (const auto& g : readTwice<Geofence>(stored)) {
         try {
             (void)g->toCircularRegion();
         } catch (const CreatingGeofenceException&) {
         }
     }
-    for (const auto& b : readAndCheck<Beacon>(stored)) {
+    for (const auto& b : readTwice<Beacon>(stored)) {
         try {
             (void)b->toBeaconRegion();
         } catch (const CreatingBeaconException&) {
         }
     }
-    (void)readAndCheck<Message>(stored);
+    (void)readTwice<Message>(stored);
 
     // The same bytes as a workspace's stores and as a stored workspace list.
     auto platform = std::make_shared<Platform>();
     platform->keyValueStore = std::make_shared<MemoryKeyValueStore>();
-    platform->keyValueStore->set("f-messages", stored);
-    platform->keyValueStore->set("f-geofences", stored);
-    platform->keyValueStore->set("f-beacons", stored);
-    const auto ws = WorkspaceRecord::initWithCoder(platform, {{"clientId", Value("f")}});
-    (void)ws->serialize();
+    for (const char* key : {"f-messages", "f-geofences", "f-beacons"}) platform->keyValueStore->set(key, stored);
+    const auto workspace = WorkspaceRecord::initWithCoder(platform, {{"clientId", Value("f")}});
+    (void)workspace->serialize();
     for (const auto& listed : WorkspaceRecord::unarchiveList(platform, stored)) (void)listed->serialize();
-    return 0;
 }
+
+}  // namespace quorvela::fuzz

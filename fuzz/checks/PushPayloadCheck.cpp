@@ -1,16 +1,15 @@
-// Arbitrary bytes as a push notification's JSON text, handed to a facade on
-// an in-memory platform whose service refuses every connection: nothing
-// crashes, and the push's handler is called exactly once (at once for a
-// refused payload, else when the started work ends).
+// The bytes as a push notification's JSON text, handed to a facade on an
+// in-memory platform whose service refuses every connection: the push's
+// handler is called exactly once (at once for a refused payload, else when
+// the started work ends) with a known result.
 #include <atomic>
 #include <chrono>
-#include <cstddef>
-#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <unistd.h>
 
+#include "FuzzChecks.h"
 #include "core/PushPayload.h"
 #include "core/QuorvelaCore.h"
 #include "model/WorkspaceList.h"
@@ -18,9 +17,8 @@
 #include "platform/MemoryKeyValueStore.h"
 #include "quorvela/platform/SystemLog.h"
 
+namespace quorvela::fuzz {
 namespace {
-
-using namespace quorvela;
 
 class SilentLog : public SystemLog {
 public:
@@ -74,17 +72,18 @@ std::shared_ptr<QuorvelaCore> makeFacade() {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+void pushPayload(std::string_view bytes) {
     static const auto facade = makeFacade();
-    const std::string text(reinterpret_cast<const char*>(data), size);
+    const std::string text(bytes);
     if (auto payload = PushPayload::parseJson(text)) (void)PushPayload::read(*payload);
 
     auto calls = std::make_shared<std::atomic<int>>(0);
     facade->processRemoteNotification(text, [calls](unsigned long result) {
-        if (result > 2) __builtin_trap();
+        expect(result <= 2, "a push's result is one of the three fetch results");
         ++*calls;
     });
-    if (!facade->flush(std::chrono::seconds(20))) __builtin_trap();
-    if (calls->load() != 1) __builtin_trap();
-    return 0;
+    expect(facade->flush(std::chrono::seconds(20)), "the push's work ends");
+    expect(calls->load() == 1, "a push's handler is called exactly once");
 }
+
+}  // namespace quorvela::fuzz
