@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <iostream>
+#include <random>
 #include <sstream>
 
 namespace quorvela::crash {
@@ -78,6 +80,14 @@ ChildRun runChild(const std::vector<std::string>& argv, std::chrono::millisecond
 
 ChildRun runToEnd(const std::vector<std::string>& argv, std::chrono::seconds limit) {
     return run(argv, false, {}, limit);
+}
+
+unsigned randomSeed() {
+    unsigned seed = std::random_device{}();
+    if (const char* fixed = std::getenv("QUORVELA_CRASH_SEED"))
+        seed = static_cast<unsigned>(std::strtoul(fixed, nullptr, 10));
+    std::cout << "seed " << seed << std::endl;
+    return seed;
 }
 
 }  // namespace quorvela::crash

@@ -21,4 +21,7 @@ ChildRun runChild(const std::vector<std::string>& argv, std::chrono::millisecond
                   std::chrono::seconds startLimit = std::chrono::seconds(20));
 ChildRun runToEnd(const std::vector<std::string>& argv, std::chrono::seconds limit = std::chrono::seconds(60));
 
+/// The seed of a run's kill moments, printed; QUORVELA_CRASH_SEED=<n> repeats a run.
+unsigned randomSeed();
+
 }  // namespace quorvela::crash

@@ -11,15 +11,14 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <map>
-#include <mutex>
 #include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "../support/CapturingLog.h"
 #include "ChildProcess.h"
 #include "CrashRecords.h"
 #include "model/WorkspaceRecord.h"
@@ -33,27 +32,6 @@ namespace {
 constexpr int kRuns = 50;
 constexpr int kMinDelayMs = 5;
 constexpr int kMaxDelayMs = 200;
-constexpr std::chrono::seconds kStartupLimit{20};
-
-class CollectingLog : public SystemLog {
-public:
-    void write(const std::string& line) override {
-        std::lock_guard lock(mutex_);
-        lines_.push_back(line);
-    }
-    std::vector<std::string> lines() const {
-        std::lock_guard lock(mutex_);
-        return lines_;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::vector<std::string> lines_;
-};
-
-crash::ChildRun runAndKill(const std::filesystem::path& dir, int run, std::chrono::milliseconds delay) {
-    return crash::runChild({QUORVELA_CRASH_CHILD, dir.string(), std::to_string(run)}, delay, kStartupLimit);
-}
 
 std::string integrityCheck(const std::filesystem::path& file) {
     sqlite3* db = nullptr;
@@ -98,7 +76,7 @@ protected:
     }
 
     struct Opened {
-        std::shared_ptr<CollectingLog> log = std::make_shared<CollectingLog>();
+        std::shared_ptr<test::CapturingLog> log = std::make_shared<test::CapturingLog>();
         std::shared_ptr<Platform> platform = std::make_shared<Platform>();
         std::shared_ptr<SqliteKeyValueStore> store;
     };
@@ -115,10 +93,7 @@ protected:
 };
 
 TEST_F(CrashSafety, KilledWriterLosesNothingItReportedStored) {
-    unsigned seed = std::random_device{}();
-    if (const char* fixed = std::getenv("QUORVELA_CRASH_SEED"))
-        seed = static_cast<unsigned>(std::strtoul(fixed, nullptr, 10));
-    std::cout << "seed " << seed << std::endl;
+    const unsigned seed = crash::randomSeed();
     std::mt19937 random(seed);
     std::uniform_int_distribution<int> delayMs(kMinDelayMs, kMaxDelayMs);
 
@@ -138,7 +113,7 @@ TEST_F(CrashSafety, KilledWriterLosesNothingItReportedStored) {
     for (int run = 0; run < kRuns; ++run) {
         SCOPED_TRACE("run " + std::to_string(run) + " (seed " + std::to_string(seed) + ")");
         const auto delay = std::chrono::milliseconds(delayMs(random));
-        const auto child = runAndKill(dir_, run, delay);
+        const auto child = crash::runChild({QUORVELA_CRASH_CHILD, dir_.string(), std::to_string(run)}, delay);
         ASSERT_TRUE(child.killed) << "the writer ended on its own, status " << child.status
                                   << (child.lines.empty() ? std::string() : ", last line: " + child.lines.back());
 

@@ -10,7 +10,6 @@
 #include <httplib.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <iostream>
 #include <list>
 #include <map>
@@ -47,10 +46,7 @@ bool logged(const crash::ChildRun& run, const std::string& text) {
 }
 
 TEST(InboxCrash, AKilledHostKeepsEachReplyWholeAndEverythingItHeardOf) {
-    unsigned seed = std::random_device{}();
-    if (const char* fixed = std::getenv("QUORVELA_CRASH_SEED"))
-        seed = static_cast<unsigned>(std::strtoul(fixed, nullptr, 10));
-    std::cout << "seed " << seed << std::endl;
+    const unsigned seed = crash::randomSeed();
     std::mt19937 random(seed);
 
     test::TempDir dir;

@@ -4,15 +4,12 @@
 // and a close that leaves nothing running.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <future>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
 #include "quorvela/quorvela_c.h"
-#include "sandbox/Sandbox.h"
 #include "sandbox/SandboxSeed.h"
-#include "support/TestPlatform.h"
+#include "support/SandboxWorld.h"
 
 namespace quorvela::test {
 namespace {
@@ -47,13 +44,6 @@ struct Host {
     }
 };
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // The JSON a call stored in `*text`, which is freed.
 json taken(quorvela_status_t status, char** text) {
     EXPECT_EQ(status, QUORVELA_OK);
@@ -62,16 +52,16 @@ json taken(quorvela_status_t status, char** text) {
     return out;
 }
 
-TEST(CInterfaceSandboxTest, AHostRegistersReceivesAPushAndKeepsItsInbox) {
-    TempDir dir;
-    sandbox::Sandbox sandbox;
-    sandbox::SandboxOptions sandboxOptions;
-    sandboxOptions.dataDir = dir.path() / "sandbox";
-    sandboxOptions.adminApi = false;
-    sandbox.start(sandboxOptions);
-    sandbox::SandboxSeed::apply(sandbox.state(),
-                                readFile(std::string(QUORVELA_SOURCE_DIR) + "/examples/walkthrough/world.json"));
+class CInterfaceSandboxTest : public SandboxWorld {
+protected:
+    void SetUp() override {
+        startSandbox();
+        sandbox::SandboxSeed::apply(sandbox.state(),
+                                    readFile(std::string(QUORVELA_SOURCE_DIR) + "/examples/walkthrough/world.json"));
+    }
+};
 
+TEST_F(CInterfaceSandboxTest, AHostRegistersReceivesAPushAndKeepsItsInbox) {
     const std::string bundle = std::string(QUORVELA_SOURCE_DIR) + "/examples/walkthrough/bundle";
     const std::string data = (dir.path() / "data").string();
     const std::string connectTo = sandbox.connectTo();

@@ -11,16 +11,14 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
-#include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
-#include "support/TestSupport.h"
+#include "support/SandboxWorld.h"
 
 extern char** environ;
 
@@ -28,20 +26,6 @@ namespace quorvela::test {
 namespace {
 
 const std::string kHostProgram = QUORVELA_BINARY_DIR "/tools/host/quorvela-host";
-
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) out.push_back(line);
-    return out;
-}
 
 TEST(DemoTest, EveryStepOfTheStoryHappens) {
     ASSERT_TRUE(std::filesystem::exists(kHostProgram)) << kHostProgram;

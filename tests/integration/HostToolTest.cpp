@@ -5,34 +5,18 @@
 
 #include <sys/wait.h>
 
-#include <fstream>
 #include <regex>
-#include <sstream>
 
 #include "ServiceHosts.h"
 #include "protocol/Utf8Text.h"
-#include "sandbox/Sandbox.h"
-#include "support/TestPlatform.h"
+#include "sandbox/RegistrationStore.h"
+#include "support/SandboxWorld.h"
 
 namespace quorvela::test {
 namespace {
 
 const std::string kHostProgram = QUORVELA_BINARY_DIR "/tools/host/quorvela-host";
 const std::string kHostData = QUORVELA_TEST_DATA "/host/";
-
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) out.push_back(line);
-    return out;
-}
 
 // Device identifiers differ per run; the service host is a build setting.
 std::string mask(std::string text) {
@@ -51,17 +35,13 @@ struct HostRun {
     std::string err;
 };
 
-class HostToolTest : public ::testing::Test {
+class HostToolTest : public SandboxWorld {
 protected:
+    HostToolTest() { appName = "demo"; }
     void SetUp() override {
         ASSERT_TRUE(std::filesystem::exists(kHostProgram)) << kHostProgram;
-        sandbox::SandboxOptions options;
-        options.dataDir = dir.path() / "sandbox";
-        options.adminApi = false;
-        sandbox.start(options);
-        sandbox.createApplication("demo", "client-1", "secret");
-        writePlist(dir, "bundle/Quorvela-Info.plist",
-                   {{"appName", "demo"}, {"publicKey", "client-1"}, {"privateKey", "secret"}});
+        SandboxWorld::SetUp();
+        writeBundle();
         writePlist(dir, "bundle/Env.plist", {{"analyticsDisabled", "YES"}, {"maxStoredMessages", 12}});
         writePlist(dir, "bundle/Other.plist", {{"appName", "other"}, {"clientID", "client-2"}});
     }
@@ -87,9 +67,6 @@ protected:
         EXPECT_EQ(lines(mask(run.out)), lines(readFile(kHostData + name + ".stdout"))) << "standard output";
         EXPECT_EQ(lines(mask(run.err)), lines(readFile(kHostData + name + ".stderr"))) << "standard error";
     }
-
-    TempDir dir;
-    sandbox::Sandbox sandbox;
 };
 
 TEST_F(HostToolTest, ConfigureAndEventReachTheSandbox) {
@@ -118,8 +95,7 @@ TEST_F(HostToolTest, RegisteredUserMovesAndChangesNetworks) {
     EXPECT_EQ(lines(mask(result.out)), lines(readFile(kHostData + "journey.stdout"))) << result.err;
     EXPECT_NE(result.err.find("Change Authorization status, new status: 3"), std::string::npos) << result.err;
 
-    std::vector<std::string> types;
-    for (const auto& event : sandbox.analyticsEvents()) types.push_back(event.value("eventtype").value_or("?"));
+    const auto types = eventTypes();
     for (const char* expected : {"INIT", "WIFI_BEACON_CONNECT", "WIFI_BEACON_DISCONNECT", "ERROR"})
         EXPECT_NE(std::find(types.begin(), types.end(), expected), types.end()) << expected;
     EXPECT_EQ(std::count(types.begin(), types.end(), "WIFI_BEACON_CONNECT"), 1)
@@ -153,6 +129,47 @@ TEST_F(HostToolTest, HostileLinesEndInOneShortErrorLineEach) {
     EXPECT_EQ(out[7], "store configureQuorvela \"YES\"");
     EXPECT_NE(result.err.find("bytes long; at most 1000000 bytes can be sent"), std::string::npos)
         << "a megabyte user id is refused for what it is, not as a lack of memory";
+}
+
+TEST_F(HostToolTest, RegistersAndUnregisters) {
+    const auto script = dir.write("registration.script",
+                                  "configure\n"
+                                  "register carol\n"
+                                  "wait\n"
+                                  "show store clientUserID\n"
+                                  "show store validated\n"
+                                  "token 00112233445566778899aabbccddeeff00112233445566778899aabbccddeeff\n"
+                                  "token zz\n"
+                                  "subscribe-device\n"
+                                  "wait\n"
+                                  "show store devicePushID\n"
+                                  "unregister\n"
+                                  "wait\n"
+                                  "show store clientUserID\n"
+                                  "register\n"
+                                  "activate 1\n"
+                                  "wait\n"
+                                  "quit\n");
+    const auto result = run("", script.string());
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out,
+              "delegate QuorvelaReady\n"  // the registration starts the workspaces
+              "idle\n"
+              "store clientUserID \"carol\"\n"
+              "store validated \"YES\"\n"
+              "error usage: token <hex> | token null\n"
+              "idle\n"
+              "store devicePushID \"00112233445566778899aabbccddeeff00112233445566778899aabbccddeeff\"\n"
+              "idle\n"
+              "store clientUserID null\n"
+              "error usage: register <userID>\n"
+              "idle\n")
+        << result.err;
+    EXPECT_NE(result.err.find("QUORVELA-DEBUG: UnRegisterUserSucceeded"), std::string::npos) << result.err;
+    // No user is registered for the device any more, so activation fails at the sandbox.
+    EXPECT_NE(result.err.find("QUORVELA-DEBUG: activatePhone: completed successfully"), std::string::npos);
+    EXPECT_EQ(signedRequests("iOSReg"), 3u) << "token, subscribe-device, after the unregistration";
+    EXPECT_TRUE(sandbox::RegistrationStore(sandbox.state().database()).users().empty());
 }
 
 TEST_F(HostToolTest, BadOptionsExitWithTwo) {

@@ -3,78 +3,35 @@
 // decides entries and exits, and the sandbox receives the region reports.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <chrono>
-#include <fstream>
-#include <memory>
-
-#include <GeographicLib/Geodesic.hpp>
 #include <fmt/format.h>
 
-#include "core/QuorvelaCore.h"
 #include "model/WorkspaceList.h"
-#include "model/WorkspaceRecord.h"
 #include "quorvela/platform/ManualNetworkMonitor.h"
 #include "quorvela/platform/ManualWifiInfo.h"
 #include "quorvela/platform/ReplayLocationSource.h"
-#include "quorvela/platform/SoftwareLocationManager.h"
 #include "sandbox/LocationStore.h"
 #include "sandbox/RegionLists.h"
-#include "sandbox/Sandbox.h"
-#include "sandbox/SandboxState.h"
-#include "sandbox/WorkspaceTable.h"
-#include "support/TestPlatform.h"
+#include "support/SandboxWorld.h"
 
 namespace quorvela::test {
 namespace {
 
-constexpr double kStartLat = 52.52;
-constexpr double kStartLon = 13.40;
-
-std::pair<double, double> east(double metres) {
-    double lat = 0.0, lon = 0.0;
-    GeographicLib::Geodesic::WGS84().Direct(kStartLat, kStartLon, 90.0, metres, lat, lon);
-    return {lat, lon};
-}
-
-class LocationReplaySandboxTest : public ::testing::Test {
+class LocationReplaySandboxTest : public SandboxWorld {
 protected:
     void SetUp() override {
-        sandbox::SandboxOptions options;
-        options.dataDir = dir.path() / "sandbox";
-        options.adminApi = false;
-        sandbox.start(options);
-        sandbox.createApplication("demo app", "client-1", "secret");
-        sandbox::WorkspaceTable(sandbox.state()).put({"ws-geo", "Walk", "geo-key", std::nullopt});
-
-        PlatformOptions platformOptions;
-        platformOptions.dataDir = (dir.path() / "data").string();
-        platformOptions.bundleDir = dir.str();
-        platformOptions.http.connectTo = sandbox.connectTo();
-        platformOptions.http.caFile = sandbox.caFile().string();
-        platform = Platform::makeDefault(platformOptions);
-        platform->systemLog = std::make_shared<CapturingLog>();
+        SandboxWorld::SetUp();
+        addWorkspace("ws-geo", "Walk", "geo-key");
+        platform = makePlatform();
         platform->networkMonitor = std::make_shared<ManualNetworkMonitor>();
         platform->wifiInfo = std::make_shared<ManualWifiInfo>();
-        platform->keyValueStore->set("deviceUniqueID", Value("device-walk"));
-        facade = QuorvelaCore::create(platform);
-        facade->setAppName("demo app");
-        facade->setClientID("client-1");
-        facade->setApiClientPrivateKey("secret");
+        startConfigured();
     }
-    void TearDown() override { idle(); }
-    bool idle() { return platform->dispatcher->waitIdle(std::chrono::seconds(20)); }
-
-    TempDir dir;
-    sandbox::Sandbox sandbox;
-    std::shared_ptr<Platform> platform;
-    std::shared_ptr<QuorvelaCore> facade;
 };
 
 TEST_F(LocationReplaySandboxTest, ReplayedWalkReportsEntriesAndExits) {
-    auto [shopLat, shopLon] = east(600.0);
-    auto [parkLat, parkLon] = east(1200.0);
-    auto [farLat, farLon] = east(50000.0);
+    auto [shopLat, shopLon] = eastOfStart(600.0);
+    auto [parkLat, parkLon] = eastOfStart(1200.0);
+    auto [farLat, farLon] = eastOfStart(50000.0);
     sandbox::RegionLists(sandbox.state())
         .set("ws-geo", sandbox::RegionLists::Kind::Geofences,
              fmt::format(R"([{{"regionId":"shop","name":"Shop","latitude":{:.8f},"longitude":{:.8f},"radius":100}},
@@ -82,10 +39,7 @@ TEST_F(LocationReplaySandboxTest, ReplayedWalkReportsEntriesAndExits) {
                              {{"regionId":"far","name":"Far","latitude":{:.8f},"longitude":{:.8f},"radius":100}}])",
                          shopLat, shopLon, parkLat, parkLon, farLat, farLon));
 
-    // The workspace fetches its geofences from the sandbox.
-    auto workspace = WorkspaceRecord::create(platform);
-    workspace->setClientId("ws-geo");
-    workspace->setPublicKey("geo-key");
+    auto workspace = makeWorkspace("ws-geo", "geo-key");
     workspace->setName("Walk");
     facade->workspacesSubscribed()->append(workspace);
     workspace->fetchGeofencesWithCompletionHandler({});
@@ -102,7 +56,7 @@ TEST_F(LocationReplaySandboxTest, ReplayedWalkReportsEntriesAndExits) {
     // the park.
     std::string gpx = R"(<?xml version="1.0"?><gpx version="1.1" creator="test"><trk><trkseg>)";
     for (int metres = 0; metres <= 1500; metres += 60) {
-        auto [lat, lon] = east(metres);
+        auto [lat, lon] = eastOfStart(metres);
         gpx += fmt::format(R"(<trkpt lat="{:.8f}" lon="{:.8f}"></trkpt>)", lat, lon);
     }
     gpx += "</trkseg></trk></gpx>";
@@ -126,14 +80,14 @@ TEST_F(LocationReplaySandboxTest, ReplayedWalkReportsEntriesAndExits) {
 
     auto last = facade->quorvelaLastLocation();
     ASSERT_TRUE(last);
-    EXPECT_NEAR(last->longitude, east(1500.0).second, 1e-9);
+    EXPECT_NEAR(last->longitude, eastOfStart(1500.0).second, 1e-9);
 
     std::vector<std::string> seen;
     for (const auto& report : sandbox::LocationStore(sandbox.state().database()).reports()) {
         ASSERT_EQ(report.operation, "notifyRegionEvent");
         EXPECT_EQ(report.clientId, "ws-geo");
         EXPECT_EQ(report.regionType, std::optional<std::string>("GEOFENCE"));
-        EXPECT_EQ(report.deviceId, "device-walk");
+        EXPECT_EQ(report.deviceId, kDevice);
         EXPECT_EQ(report.appName, std::optional<std::string>("demo app"));
         seen.push_back(report.region.value_or("?") + " " + report.status.value_or("?"));
     }

@@ -1,142 +1,83 @@
-// Messages, geofence and beacon lists and workspace synchronisation against
-// an in-process sandbox over real HTTPS, seeded through its admin API.
+// Messages, region lists, replies and pushes against the in-process sandbox
+// over real HTTPS: what the sandbox serves reaches the workspace's lists and
+// inbox, its faults take the error paths, and every push command answers its
+// handler exactly once whatever the sandbox does.
 #include <gtest/gtest.h>
 #include <httplib.h>
 
-#include <chrono>
-#include <mutex>
 #include <nlohmann/json.hpp>
-#include <string>
-#include <vector>
 
-#include "model/WorkspaceProtocol.h"
-#include "model/WorkspaceRecord.h"
-#include "protocol/PendingMessageDataLoader.h"
+#include "core/FacadeWorkspaceDelegate.h"
+#include "model/WorkspaceList.h"
 #include "quorvela/Beacon.h"
 #include "quorvela/Geofence.h"
-#include "quorvela/Message.h"
-#include "sandbox/Sandbox.h"
+#include "sandbox/EndpointFaults.h"
+#include "sandbox/LocationStore.h"
+#include "sandbox/PushOutbox.h"
+#include "sandbox/RegionLists.h"
 #include "support/SandboxAdminClient.h"
-#include "support/TestPlatform.h"
+#include "support/SandboxWorld.h"
 
 namespace quorvela::test {
 namespace {
 
 using nlohmann::json;
+using Kind = sandbox::RegionLists::Kind;
 
-class Events : public WorkspaceProtocol, public PendingMessageDataLoaderDelegate {
+class Host : public QuorvelaProtocol {
 public:
-    void synchronicedWorkspace(const std::shared_ptr<WorkspaceRecord>&) override { add("workspace"); }
-    void synchronicedGeofences(const std::shared_ptr<WorkspaceRecord>&) override { add("geofences"); }
-    void synchronicedBeacons(const std::shared_ptr<WorkspaceRecord>&) override { add("beacons"); }
-    void pushReceived(const std::shared_ptr<Message>& m, const std::shared_ptr<WorkspaceRecord>&) override {
-        add("push " + m->id().value_or(""));
+    explicit Host(CallLog& calls) : calls_(calls) {}
+    void pushReceivedFromWorkspace(std::shared_ptr<Message> m, std::shared_ptr<Workspace> w) override {
+        calls_.add("fromWorkspace " + m->id().value_or("") + " " + w->clientId().value_or(""));
     }
-    void pendingMessagesRetrieved(const std::vector<std::shared_ptr<Message>>& list,
-                                  std::optional<std::int64_t>) override {
-        std::string ids;
-        for (const auto& m : list) ids += " " + m->id().value_or("");
-        add("pending" + ids);
-    }
-    void pendingMessagesRetrievedError(const std::string& error) override { add("pending error " + error); }
-    std::function<void(unsigned long)> completion(const std::string& name) {
-        return [this, name](unsigned long r) { add(name + " " + std::to_string(r)); };
-    }
-    std::vector<std::string> take() {
-        std::lock_guard lock(mutex_);
-        return std::exchange(events_, {});
-    }
-    void add(const std::string& e) {
-        std::lock_guard lock(mutex_);
-        events_.push_back(e);
-    }
+    void pushReceived(std::shared_ptr<Message> m) override { calls_.add("plain " + m->id().value_or("")); }
 
 private:
-    std::mutex mutex_;
-    std::vector<std::string> events_;
+    CallLog& calls_;
 };
 
-class MessagesSandboxTest : public ::testing::Test {
+class MessagesSandboxTest : public SandboxWorld {
 protected:
     void SetUp() override {
-        sandbox::SandboxOptions options;
-        options.dataDir = dir.path() / "sandbox";
-        sandbox.start(options);
-        sandbox.createApplication("demo app", "client-1", "secret");
-        admin = quorvela::test::sandboxAdminClient(sandbox);
-        post("/workspaces", {{"clientId", "ws-1"},
-                             {"name", "Shop"},
-                             {"publicKey", "ws-key"},
-                             {"callbackURL", "https://shop.example/cb"}});
-        post("/workspaces", {{"clientId", "ws-2"}, {"name", "Club"}, {"publicKey", "other-key"}});
-        platform = makePlatform();
-        platform->keyValueStore->set("deviceUniqueID", Value("DEVICE-1"));
-        platform->keyValueStore->set("clientUserID", Value("user-7"));
-        ws = makeWorkspace(platform);
+        SandboxWorld::SetUp();
+        sandbox::WorkspaceTable(sandbox.state()).put({"ws-1", "Shop", "ws-key", "https://shop.example/cb"});
+        addWorkspace("ws-2", "Club", "other-key");
+        startConfigured();
+        ws = makeWorkspace("ws-1", "ws-key");
+        ws->setDelegate(recorder);
     }
-    void TearDown() override {
-        if (platform) platform->dispatcher->waitIdle(std::chrono::seconds(10));
+    void setLists(const std::string& workspace, Kind kind, const std::string& list) {
+        sandbox::RegionLists(sandbox.state()).set(workspace, kind, list);
     }
-    std::shared_ptr<Platform> makePlatform() {
-        PlatformOptions options;
-        options.dataDir = (dir.path() / "data").string();
-        options.bundleDir = (dir.path() / "bundle").string();
-        options.http = sandbox.httpOptions();
-        auto made = Platform::makeDefault(options);
-        made->systemLog = std::make_shared<CapturingLog>();
-        return made;
+    void setFault(const std::string& operation, const std::optional<std::string>& fault) {
+        sandbox::EndpointFaults(sandbox.state()).set(operation, fault);
     }
-    std::shared_ptr<WorkspaceRecord> makeWorkspace(const std::shared_ptr<Platform>& p) {
-        auto w = WorkspaceRecord::create(p);
-        w->setClientId("ws-1");
-        w->setPublicKey("ws-key");
-        w->setAppNameSource([] { return std::optional<std::string>("demo app"); });
-        w->setDelegate(events);
-        return w;
-    }
-    json post(const std::string& path, const json& body, int expected = 201) {
-        auto reply = admin->Post(path.c_str(), body.dump(), "application/json");
-        EXPECT_TRUE(reply);
-        if (!reply) return {};
-        EXPECT_EQ(reply->status, expected) << reply->body;
-        return json::parse(reply->body);
-    }
-    void put(const std::string& path, const json& body) {
-        auto reply = admin->Put(path.c_str(), body.dump(), "application/json");
-        ASSERT_TRUE(reply);
-        ASSERT_EQ(reply->status, 200) << reply->body;
-    }
-    json get(const std::string& path) {
-        auto reply = admin->Get(path.c_str());
-        EXPECT_TRUE(reply);
-        return reply ? json::parse(reply->body) : json();
-    }
-    void idle() { ASSERT_TRUE(platform->dispatcher->waitIdle(std::chrono::seconds(20))); }
-    void queue(const std::string& client, const std::string& id, const std::string& subject) {
-        post("/messages", {{"clientId", client}, {"user", "user-7"}, {"fields", {{"id", id}, {"subject", subject}}}});
+    /// The workspace as the facade's joined one, the host hearing its pushes.
+    void joinForPushes() {
+        facade->setDelegate(std::make_shared<Host>(hostCalls));
+        ws->setSubscribed(true);
+        ws->setAppNameSource(FacadeWorkspaceDelegate::appNameSource(facade));
+        ws->setDelegate(FacadeWorkspaceDelegate::create(facade));
+        facade->workspacesSubscribed()->append(ws);
     }
 
-    TempDir dir;
-    sandbox::Sandbox sandbox;
-    std::unique_ptr<httplib::Client> admin;
-    std::shared_ptr<Platform> platform;
-    std::shared_ptr<Events> events = std::make_shared<Events>();
+    CallLog hostCalls;
+    std::shared_ptr<RecordingDelegate> recorder = std::make_shared<RecordingDelegate>(calls);
     std::shared_ptr<WorkspaceRecord> ws;
 };
 
 TEST_F(MessagesSandboxTest, WorkspaceSynchronisesAndItsListsSurviveARestart) {
-    put("/workspaces/ws-1/geofences",
-        json::parse(R"([{"regionId":"g1","name":"Store","latitude":10.5,"longitude":-66.9,"radius":150,
-                         "eventType":"ENTER","activated":"true","creationTime":"99",
-                         "rulesString":"<name>hidden</name>",
-                         "rules":[{"name":"also hidden"},"plain rule"],"msgTitle":"after the rules"},
-                        {"regionId":"g2","latitude":1,"longitude":2,"radius":50}])"));
-    put("/workspaces/ws-1/beacons",
-        json::parse(R"([{"regionId":"b1","type":"BEACON","uuid":"E2C56DB5-DFFB-48D2-B060-D0F5A71096E0",
-                         "major":"1","minor":"2"},{"regionId":"w1","type":"WIFI_BEACON","name":"home"}])"));
+    setLists("ws-1", Kind::Geofences,
+             R"([{"regionId":"g1","name":"Store","latitude":10.5,"longitude":-66.9,"radius":150,
+                  "eventType":"ENTER","activated":"true","creationTime":"99","rulesString":"<name>hidden</name>",
+                  "rules":[{"name":"also hidden"},"plain rule"],"msgTitle":"after the rules"},
+                 {"regionId":"g2","latitude":1,"longitude":2,"radius":50}])");
+    setLists("ws-1", Kind::Beacons,
+             R"([{"regionId":"b1","type":"BEACON","uuid":"E2C56DB5-DFFB-48D2-B060-D0F5A71096E0","major":"1",
+                  "minor":"2"},{"regionId":"w1","type":"WIFI_BEACON","name":"home"}])");
     ws->synchronize();
-    idle();
-    EXPECT_EQ(events->take(), std::vector<std::string>{"workspace"});
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(calls.take(), std::vector<std::string>{"synchronised"});
     auto geofences = ws->getGeofences();
     ASSERT_EQ(geofences.size(), 2u);
     EXPECT_EQ(geofences[0]->name(), "Store");
@@ -146,117 +87,179 @@ TEST_F(MessagesSandboxTest, WorkspaceSynchronisesAndItsListsSurviveARestart) {
     EXPECT_FALSE(geofences[0]->creationTime().has_value());
     EXPECT_EQ(ws->getBluetoothBeacons().size(), 1u);
     EXPECT_EQ(ws->getWifiBeacons().size(), 1u);
-    for (const auto& request : sandbox.requests())
-        if (request.operation == "getGeoFences" || request.operation == "getBeacons")
-            EXPECT_EQ(request.signatureOk, std::optional<bool>(true)) << request.path;
+    EXPECT_EQ(signedRequests("getGeoFences"), 1u);
+    EXPECT_EQ(signedRequests("getBeacons"), 1u);
 
     // Restart: the archive of the workspace and its stores are all that is left.
     const auto archive = ws->encodeWithCoder();
     platform->keyValueStore->synchronize();
     ws.reset();
-    platform.reset();
+    facade.reset();
     platform = makePlatform();
     auto restored = WorkspaceRecord::initWithCoder(platform, archive);
-    EXPECT_EQ(restored->callbackUrl(), std::nullopt);  // never set on this record
+    EXPECT_EQ(restored->callbackUrl(), std::nullopt) << "never set on this record";
     ASSERT_EQ(restored->getGeofences().size(), 2u);
     EXPECT_EQ(restored->getGeofences()[1]->regionId(), "g2");
     ASSERT_EQ(restored->getBeacons().size(), 2u);
     EXPECT_EQ(restored->getBeacons()[1]->name(), "home");
 }
 
-TEST_F(MessagesSandboxTest, PendingMessagesUnderBothCredentials) {
-    queue("ws-1", "m1", "First");
-    queue("ws-2", "m2", "Second");
-    queue("ws-1", "m3", "");
-
-    auto facadeLoader = PendingMessageDataLoader::create(platform, ClientCredentials{"demo app", "client-1", "secret"});
-    facadeLoader->setDelegate(events);
-    facadeLoader->startLoadingMessageWithCompletionHandler(events->completion("done"));
-    idle();
-    EXPECT_EQ(events->take(), (std::vector<std::string>{"pending m1 m2 m3", "done 0"}));
-    EXPECT_EQ(facadeLoader->messages().at(2)->subject(), std::nullopt);  // empty element
+TEST_F(MessagesSandboxTest, PendingMessagesUnderBothCredentialsAndASingleOne) {
+    queueMessage("ws-1", "m1", "First");
+    queueMessage("ws-2", "m2", "Second");
+    queueMessage("ws-1", "m3", "");
+    const ClientCredentials credentials{appName, clientId, privateKey};
+    auto facadeLoader = PendingMessageDataLoader::create(platform, credentials);
+    facadeLoader->setDelegate(recorder);
+    facadeLoader->startLoadingMessageWithCompletionHandler(calls.completion("done"));
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(calls.take(), (std::vector<std::string>{"pending m1 m2 m3", "done 0"}));
+    EXPECT_EQ(facadeLoader->messages().at(2)->subject(), std::nullopt) << "empty element";
     EXPECT_EQ(facadeLoader->messages().at(1)->clientId(), "ws-2");
 
     // Fetched once; a new message for the workspace is pending under its key.
-    queue("ws-1", "m4", "Fourth");
-    queue("ws-2", "m5", "Fifth");
-    auto workspaceLoader = PendingMessageDataLoader::create(platform,
-                                                            ClientCredentials{"demo app", "client-1", "secret"});
-    workspaceLoader->setDelegate(events);
-    workspaceLoader->startLoadingMessageFromWorkspace(ws, events->completion("done"));
-    idle();
-    EXPECT_EQ(events->take(), (std::vector<std::string>{"pending m4", "done 0"}));
-}
+    queueMessage("ws-1", "m4", "Fourth");
+    queueMessage("ws-2", "m5", "Fifth");
+    auto workspaceLoader = PendingMessageDataLoader::create(platform, credentials);
+    workspaceLoader->setDelegate(recorder);
+    workspaceLoader->startLoadingMessageFromWorkspace(ws, calls.completion("done"));
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(calls.take(), (std::vector<std::string>{"pending m4", "done 0"}));
 
-TEST_F(MessagesSandboxTest, SingleMessageGoesIntoTheInbox) {
-    queue("ws-1", "123", "Hello");
-    ws->fetchMessageWithID(std::string("123"), events->completion("message"));
-    idle();
-    EXPECT_EQ(events->take(), (std::vector<std::string>{"push 123", "message 0"}));
+    queueMessage("ws-1", "123", "Hello");
+    ws->fetchMessageWithID(std::string("123"), calls.completion("message"));
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(calls.take(), (std::vector<std::string>{"push 123", "message 0"}));
     ASSERT_EQ(ws->getMessages().size(), 1u);
     EXPECT_EQ(ws->getMessages()[0]->subject(), "Hello");
     EXPECT_EQ(ws->loadMessage().size(), 1u);
-
-    ws->fetchMessageWithID(std::string("unknown"), events->completion("message"));
-    idle();
-    // Unknown ids answer without a message: nothing reaches the inbox.
-    EXPECT_EQ(events->take(), (std::vector<std::string>{"message 0"}));
+    ws->fetchMessageWithID(std::string("unknown"), calls.completion("message"));
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(calls.take(), (std::vector<std::string>{"message 0"})) << "no message, nothing in the inbox";
     EXPECT_EQ(ws->getMessages().size(), 1u);
 }
 
 TEST_F(MessagesSandboxTest, RepliesArriveDecoded) {
     ws->sendMessage(std::string("???"));
-    idle();
+    ASSERT_TRUE(idle());
     ws->sendMessage(std::string("Gracias, señor"));
-    idle();
-    const json responses = get("/responses");
+    ASSERT_TRUE(idle());
+    const auto responses = sandbox::MessageQueue(sandbox.state()).responses();
     ASSERT_EQ(responses.size(), 2u);
-    EXPECT_EQ(responses[0]["encodedText"], "Pz8/");
-    EXPECT_EQ(responses[0]["text"], "???");
-    EXPECT_EQ(responses[0]["sender"], "user-7");
-    EXPECT_EQ(responses[0]["clientId"], "ws-1");
-    EXPECT_EQ(responses[1]["text"], "Gracias, señor");
-    EXPECT_TRUE(capturingLog(*platform).contains("QUORVELA-DEBUG: sendResponse: completed successfully"));
+    EXPECT_EQ(responses[0].encodedText, "Pz8/");
+    EXPECT_EQ(responses[0].text, "???");
+    EXPECT_EQ(responses[0].sender, "user-7");
+    EXPECT_EQ(responses[0].clientId, "ws-1");
+    EXPECT_EQ(responses[1].text, "Gracias, señor");
+    EXPECT_TRUE(log().contains("QUORVELA-DEBUG: sendResponse: completed successfully"));
 }
 
 TEST_F(MessagesSandboxTest, FaultsTakeTheErrorPathAndTheSyncStillEnds) {
-    put("/workspaces/ws-1/beacons", json::parse(R"([{"regionId":"b1","type":"BEACON"}])"));
+    setLists("ws-1", Kind::Beacons, R"([{"regionId":"b1","type":"BEACON"}])");
     ws->fetchBeacons();
-    idle();
-    events->take();
+    ASSERT_TRUE(idle());
+    calls.take();
     for (const char* fault : {"malformed", "html", "drop"}) {
         SCOPED_TRACE(fault);
-        auto reply = admin->Put("/faults", json{{"operation", "getBeacons"}, {"fault", fault}}.dump(),
-                                "application/json");
-        ASSERT_TRUE(reply && reply->status == 200);
-        ws->fetchBeaconsWithCompletionHandler(events->completion("beacons done"));
-        idle();
-        EXPECT_EQ(events->take(), (std::vector<std::string>{"beacons", "beacons done 2"}));
-        EXPECT_EQ(ws->getBeacons().size(), 1u);  // the list of the last success stays
+        setFault("getBeacons", fault);
+        ws->fetchBeaconsWithCompletionHandler(calls.completion("beacons done"));
+        ASSERT_TRUE(idle());
+        EXPECT_EQ(calls.take(), (std::vector<std::string>{"beacons", "beacons done 2"}));
+        EXPECT_EQ(ws->getBeacons().size(), 1u) << "the list of the last success stays";
         ws->synchronize();
-        idle();
-        EXPECT_EQ(events->take(), std::vector<std::string>{"workspace"});
+        ASSERT_TRUE(idle());
+        EXPECT_EQ(calls.take(), std::vector<std::string>{"synchronised"});
         EXPECT_TRUE(ws->isSynchronized());
     }
-    EXPECT_TRUE(capturingLog(*platform).contains("QUORVELA-DEBUG: Beacons Error") ||
-                capturingLog(*platform).contains("QUORVELA-DEBUG: Beacons"));
-    admin->Put("/faults", json{{"operation", "getBeacons"}, {"fault", nullptr}}.dump(), "application/json");
-    ws->fetchBeaconsWithCompletionHandler(events->completion("beacons done"));
-    idle();
-    EXPECT_EQ(events->take(), (std::vector<std::string>{"beacons", "beacons done 0"}));
+    setFault("getBeacons", std::nullopt);
+    ws->fetchBeaconsWithCompletionHandler(calls.completion("beacons done"));
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(calls.take(), (std::vector<std::string>{"beacons", "beacons done 0"}));
 }
 
 TEST_F(MessagesSandboxTest, AdminRefusesBadSeeds) {
-    post("/messages", {{"clientId", "nope"}, {"user", "u"}}, 400);
-    post("/workspaces", {{"clientId", "x"}}, 400);
-    auto reply = admin->Put("/faults", json{{"operation", "getBeacons"}, {"fault", "explode"}}.dump(),
-                            "application/json");
-    ASSERT_TRUE(reply);
-    EXPECT_EQ(reply->status, 400);
-    reply = admin->Put("/workspaces/ws-1/geofences", "{\"not\":\"a list\"}", "application/json");
-    ASSERT_TRUE(reply);
-    EXPECT_EQ(reply->status, 400);
-    EXPECT_EQ(get("/workspaces").size(), 2u);
+    auto admin = sandboxAdminClient(sandbox);
+    const std::pair<const char*, const char*> posts[] = {{"/messages", R"({"clientId":"nope","user":"u"})"},
+                                                         {"/workspaces", R"({"clientId":"x"})"}};
+    for (const auto& [path, body] : posts) {
+        auto reply = admin->Post(path, body, "application/json");
+        ASSERT_TRUE(reply);
+        EXPECT_EQ(reply->status, 400) << path;
+    }
+    const std::pair<const char*, const char*> puts[] = {{"/faults", R"({"operation":"getBeacons","fault":"explode"})"},
+                                                        {"/workspaces/ws-1/geofences", R"({"not":"a list"})"}};
+    for (const auto& [path, body] : puts) {
+        auto reply = admin->Put(path, body, "application/json");
+        ASSERT_TRUE(reply);
+        EXPECT_EQ(reply->status, 400) << path;
+    }
+    EXPECT_EQ(sandbox::WorkspaceTable(sandbox.state()).all().size(), 2u);
+}
+
+TEST_F(MessagesSandboxTest, AnnouncedPushLandsInTheInbox) {
+    joinForPushes();
+    facade->registerDeviceToken(std::vector<std::uint8_t>{0x0a, 0x0b, 0x0c, 0x0d});
+    ASSERT_TRUE(facade->flush(std::chrono::seconds(30)));
+    sandbox::PushOutbox outbox(sandbox.state());
+    outbox.announce("0a0b0c0d", "ws-1", std::nullopt, {{"id", "m-1"}, {"subject", "Spring"}, {"text", "Hello"}});
+    const auto pushes = outbox.takeUndelivered("0a0b0c0d");
+    ASSERT_EQ(pushes.size(), 1u);
+    EXPECT_TRUE(outbox.takeUndelivered("0a0b0c0d").empty()) << "delivered once";
+
+    facade->processRemoteNotification(pushes[0].payload, calls.completion("handler"));
+    ASSERT_TRUE(facade->flush(std::chrono::seconds(30)));
+    EXPECT_EQ(calls.take(), std::vector<std::string>{"handler 0"});
+    EXPECT_EQ(hostCalls.take(), (std::vector<std::string>{"fromWorkspace m-1 ws-1", "plain m-1"}));
+    auto inbox = ws->getMessages();
+    ASSERT_EQ(inbox.size(), 1u);
+    EXPECT_EQ(inbox[0]->id(), std::optional<std::string>("m-1"));
+    EXPECT_EQ(inbox[0]->text(), std::optional<std::string>("Hello"));
+    const auto types = eventTypes();
+    EXPECT_EQ(std::count(types.begin(), types.end(), "TXT_MSG"), 1);
+    EXPECT_EQ(std::count(types.begin(), types.end(), "PUSHRECEIVED"), 1);
+
+    // The same message announced again is fetched by id and replaces itself.
+    facade->processPushNotificationForMsgID(std::string("m-1"), ws, calls.completion("single"));
+    ASSERT_TRUE(facade->flush(std::chrono::seconds(30)));
+    EXPECT_EQ(calls.take(), std::vector<std::string>{"single 0"});
+    EXPECT_EQ(ws->getMessages().size(), 1u);
+}
+
+TEST_F(MessagesSandboxTest, EveryPushCommandAnswersExactlyOnceWhateverTheSandboxDoes) {
+    joinForPushes();
+    auto& manager = softwareLocationManager(*platform);
+    manager.setLocationServicesEnabled(true);
+    manager.setAuthorizationStatus(LocationManager::kAuthorizationAlways);
+    Location here;
+    here.latitude = 10.5;
+    here.longitude = -66.9;
+    here.horizontalAccuracy = 5;
+    facade->setQuorvelaLastLocation(here);
+    sandbox::MessageQueue(sandbox.state()).queue("ws-1", kUser, {{"id", "geo-1"}});
+
+    const std::vector<std::string> commands{"TXT_MSG",    "GEOFENCE",   "BEACON",      "CRT_REGION", "UPDT_REGION",
+                                            "DLT_REGION", "CRT_BEACON", "UPDT_BEACON", "DLT_BEACON", "GEO_PUSH",
+                                            "GEOPUSH",    "GET_LOC",    "NOPE"};
+    for (const std::string fault : {"", "malformed", "html", "drop"}) {
+        for (const char* operation : {"getPendingMessages", "getMessage", "getGeoFences", "getBeacons"})
+            setFault(operation, fault.empty() ? std::nullopt : std::optional(fault));
+        sandbox::LocationStore(sandbox.state().database()).setMode(fault.empty() ? "accept" : "malformed");
+        for (const auto& command : commands) {
+            SCOPED_TRACE(command + " fault '" + fault + "'");
+            const std::string id = command.rfind("GEO", 0) == 0 ? "GEOPUSH:geo-1:10.5:-66.9:200" : "id-1";
+            facade->processRemoteNotification(json{{"msgId", id}, {"type", command}, {"clientId", "ws-1"}}.dump(),
+                                              calls.completion("handler"));
+            ASSERT_TRUE(facade->flush(std::chrono::seconds(30)));
+            const auto results = calls.take();
+            ASSERT_EQ(results.size(), 1u);
+            // Any reply counts for a location report; an html fault may still parse as a reply.
+            const char* expected = command == "NOPE"                       ? "handler 1"
+                                   : command == "GET_LOC" || fault.empty() ? "handler 0"
+                                   : fault != "html"                       ? "handler 2"
+                                                                           : nullptr;
+            if (expected) EXPECT_EQ(results[0], expected);
+        }
+    }
 }
 
 }  // namespace

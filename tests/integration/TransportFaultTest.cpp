@@ -6,38 +6,22 @@
 // in memory and on disk, nothing outlives the time-out, and the library works
 // again once the service behaves.
 #include <gtest/gtest.h>
-#include <httplib.h>
 
-#include <algorithm>
-#include <chrono>
-#include <functional>
 #include <map>
-#include <memory>
-#include <mutex>
-#include <nlohmann/json.hpp>
-#include <string>
-#include <vector>
 
-#include "core/QuorvelaCore.h"
-#include "model/WorkspaceProtocol.h"
-#include "model/WorkspaceRecord.h"
 #include "platform/CurlHttpClient.h"
-#include "protocol/PendingMessageDataLoader.h"
 #include "quorvela/Geofence.h"
-#include "quorvela/Message.h"
 #include "sandbox/CertificateAuthority.h"
 #include "sandbox/EndpointFaults.h"
-#include "sandbox/Sandbox.h"
+#include "sandbox/RegionLists.h"
 #include "support/CappedTimeoutHttpClient.h"
 #include "support/MisbehavingServer.h"
-#include "support/SandboxAdminClient.h"
-#include "support/TestPlatform.h"
+#include "support/SandboxWorld.h"
 
 namespace quorvela::test {
 namespace {
 
 using namespace std::chrono_literals;
-using nlohmann::json;
 using Behaviour = MisbehavingServer::Behaviour;
 
 // The transfer time-out for the reply that never ends (the library asks for
@@ -53,116 +37,42 @@ const std::string kReplyBody =
     "<messages><message><id>m-injected</id><clientId>ws-1</clientId><subject>should never arrive</subject>"
     "</message></messages>";
 
-class Recorder {
-public:
-    void add(const std::string& event) {
-        std::lock_guard lock(mutex_);
-        events_.push_back(event);
-    }
-    std::vector<std::string> takeSorted() {
-        std::lock_guard lock(mutex_);
-        auto out = std::exchange(events_, {});
-        std::sort(out.begin(), out.end());
-        return out;
-    }
-    std::function<void(unsigned long)> completion(const std::string& name) {
-        return [this, name](unsigned long result) { add(name + " done " + std::to_string(result)); };
-    }
-
-private:
-    std::mutex mutex_;
-    std::vector<std::string> events_;
-};
-
-class PendingEvents : public PendingMessageDataLoaderDelegate {
-public:
-    PendingEvents(Recorder& recorder, std::string name) : recorder_(recorder), name_(std::move(name)) {}
-    void pendingMessagesRetrieved(const std::vector<std::shared_ptr<Message>>& list,
-                                  std::optional<std::int64_t>) override {
-        recorder_.add(name_ + " messages " + std::to_string(list.size()));
-    }
-    void pendingMessagesRetrievedError(const std::string& error) override {
-        recorder_.add(name_ + (error.empty() ? " error without text" : " error"));
-    }
-
-private:
-    Recorder& recorder_;
-    std::string name_;
-};
-
-class WorkspaceEvents : public WorkspaceProtocol {
-public:
-    explicit WorkspaceEvents(Recorder& recorder) : recorder_(recorder) {}
-    void synchronicedWorkspace(const std::shared_ptr<WorkspaceRecord>&) override { recorder_.add("synchronised"); }
-    void pushReceived(const std::shared_ptr<Message>& m, const std::shared_ptr<WorkspaceRecord>&) override {
-        recorder_.add("push " + m->id().value_or("?"));
-    }
-
-private:
-    Recorder& recorder_;
-};
-
 std::vector<std::string> ids(const std::vector<std::shared_ptr<Message>>& messages) {
     std::vector<std::string> out;
     for (const auto& m : messages) out.push_back(m->id().value_or("?"));
     return out;
 }
 
-class TransportFaultTest : public ::testing::Test {
+class TransportFaultTest : public SandboxWorld {
 protected:
     void SetUp() override {
-        sandbox::SandboxOptions options;
-        options.dataDir = dir.path() / "sandbox";
-        sandbox.start(options);
-        sandbox.createApplication("demo app", "client-1", "secret");
-        admin = quorvela::test::sandboxAdminClient(sandbox);
-        post("/workspaces", {{"clientId", "ws-1"}, {"name", "Shop"}, {"publicKey", "ws-key"}});
-        auto geofences = admin->Put("/workspaces/ws-1/geofences",
-                                    R"([{"regionId":"g1","latitude":10.5,"longitude":-66.9,"radius":150}])",
-                                    "application/json");
-        ASSERT_TRUE(geofences && geofences->status == 200);
-        for (int i = 1; i <= 7; ++i) queue("m" + std::to_string(i));
+        SandboxWorld::SetUp();
+        addWorkspace("ws-1", "Shop", "ws-key");
+        sandbox::RegionLists(sandbox.state())
+            .set("ws-1", sandbox::RegionLists::Kind::Geofences,
+                 R"([{"regionId":"g1","latitude":10.5,"longitude":-66.9,"radius":150}])");
+        for (int i = 1; i <= 7; ++i) queueMessage("ws-1", "m" + std::to_string(i), "subject");
 
-        platform = makePlatform();
+        startConfigured();
         goodHttp = platform->http;
-        platform->keyValueStore->set("deviceUniqueID", Value("DEVICE-1"));
-        platform->keyValueStore->set("clientUserID", Value("user-7"));
-        facade = QuorvelaCore::create(platform);
         facade->setMaxStoredMessages(7);
         facade->setGetLocationDisabled(true);
-
-        ws = WorkspaceRecord::create(platform);
-        ws->setClientId("ws-1");
-        ws->setPublicKey("ws-key");
-        ws->setAppNameSource([] { return std::optional<std::string>("demo app"); });
-        ws->setDelegate(workspaceEvents);
+        ws = makeWorkspace("ws-1", "ws-key");
+        ws->setDelegate(std::make_shared<RecordingDelegate>(calls));
 
         // What a fault must not take away: a message in the inbox and the
         // workspace's geofences, stored through the ordinary paths.
-        ws->fetchMessageWithID(std::string("m1"), recorder.completion("seed"));
+        ws->fetchMessageWithID(std::string("m1"), calls.completion("seed"));
         ws->synchronize();
-        ASSERT_TRUE(platform->dispatcher->waitIdle(kIdleBound));
-        ASSERT_EQ(recorder.takeSorted(), (std::vector<std::string>{"push m1", "seed done 0", "synchronised"}));
+        ASSERT_TRUE(idle(kIdleBound));
+        ASSERT_EQ(calls.takeSorted(), (std::vector<std::string>{"push m1", "seed 0", "synchronised"}));
         ASSERT_EQ(ids(ws->getMessages()), std::vector<std::string>{"m1"});
         ASSERT_EQ(ws->getGeofences().size(), 1u);
         ASSERT_TRUE(platform->keyValueStore->synchronize());
     }
-
     void TearDown() override {
-        if (platform) {
-            platform->http = goodHttp;
-            platform->dispatcher->waitIdle(kIdleBound);
-        }
-    }
-
-    std::shared_ptr<Platform> makePlatform() {
-        PlatformOptions options;
-        options.dataDir = (dir.path() / "data").string();
-        options.bundleDir = (dir.path() / "bundle").string();
-        options.http = sandbox.httpOptions();
-        auto made = Platform::makeDefault(options);
-        made->systemLog = std::make_shared<CapturingLog>();
-        return made;
+        if (platform) platform->http = goodHttp;
+        SandboxWorld::TearDown();
     }
 
     /// The real client, sent to `connectTo`, trusting the sandbox's CA, with
@@ -172,15 +82,6 @@ protected:
         options.connectTo = connectTo;
         return std::make_shared<CappedTimeoutHttpClient>(
             std::make_shared<CurlHttpClient>(options, platform->dispatcher), timeout);
-    }
-
-    void post(const std::string& path, const json& body) {
-        auto reply = admin->Post(path.c_str(), body.dump(), "application/json");
-        ASSERT_TRUE(reply);
-        ASSERT_EQ(reply->status, 201) << reply->body;
-    }
-    void queue(const std::string& id) {
-        post("/messages", {{"clientId", "ws-1"}, {"user", "user-7"}, {"fields", {{"id", id}, {"subject", id}}}});
     }
 
     /// Everything a fault must leave alone, as stored.
@@ -198,27 +99,19 @@ protected:
     /// (shared session), a single message into the inbox, and a
     /// synchronisation (geofences and beacons).
     void startOperations() {
-        auto facadeLoader = PendingMessageDataLoader::create(platform,
-                                                             ClientCredentials{"demo app", "client-1", "secret"});
-        facadeLoader->setDelegate(std::make_shared<PendingEvents>(recorder, "facade pending"));
-        facadeLoader->startLoadingMessageWithCompletionHandler(recorder.completion("facade pending"));
-        auto workspaceLoader = PendingMessageDataLoader::create(platform,
-                                                                ClientCredentials{"demo app", "client-1", "secret"});
-        workspaceLoader->setDelegate(std::make_shared<PendingEvents>(recorder, "workspace pending"));
-        workspaceLoader->startLoadingMessageFromWorkspace(ws, recorder.completion("workspace pending"));
-        ws->fetchMessageWithID(std::string("m-injected"), recorder.completion("single"));
+        const ClientCredentials credentials{appName, clientId, privateKey};
+        auto facadeLoader = PendingMessageDataLoader::create(platform, credentials);
+        facadeLoader->setDelegate(std::make_shared<RecordingDelegate>(calls, "facade pending"));
+        facadeLoader->startLoadingMessageWithCompletionHandler(calls.completion("facade pending"));
+        auto workspaceLoader = PendingMessageDataLoader::create(platform, credentials);
+        workspaceLoader->setDelegate(std::make_shared<RecordingDelegate>(calls, "workspace pending"));
+        workspaceLoader->startLoadingMessageFromWorkspace(ws, calls.completion("workspace pending"));
+        ws->fetchMessageWithID(std::string("m-injected"), calls.completion("single"));
         ws->synchronize();
     }
 
-    TempDir dir;
-    sandbox::Sandbox sandbox;
-    std::unique_ptr<httplib::Client> admin;
-    std::shared_ptr<Platform> platform;
     std::shared_ptr<HttpClient> goodHttp;
-    std::shared_ptr<QuorvelaCore> facade;
     std::shared_ptr<WorkspaceRecord> ws;
-    Recorder recorder;
-    std::shared_ptr<WorkspaceEvents> workspaceEvents = std::make_shared<WorkspaceEvents>(recorder);
 };
 
 TEST_F(TransportFaultTest, EveryFaultEndsInTheErrorPathAndLosesNothing) {
@@ -252,7 +145,7 @@ TEST_F(TransportFaultTest, EveryFaultEndsInTheErrorPathAndLosesNothing) {
         SCOPED_TRACE(c.name);
         const auto before = storedState(*platform->keyValueStore);
         const auto inboxBefore = ids(ws->getMessages());
-        capturingLog(*platform).clear();
+        log().clear();
 
         std::unique_ptr<MisbehavingServer> server = c.server ? c.server() : nullptr;
         if (server) {
@@ -265,23 +158,18 @@ TEST_F(TransportFaultTest, EveryFaultEndsInTheErrorPathAndLosesNothing) {
 
         startOperations();
         // Every operation ends by itself or at its time-out; a hang trips the bound.
-        ASSERT_TRUE(platform->dispatcher->waitIdle(kIdleBound));
+        ASSERT_TRUE(idle(kIdleBound));
 
-        EXPECT_EQ(recorder.takeSorted(),
-                  (std::vector<std::string>{"facade pending done 2", "facade pending error", "single done 2",
-                                            "synchronised", "workspace pending done 2", "workspace pending error"}));
+        EXPECT_EQ(calls.takeSorted(),
+                  (std::vector<std::string>{"facade pending 2", "facade pending error", "single 2", "synchronised",
+                                            "workspace pending 2", "workspace pending error"}));
         EXPECT_EQ(ids(ws->getMessages()), inboxBefore);
         EXPECT_EQ(ws->getGeofences().size(), 1u);
         EXPECT_TRUE(ws->isSynchronized());
         EXPECT_EQ(storedState(*platform->keyValueStore), before);
-        if (!c.logFragment.empty()) {
-            const auto lines = capturingLog(*platform).lines();
-            EXPECT_TRUE(
-                std::any_of(lines.begin(), lines.end(),
-                            [&](const std::string& line) { return line.find(c.logFragment) != std::string::npos; }))
-                << "no log line mentions \"" << c.logFragment << "\":\n"
-                << ::testing::PrintToString(lines);
-        }
+        if (!c.logFragment.empty())
+            EXPECT_TRUE(log().contains(c.logFragment)) << "no log line mentions \"" << c.logFragment << "\":\n"
+                                                       << ::testing::PrintToString(log().lines());
         if (server && c.name != "connection refused") EXPECT_GE(server->connections(), 1);
         server.reset();  // ends whatever it still holds open
 
@@ -301,9 +189,9 @@ TEST_F(TransportFaultTest, EveryFaultEndsInTheErrorPathAndLosesNothing) {
             sandbox::EndpointFaults(sandbox.state()).set(operation, std::nullopt);
         platform->http = goodHttp;
         const std::string id = "m" + std::to_string(nextMessage++);
-        ws->fetchMessageWithID(id, recorder.completion("recovery"));
-        ASSERT_TRUE(platform->dispatcher->waitIdle(kIdleBound));
-        EXPECT_EQ(recorder.takeSorted(), (std::vector<std::string>{"push " + id, "recovery done 0"}));
+        ws->fetchMessageWithID(id, calls.completion("recovery"));
+        ASSERT_TRUE(idle(kIdleBound));
+        EXPECT_EQ(calls.takeSorted(), (std::vector<std::string>{"push " + id, "recovery 0"}));
         EXPECT_EQ(ws->getMessages().size(), inboxBefore.size() + 1);
     }
 }
@@ -315,9 +203,9 @@ TEST_F(TransportFaultTest, TheSameReplyFromATrustedServerGoesThrough) {
     const auto trusted = sandbox::CertificateAuthority::ensure(dir.path() / "sandbox" / "tls");
     MisbehavingServer server(Behaviour::CompleteReply, kReplyBody, trusted.certFile.string(), trusted.keyFile.string());
     platform->http = clientTo(server.connectTo(), kRoomyTimeout);
-    ws->fetchMessageWithID(std::string("m-injected"), recorder.completion("single"));
-    ASSERT_TRUE(platform->dispatcher->waitIdle(kIdleBound));
-    EXPECT_EQ(recorder.takeSorted(), (std::vector<std::string>{"push m-injected", "single done 0"}));
+    ws->fetchMessageWithID(std::string("m-injected"), calls.completion("single"));
+    ASSERT_TRUE(idle(kIdleBound));
+    EXPECT_EQ(calls.takeSorted(), (std::vector<std::string>{"push m-injected", "single 0"}));
     EXPECT_EQ(ws->getMessages().size(), 2u);
     EXPECT_GE(server.connections(), 1);
 }

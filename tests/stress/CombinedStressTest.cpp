@@ -6,37 +6,17 @@
 // in the store alike.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
-#include <cstdio>
-#include <cstdlib>
-#include <deque>
 #include <map>
-#include <mutex>
 #include <nlohmann/json.hpp>
 #include <set>
-#include <string>
 #include <thread>
-#include <vector>
 
-#include <GeographicLib/Geodesic.hpp>
-
-#include "core/QuorvelaCore.h"
-#include "model/WorkspaceRecord.h"
-#include "quorvela/Message.h"
 #include "quorvela/platform/ManualNetworkMonitor.h"
 #include "quorvela/platform/ManualWifiInfo.h"
 #include "quorvela/platform/NetworkMonitor.h"
-#include "quorvela/platform/SoftwareLocationManager.h"
 #include "sandbox/LocationStore.h"
-#include "sandbox/MessageQueue.h"
 #include "sandbox/RegionLists.h"
-#include "sandbox/Sandbox.h"
-#include "sandbox/SandboxState.h"
-#include "sandbox/WorkspaceTable.h"
-#include "support/TestPlatform.h"
+#include "support/SandboxWorld.h"
 
 namespace quorvela::test {
 namespace {
@@ -48,89 +28,20 @@ constexpr const char* kUser = "alice";
 constexpr const char* kDefault = "client-1";
 constexpr const char* kClub = "ws-club";
 constexpr const char* kCafeSsid = "CafeNet";
-constexpr double kStartLat = 52.52;
-constexpr double kStartLon = 13.40;
 constexpr int kRounds = 10;
 
-std::pair<double, double> east(double metres) {
-    double lat = 0.0, lon = 0.0;
-    GeographicLib::Geodesic::WGS84().Direct(kStartLat, kStartLon, 90.0, metres, lat, lon);
-    return {lat, lon};
-}
-
-// Hands out completion handlers and counts the calls of each one.
-class HandlerLedger {
-public:
-    QuorvelaCore::Completion make(std::string name) {
-        Entry* entry;
-        {
-            std::lock_guard lock(mutex_);
-            entry = &entries_.emplace_back();
-            entry->name = std::move(name);
-        }
-        return [entry](unsigned long result) {
-            entry->result = result;
-            ++entry->calls;
-        };
-    }
-    struct Entry {
-        std::string name;
-        std::atomic<int> calls{0};
-        std::atomic<unsigned long> result{99};
-    };
-    // Stable addresses: handlers keep pointers to their entries.
-    std::deque<Entry>& entries() { return entries_; }
-
-private:
-    std::mutex mutex_;
-    std::deque<Entry> entries_;
-};
-
-// Aborts the process when the threads do not finish: a hang shows as a
-// failure with stacks instead of a stuck CI job.
-class Watchdog {
-public:
-    explicit Watchdog(std::chrono::seconds limit)
-        : thread_([this, limit] {
-              std::unique_lock lock(mutex_);
-              if (!cv_.wait_for(lock, limit, [this] { return done_; })) {
-                  std::fprintf(stderr, "CombinedStressTest: no progress within %llds, deadlock suspected\n",
-                               static_cast<long long>(limit.count()));
-                  std::abort();
-              }
-          }) {}
-    ~Watchdog() {
-        {
-            std::lock_guard lock(mutex_);
-            done_ = true;
-        }
-        cv_.notify_all();
-        thread_.join();
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable cv_;
-    bool done_ = false;
-    std::thread thread_;
-};
-
-class CombinedStressTest : public ::testing::Test {
+class CombinedStressTest : public SandboxWorld {
 protected:
     void SetUp() override {
-        sandbox::SandboxOptions options;
-        options.dataDir = dir.path() / "sandbox";
-        options.adminApi = false;
-        sandbox.start(options);
-        sandbox.createApplication("demo app", kDefault, "secret", std::string(kDefault));
-        sandbox::WorkspaceTable table(sandbox.state());
-        table.put({kDefault, "Main", "secret", std::nullopt});
-        table.put({kClub, "Club", "key-club", std::nullopt});
-        table.put({"ws-b", "Bees", "key-b", std::nullopt});
-        table.put({"ws-c", "Cees", "key-c", std::nullopt});
+        startSandbox();
+        sandbox.createApplication(appName, kDefault, privateKey, std::string(kDefault));
+        addWorkspace(kDefault, "Main", privateKey);
+        addWorkspace(kClub, "Club", "key-club");
+        addWorkspace("ws-b", "Bees", "key-b");
+        addWorkspace("ws-c", "Cees", "key-c");
         json fences = json::array();
         for (int i = 0; i < 4; ++i) {
-            auto [lat, lon] = east(300.0 * i);
+            auto [lat, lon] = eastOfStart(300.0 * i);
             fences.push_back({{"regionId", "fence-" + std::to_string(i)},
                               {"name", "Fence " + std::to_string(i)},
                               {"latitude", lat},
@@ -150,41 +61,27 @@ protected:
                                 {"eventType", "ENTER_EXIT"},
                                 {"clientId", kClub}}})
                       .dump());
-        writePlist(dir, "bundle/Quorvela-Info.plist",
-                   {{"appName", "demo app"}, {"publicKey", kDefault}, {"privateKey", "secret"}});
-
-        PlatformOptions platformOptions;
-        platformOptions.dataDir = (dir.path() / "data").string();
-        platformOptions.bundleDir = (dir.path() / "bundle").string();
-        platformOptions.http = sandbox.httpOptions();
-        platform = Platform::makeDefault(platformOptions);
-        platform->systemLog = std::make_shared<CapturingLog>();
-        monitor = std::make_shared<ManualNetworkMonitor>();
-        wifi = std::make_shared<ManualWifiInfo>();
+        writeBundle();
+        platform = makePlatform();
         platform->networkMonitor = monitor;
         platform->wifiInfo = wifi;
-        platform->keyValueStore->set("deviceUniqueID", Value("device-stress"));
         platform->keyValueStore->set("maxStoredMessages", Value(100000));
         facade = QuorvelaCore::create(platform);
         facade->configureInstance();
         ASSERT_TRUE(facade->flush(30s));
     }
-    void TearDown() override {
-        if (facade) facade->flush(30s);
-    }
 
-    std::shared_ptr<WorkspaceRecord> available(const std::string& clientId) {
+    std::shared_ptr<WorkspaceRecord> available(const std::string& id) {
         for (const auto& w : facade->getAvailableWorkspaces())
-            if (w->clientId() == clientId) return w;
+            if (w->clientId() == id) return w;
         return nullptr;
     }
+    void joinWifi(const char* ssid, const char* bssid) {
+        wifi->setCurrentNetwork(Value::Dictionary{{"SSID", Value(ssid)}, {"BSSID", Value(bssid)}});
+    }
 
-    TempDir dir;
-    sandbox::Sandbox sandbox;
-    std::shared_ptr<Platform> platform;
-    std::shared_ptr<ManualNetworkMonitor> monitor;
-    std::shared_ptr<ManualWifiInfo> wifi;
-    std::shared_ptr<QuorvelaCore> facade;
+    std::shared_ptr<ManualNetworkMonitor> monitor = std::make_shared<ManualNetworkMonitor>();
+    std::shared_ptr<ManualWifiInfo> wifi = std::make_shared<ManualWifiInfo>();
 };
 
 TEST_F(CombinedStressTest, EverythingAtOnceStaysConsistent) {
@@ -192,17 +89,13 @@ TEST_F(CombinedStressTest, EverythingAtOnceStaysConsistent) {
     // location updates running.
     facade->registerWithUserID(std::string(kUser));
     ASSERT_TRUE(facade->flush(60s));
-    HandlerLedger setupHandlers;
-    facade->fetchAvailableWorkspacesWithCompletionHandler(setupHandlers.make("setup fetch"));
+    facade->fetchAvailableWorkspacesWithCompletionHandler(calls.completion("setup fetch"));
     ASSERT_TRUE(facade->flush(60s));
     auto club = available(kClub);
     ASSERT_NE(club, nullptr);
-    facade->joinWorkspace(club, setupHandlers.make("setup join"));
+    facade->joinWorkspace(club, calls.completion("setup join"));
     ASSERT_TRUE(facade->flush(60s));
-    for (auto& entry : setupHandlers.entries()) {
-        ASSERT_EQ(entry.calls.load(), 1) << entry.name;
-        ASSERT_EQ(entry.result.load(), 0u) << entry.name;
-    }
+    ASSERT_EQ(calls.take(), (std::vector<std::string>{"setup fetch 0", "setup join 0"}));
     auto& manager = softwareLocationManager(*platform);
     manager.setLocationServicesEnabled(true);
     manager.setAuthorizationStatus(LocationManager::kAuthorizationAlways);
@@ -210,114 +103,109 @@ TEST_F(CombinedStressTest, EverythingAtOnceStaysConsistent) {
     ASSERT_TRUE(facade->flush(60s));
     ASSERT_TRUE(manager.isUpdatingLocation());
 
-    HandlerLedger handlers;
+    std::atomic<int> handedOut{0};
+    auto handler = [&](const std::string& name) {
+        ++handedOut;
+        return calls.completion(name);
+    };
     std::mutex queuedMutex;
     std::map<std::string, std::set<std::string>> queued;  // client id -> message ids
     const std::vector<std::string> churn{"ws-b", "ws-c"};
     std::vector<std::thread> threads;
-    {
-        Watchdog watchdog(300s);
-
-        // Two push threads: a message waits in the sandbox, then its push
-        // arrives.
-        for (const std::string clientId : {kDefault, kClub}) {
-            threads.emplace_back([&, clientId] {
-                sandbox::MessageQueue messages(sandbox.state());
-                for (int i = 0; i < kRounds; ++i) {
-                    const std::string id = clientId + "-m" + std::to_string(i);
-                    messages.queue(clientId, kUser, {{"id", id}, {"type", "TXT_MSG"}, {"text", "hello " + id}});
-                    {
-                        std::lock_guard lock(queuedMutex);
-                        queued[clientId].insert(id);
-                    }
-                    facade->processRemoteNotification(
-                        json{{"msgId", id}, {"type", "TXT_MSG"}, {"clientId", clientId}}.dump(),
-                        handlers.make("push " + id));
+    // Two push threads: a message waits in the sandbox, then its push
+    // arrives.
+    for (const std::string clientId : {kDefault, kClub}) {
+        threads.emplace_back([&, clientId] {
+            sandbox::MessageQueue messages(sandbox.state());
+            for (int i = 0; i < kRounds; ++i) {
+                const std::string id = clientId + "-m" + std::to_string(i);
+                messages.queue(clientId, kUser, {{"id", id}, {"type", "TXT_MSG"}, {"text", "hello " + id}});
+                {
+                    std::lock_guard lock(queuedMutex);
+                    queued[clientId].insert(id);
                 }
-            });
+                facade->processRemoteNotification(
+                    json{{"msgId", id}, {"type", "TXT_MSG"}, {"clientId", clientId}}.dump(), handler("push " + id));
+            }
+        });
+    }
+    // Region events, reported by the manager and handed to the facade.
+    threads.emplace_back([&] {
+        for (int i = 0; i < kRounds * 2; ++i) {
+            const std::string fence = "fence-" + std::to_string(i % 4);
+            manager.reportRegionEvent(fence, i % 2 == 0, Region::Kind::Circular);
+            const auto regions = manager.monitoredRegions();
+            if (!regions.empty()) {
+                const auto& region = regions[static_cast<std::size_t>(i) % regions.size()];
+                if (i % 3 == 0) facade->locationManagerDidEnterRegion(manager, region);
+                else facade->locationManagerDidExitRegion(manager, region);
+            }
         }
-        // Region events, reported by the manager and handed to the facade.
-        threads.emplace_back([&] {
-            for (int i = 0; i < kRounds * 2; ++i) {
-                const std::string fence = "fence-" + std::to_string(i % 4);
-                manager.reportRegionEvent(fence, i % 2 == 0, Region::Kind::Circular);
-                const auto regions = manager.monitoredRegions();
-                if (!regions.empty()) {
-                    const auto& region = regions[static_cast<std::size_t>(i) % regions.size()];
-                    if (i % 3 == 0) facade->locationManagerDidEnterRegion(manager, region);
-                    else facade->locationManagerDidExitRegion(manager, region);
-                }
+    });
+    // Location fixes walking east and back through the geofences.
+    threads.emplace_back([&] {
+        for (int i = 0; i < kRounds * 3; ++i) {
+            auto [lat, lon] = eastOfStart(60.0 * (i % 20));
+            Location fix;
+            fix.latitude = lat;
+            fix.longitude = lon;
+            fix.horizontalAccuracy = 5.0;
+            fix.timestamp = 1.8e9 + i;
+            manager.receiveFix(fix);
+            if (i % 5 == 0) facade->locationManagerDidUpdateLocations(manager, {fix});
+            std::this_thread::sleep_for(5ms);
+        }
+    });
+    // Network changes: the café's Wi-Fi, another one, none.
+    threads.emplace_back([&] {
+        for (int i = 0; i < kRounds * 2; ++i) {
+            switch (i % 3) {
+            case 0: joinWifi(kCafeSsid, "aa:bb:cc:dd:ee:01"); break;
+            case 1: joinWifi("Elsewhere", "aa:bb:cc:dd:ee:02"); break;
+            default: wifi->setCurrentNetwork(std::nullopt); break;
             }
-        });
-        // Location fixes walking east and back through the geofences.
-        threads.emplace_back([&] {
-            for (int i = 0; i < kRounds * 3; ++i) {
-                auto [lat, lon] = east(60.0 * (i % 20));
-                Location fix;
-                fix.latitude = lat;
-                fix.longitude = lon;
-                fix.horizontalAccuracy = 5.0;
-                fix.timestamp = 1.8e9 + i;
-                manager.receiveFix(fix);
-                if (i % 5 == 0) facade->locationManagerDidUpdateLocations(manager, {fix});
-                std::this_thread::sleep_for(5ms);
+            if (i % 2 == 0) facade->onNetworkChangeCallback(NetworkMonitor::kNetworkChange);
+            else monitor->post(NetworkMonitor::kNetworkChange);
+            std::this_thread::sleep_for(10ms);
+        }
+    });
+    // Joins and leaves of two more workspaces, with list fetches between.
+    threads.emplace_back([&] {
+        for (int i = 0; i < kRounds; ++i) {
+            const std::string& clientId = churn[static_cast<std::size_t>(i) % churn.size()];
+            if (auto ws = available(clientId)) {
+                facade->joinWorkspace(ws, handler("join " + clientId + " " + std::to_string(i)));
+                if (i % 2 == 1) facade->leaveWorkspace(ws, handler("leave " + clientId + " " + std::to_string(i)));
             }
-        });
-        // Network changes: the café's Wi-Fi, another one, none.
-        threads.emplace_back([&] {
-            for (int i = 0; i < kRounds * 2; ++i) {
-                switch (i % 3) {
-                case 0:
-                    wifi->setCurrentNetwork(
-                        Value::Dictionary{{"SSID", Value(kCafeSsid)}, {"BSSID", Value("aa:bb:cc:dd:ee:01")}});
-                    break;
-                case 1:
-                    wifi->setCurrentNetwork(
-                        Value::Dictionary{{"SSID", Value("Elsewhere")}, {"BSSID", Value("aa:bb:cc:dd:ee:02")}});
-                    break;
-                default: wifi->setCurrentNetwork(std::nullopt); break;
-                }
-                if (i % 2 == 0) facade->onNetworkChangeCallback(NetworkMonitor::kNetworkChange);
-                else monitor->post(NetworkMonitor::kNetworkChange);
-                std::this_thread::sleep_for(10ms);
-            }
-        });
-        // Joins and leaves of two more workspaces, with list fetches between.
-        threads.emplace_back([&] {
-            for (int i = 0; i < kRounds; ++i) {
-                const std::string& clientId = churn[static_cast<std::size_t>(i) % churn.size()];
-                if (auto ws = available(clientId)) {
-                    facade->joinWorkspace(ws, handlers.make("join " + clientId + " " + std::to_string(i)));
-                    if (i % 2 == 1)
-                        facade->leaveWorkspace(ws, handlers.make("leave " + clientId + " " + std::to_string(i)));
-                }
-                if (i % 3 == 0)
-                    facade->fetchAvailableWorkspacesWithCompletionHandler(
-                        handlers.make("available " + std::to_string(i)));
-            }
-        });
-        // Subscribed-list fetches (merges) and a registration or two.
-        threads.emplace_back([&] {
-            for (int i = 0; i < kRounds; ++i) {
-                facade->fetchSubscribedWorkspacesWithCompletionHandler(
-                    handlers.make("subscribed " + std::to_string(i)));
-                if (i == 2 || i == 7) facade->registerWithUserID(std::string(kUser));
-                std::this_thread::sleep_for(10ms);
-            }
-        });
-        for (auto& thread : threads) thread.join();
-        ASSERT_TRUE(facade->flush(120s)) << "the library did not become idle";
-    }
+            if (i % 3 == 0)
+                facade->fetchAvailableWorkspacesWithCompletionHandler(handler("available " + std::to_string(i)));
+        }
+    });
+    // Subscribed-list fetches (merges) and a registration or two.
+    threads.emplace_back([&] {
+        for (int i = 0; i < kRounds; ++i) {
+            facade->fetchSubscribedWorkspacesWithCompletionHandler(handler("subscribed " + std::to_string(i)));
+            if (i == 2 || i == 7) facade->registerWithUserID(std::string(kUser));
+            std::this_thread::sleep_for(10ms);
+        }
+    });
+    for (auto& thread : threads) thread.join();
+    ASSERT_TRUE(facade->flush(120s)) << "the library did not become idle";
 
-    // Every handler was called exactly once with a fetch result.
-    ASSERT_FALSE(handlers.entries().empty());
-    for (auto& entry : handlers.entries()) {
-        EXPECT_EQ(entry.calls.load(), 1) << entry.name;
-        EXPECT_LE(entry.result.load(), 2u) << entry.name;
-        // The sandbox never fails here: a push either brought its message
-        // (or an earlier push did) or found nothing new.
-        if (entry.name.rfind("push ", 0) == 0) EXPECT_LE(entry.result.load(), 1u) << entry.name;
+    // Every handler was called exactly once with a fetch result; the sandbox
+    // never fails here, so a push either brought its message (or an earlier
+    // push did) or found nothing new.
+    std::map<std::string, int> called;
+    for (const auto& call : calls.take()) {
+        const auto space = call.rfind(' ');
+        const auto name = call.substr(0, space);
+        const unsigned long result = std::stoul(call.substr(space + 1));
+        ++called[name];
+        EXPECT_LE(result, name.rfind("push ", 0) == 0 ? 1u : 2u) << name;
     }
+    ASSERT_GT(handedOut.load(), 0);
+    EXPECT_EQ(static_cast<int>(called.size()), handedOut.load()) << "a handler was not called";
+    for (const auto& [name, count] : called) EXPECT_EQ(count, 1) << name;
 
     // Each inbox holds every message once, and the store agrees with memory.
     const auto subscribed = facade->getSubscribedWorkspaces();
@@ -367,7 +255,7 @@ TEST_F(CombinedStressTest, EverythingAtOnceStaysConsistent) {
 
     // The storm ended on another network: joining the cafe's Wi-Fi now is
     // reported, so the club kept its Wi-Fi beacon through the merges.
-    wifi->setCurrentNetwork(Value::Dictionary{{"SSID", Value(kCafeSsid)}, {"BSSID", Value("aa:bb:cc:dd:ee:01")}});
+    joinWifi(kCafeSsid, "aa:bb:cc:dd:ee:01");
     facade->onNetworkChangeCallback(NetworkMonitor::kNetworkChange);
     ASSERT_TRUE(facade->flush(60s));
     const auto after = reports();

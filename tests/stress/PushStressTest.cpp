@@ -13,9 +13,9 @@
 #include <thread>
 #include <vector>
 
+#include "core/FacadeWorkspaceDelegate.h"
 #include "core/QuorvelaCore.h"
 #include "model/WorkspaceList.h"
-#include "model/WorkspaceProtocol.h"
 #include "model/WorkspaceRecord.h"
 #include "protocol/ServiceEndpoints.h"
 #include "quorvela/Message.h"
@@ -27,17 +27,6 @@ namespace {
 constexpr int kThreads = 8;
 constexpr int kPushes = 1000;
 const std::array<std::string, 4> kClients{"c0", "c1", "c2", "c3"};
-
-class ForwardToFacade : public WorkspaceProtocol {
-public:
-    explicit ForwardToFacade(std::weak_ptr<QuorvelaCore> facade) : facade_(std::move(facade)) {}
-    void pushReceived(const std::shared_ptr<Message>& message, const std::shared_ptr<WorkspaceRecord>& ws) override {
-        if (auto facade = facade_.lock()) facade->pushReceived(message, ws);
-    }
-
-private:
-    std::weak_ptr<QuorvelaCore> facade_;
-};
 
 class CountingHost : public QuorvelaProtocol {
 public:
@@ -66,7 +55,7 @@ TEST(PushStressTest, ThousandPushesFromEightThreads) {
         auto ws = WorkspaceRecord::create(platform);
         ws->setClientId(client);
         ws->setPublicKey("key-" + client);
-        ws->setDelegate(std::make_shared<ForwardToFacade>(facade));
+        ws->setDelegate(FacadeWorkspaceDelegate::create(facade));
         facade->workspacesSubscribed()->append(ws);
         workspaces.push_back(ws);
     }

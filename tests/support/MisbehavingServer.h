@@ -1,13 +1,8 @@
 #pragma once
 // A TLS server on loopback that misbehaves on purpose, one way per instance,
-// for transport fault tests that must go through the real HTTP client:
-//
-//   MisbehavingServer server(MisbehavingServer::Behaviour::ResetMidBody, body, cert, key);
-//   options.connectTo = server.connectTo();
-//
-// It reads one request per connection (whatever the path) and then behaves
-// as chosen. stop() (or the destructor) ends every connection, so a test
-// never waits on it. Header-only, plain sockets and OpenSSL.
+// for transport faults that must go through the real HTTP client. It reads one
+// request per connection and then behaves as chosen; stop() (or the
+// destructor) ends every connection. Header-only, plain sockets and OpenSSL.
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -75,7 +70,6 @@ public:
     MisbehavingServer(const MisbehavingServer&) = delete;
     MisbehavingServer& operator=(const MisbehavingServer&) = delete;
 
-    int port() const { return port_; }
     /// "127.0.0.1:PORT" for HttpClientOptions::connectTo.
     std::string connectTo() const { return "127.0.0.1:" + std::to_string(port_); }
     /// Connections accepted so far.

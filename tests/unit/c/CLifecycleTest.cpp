@@ -205,37 +205,36 @@ TEST_F(CLifecycleTest, PositionsReachTheManagerAndWifiChangesReachTheHostOnce) {
 // folder, every connection to a closed port.
 class CInitTest : public ::testing::Test {
 protected:
-    quorvela_options_t options(const TempDir& bundle) {
+    quorvela_options_t options() {
         quorvela_options_t options{};
-        bundleDir = bundle.str();
-        dataDir = data.str();
         options.bundle_dir = bundleDir.c_str();
         options.data_dir = dataDir.c_str();
         options.connect_to = "127.0.0.1:9";
         return options;
     }
-    TempDir data;
-    std::string bundleDir, dataDir;
+    void writeGoodFile() {
+        writePlist(bundle, "Quorvela-Info.plist", {{"appName", "demo"}, {"publicKey", "c"}, {"privateKey", "k"}});
+    }
+    TempDir bundle, data;
+    std::string bundleDir = bundle.str(), dataDir = data.str();
 };
 
 TEST_F(CInitTest, AMissingOrIncompletePropertyListIsAConfigurationError) {
-    TempDir empty;
-    auto opts = options(empty);
+    auto opts = options();
     char* error = nullptr;
     EXPECT_EQ(quorvela_init(&opts, nullptr, &error), nullptr);
     EXPECT_NE(takeError(error).find("cannot start"), std::string::npos);
-    writePlist(empty, "Quorvela-Info.plist", {{"appName", "demo"}, {"publicKey", "client-1"}});
+    writePlist(bundle, "Quorvela-Info.plist", {{"appName", "demo"}, {"publicKey", "client-1"}});
     EXPECT_EQ(quorvela_init(&opts, nullptr, &error), nullptr);
     EXPECT_NE(takeError(error).find("privateKey"), std::string::npos);
 }
 
 TEST_F(CInitTest, BadOptionsAreRefusedAndGiveTheSlotBack) {
-    TempDir bundle;
-    writePlist(bundle, "Quorvela-Info.plist", {{"appName", "demo"}, {"publicKey", "c"}, {"privateKey", "k"}});
+    writeGoodFile();
     char* error = nullptr;
     EXPECT_EQ(quorvela_init(nullptr, nullptr, &error), nullptr);
     EXPECT_EQ(takeError(error), "options is null");
-    auto opts = options(bundle);
+    auto opts = options();
     opts.ca_file = "\xc0\xaf";
     EXPECT_EQ(quorvela_init(&opts, nullptr, &error), nullptr);
     EXPECT_EQ(takeError(error), "ca_file is not valid UTF-8");
@@ -267,9 +266,8 @@ TEST_F(CInitTest, BadOptionsAreRefusedAndGiveTheSlotBack) {
 }
 
 TEST_F(CInitTest, TheMinimumLevelKeepsDebugLinesAway) {
-    TempDir bundle;
-    writePlist(bundle, "Quorvela-Info.plist", {{"appName", "demo"}, {"publicKey", "c"}, {"privateKey", "k"}});
-    auto opts = options(bundle);
+    writeGoodFile();
+    auto opts = options();
     opts.minimum_log_level = QUORVELA_LOG_WARNING;
     CallbackLog log;
     auto callbacks = log.callbacks();

@@ -7,9 +7,7 @@
 namespace quorvela::test {
 namespace {
 
-const std::string kLookupLine =
-    "QUORVELA-DEBUG: getWorkspaceWithClientID: check in the configuration file (Quorvela-info.plist) some of the "
-    "following keys (appName/publicKey/privateKey)";
+const std::string kLookupLine = "QUORVELA-DEBUG: getWorkspaceWithClientID" + kCheckConfiguration;
 
 class AnalyticsEntryTest : public CoreFixture {
 protected:

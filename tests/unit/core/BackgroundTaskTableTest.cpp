@@ -84,46 +84,34 @@ TEST_F(BackgroundTaskTableTest, ExpirationAfterTableIsGoneDoesNothing) {
     EXPECT_TRUE(tasks->ended().empty());
 }
 
+// Distinct names, some expiring, and a few names shared by every thread: each
+// task ends exactly once and none stays open.
 TEST_F(BackgroundTaskTableTest, ConcurrentUseEndsEveryTaskExactlyOnce) {
     constexpr int kThreads = 4;
     constexpr int kRounds = 200;
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([&, t] {
-            for (int i = 0; i < kRounds; ++i) {
-                std::string id = "task-" + std::to_string(t) + "-" + std::to_string(i % 5);
-                table->begin(id);
-                if (i % 7 == 0) tasks->expire(*table->entry(id));
-                table->end(id);
-            }
-        });
+    for (const bool shared : {false, true}) {
+        SCOPED_TRACE(shared ? "shared names" : "own names");
+        tasks = std::make_shared<RecordingTasks>();
+        table = BackgroundTaskTable::create(tasks);
+        std::vector<std::thread> threads;
+        for (int t = 0; t < kThreads; ++t) {
+            threads.emplace_back([&, t] {
+                for (int i = 0; i < kRounds; ++i) {
+                    const std::string id = shared ? "shared-" + std::to_string(i % 3)
+                                                  : "task-" + std::to_string(t) + "-" + std::to_string(i % 5);
+                    table->begin(id);
+                    if (!shared && i % 7 == 0) tasks->expire(*table->entry(id));
+                    table->end(id);
+                }
+            });
+        }
+        for (auto& thread : threads) thread.join();
+        std::map<BackgroundTasks::TaskId, int> counts;
+        for (auto id : tasks->ended())
+            if (id != 0) ++counts[id];
+        for (const auto& [id, count] : counts) EXPECT_EQ(count, 1) << "task " << id;
+        EXPECT_EQ(counts.size(), static_cast<std::size_t>(kThreads * kRounds));
     }
-    for (auto& thread : threads) thread.join();
-    auto ended = tasks->ended();
-    std::map<BackgroundTasks::TaskId, int> counts;
-    for (auto id : ended)
-        if (id != 0) ++counts[id];
-    for (const auto& [id, count] : counts) EXPECT_EQ(count, 1) << "task " << id;
-    EXPECT_EQ(counts.size(), static_cast<std::size_t>(kThreads * kRounds));
-}
-
-TEST_F(BackgroundTaskTableTest, SharedIdentifiersNeverEndOneTaskTwice) {
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t) {
-        threads.emplace_back([&] {
-            for (int i = 0; i < 300; ++i) {
-                std::string id = "shared-" + std::to_string(i % 3);
-                table->begin(id);
-                table->end(id);
-            }
-        });
-    }
-    for (auto& thread : threads) thread.join();
-    std::map<BackgroundTasks::TaskId, int> counts;
-    for (auto id : tasks->ended())
-        if (id != 0) ++counts[id];
-    for (const auto& [id, count] : counts) EXPECT_EQ(count, 1) << "task " << id;
-    EXPECT_EQ(counts.size(), 1200u) << "overlapping work of one name leaves no task open";
 }
 
 }  // namespace

@@ -4,9 +4,7 @@
 namespace quorvela::test {
 namespace {
 
-const std::string kMissingKeys =
-    "Configure: check in the configuration file (Quorvela-info.plist) some of the following keys "
-    "(appName/publicKey/privateKey)";
+const std::string kMissingKeys = "Configure" + kCheckConfiguration;
 
 using ConfigureTest = CoreFixture;
 
@@ -162,9 +160,7 @@ TEST_F(ConfigureTest, LoadCredentialsNeedsConfigurationAndUsesOtherKeyNames) {
 
     facade->loadQuorvelaCredentials("Other");
     EXPECT_FALSE(facade->appName());
-    EXPECT_TRUE(
-        log().contains("QUORVELA-DEBUG: loadQuorvelaCredentials: check in the configuration file "
-                       "(Quorvela-info.plist) some of the following keys (appName/publicKey/privateKey)"));
+    EXPECT_TRUE(log().contains("QUORVELA-DEBUG: loadQuorvelaCredentials" + kCheckConfiguration));
 
     store->set("configureQuorvela", "YES");
     facade->setApiClientPrivateKey("old key");

@@ -1,25 +1,50 @@
 #pragma once
 // A facade over the in-memory test platform, with a store that counts writes
-// and flushes.
+// and flushes, and the service helpers the flow tests share.
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "core/QuorvelaCore.h"
 #include "platform/MemoryKeyValueStore.h"
+#include "protocol/PercentEncoding.h"
 #include "protocol/ServiceEndpoints.h"
 #include "support/TestPlatform.h"
 
 namespace quorvela::test {
 
+inline const std::string kSuccess =
+    "<transactionResult><successful>true</successful><message>ok</message></transactionResult>";
+inline const std::string kFailure =
+    "<transactionResult><successful>false</successful><message>no</message></transactionResult>";
+inline const std::string kCheckConfiguration =
+    ": check in the configuration file (Quorvela-info.plist) some of the following keys "
+    "(appName/publicKey/privateKey)";
+
 class CountingStore : public MemoryKeyValueStore {
 public:
     void set(const std::string& key, const Value& value) override {
         ++writes;
+        {
+            std::lock_guard lock(historyMutex_);
+            history_.emplace_back(key, value);
+        }
         MemoryKeyValueStore::set(key, value);
+    }
+    // Every value written under `key`, in order.
+    std::vector<Value> history(const std::string& key) {
+        std::lock_guard lock(historyMutex_);
+        std::vector<Value> out;
+        for (const auto& [k, v] : history_)
+            if (k == key) out.push_back(v);
+        return out;
     }
     void remove(const std::string& key) override {
         ++writes;
@@ -31,6 +56,29 @@ public:
     }
     std::atomic<int> writes{0};
     std::atomic<int> flushes{0};
+
+private:
+    std::mutex historyMutex_;
+    std::vector<std::pair<std::string, Value>> history_;
+};
+
+// Every result a completion handler received, from any thread.
+class Results {
+public:
+    QuorvelaCore::Completion handler() {
+        return [this](unsigned long result) {
+            std::lock_guard lock(mutex_);
+            values_.push_back(result);
+        };
+    }
+    std::vector<unsigned long> values() const {
+        std::lock_guard lock(mutex_);
+        return values_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<unsigned long> values_;
 };
 
 class CoreFixture : public ::testing::Test {
@@ -41,6 +89,14 @@ protected:
     }
     ~CoreFixture() override { platform->dispatcher->waitIdle(std::chrono::seconds(10)); }
 
+    // What a successful configure leaves behind, without running the start-up.
+    void configured() {
+        facade->setAppName(std::string("demo app"));
+        facade->setClientID(std::string("client-1"));
+        facade->setApiClientPrivateKey(std::string("secret"));
+        store->set("configureQuorvela", Value("YES"));
+        store->set("deviceUniqueID", Value("DEV-1"));
+    }
     void writeConfiguration(const Value::Dictionary& dict, const std::string& name = "Quorvela-Info.plist") {
         writePlist(dir, name, dict);
     }
@@ -48,7 +104,22 @@ protected:
         return {{"appName", "demo app"}, {"publicKey", "client-1"}, {"privateKey", "secret"}};
     }
     bool idle() { return platform->dispatcher->waitIdle(std::chrono::seconds(10)); }
+
+    static std::string url(const std::string& operation) { return serviceBaseUrl() + "/" + operation + "/"; }
+    std::size_t sent(const std::string& operation) { return http().requestCount(url(operation)); }
+    void answer(const std::string& operation, const std::string& body) {
+        http().answer(url(operation), FakeHttpClient::reply(body));
+    }
     std::size_t eventRequests() { return http().requestCount(eventsUrl()); }
+    // The analytics requests whose event type is `type`.
+    std::vector<std::string> events(const std::string& type) {
+        std::vector<std::string> out;
+        for (const auto& request : http().requests())
+            if (request.rfind(eventsUrl(), 0) == 0 &&
+                request.find("&eventtype=" + PercentEncoding::encodePath(type) + "&") != std::string::npos)
+                out.push_back(request);
+        return out;
+    }
 
     CapturingLog& log() { return capturingLog(*platform); }
     FakeHttpClient& http() { return fakeHttp(*platform); }

@@ -1,8 +1,6 @@
 #include <cmath>
-#include <cstring>
 
 #include "CoreFixture.h"
-#include "quorvela/Version.h"
 
 namespace quorvela::test {
 namespace {
@@ -19,25 +17,6 @@ TEST(TimeStampTest, MillisecondRule) {
     }
 }
 
-TEST(TimeStampTest, SystemClockFormIsCurrent) {
-    // 2023-11-14 as a lower bound; an upper bound would be a timed assertion.
-    EXPECT_GT(Quorvela::timeStamp(), 1700000000000);
-}
-
-using FacadeHelpersTest = CoreFixture;
-
-TEST_F(FacadeHelpersTest, InstanceTimeStampReadsPlatformClock) {
-    fakeClock(*platform).set(1700000000.9876);
-    EXPECT_EQ(facade->currentTimeStamp(), 1700000000987);
-}
-
-TEST(VersionTest, VersionTextAndExportedSymbols) {
-    EXPECT_EQ(Quorvela::getSDKVersionString(), "3.6.0");
-    EXPECT_EQ(QuorvelaSDKVersionNumber, 1.0);
-    const char expected[] = "@(#)PROGRAM:QuorvelaSDK  PROJECT:QuorvelaSDK-1\n";
-    EXPECT_EQ(std::memcmp(QuorvelaSDKVersionString, expected, sizeof expected), 0);
-}
-
 TEST(SigningTest, FacadeFormsForwardToSigner) {
     // HMAC-SHA256("", "") — a well-known vector.
     EXPECT_EQ(Quorvela::encodeString("", ""), "b613679a0814d9ec772f95d778c35fc5ff1697c493715653c6c712144292c5ad");
@@ -45,15 +24,11 @@ TEST(SigningTest, FacadeFormsForwardToSigner) {
     EXPECT_EQ(Quorvela::NSDataToNSString({0x00, 0xab, 0x7f}), "00ab7f");
 }
 
-TEST_F(FacadeHelpersTest, LastLocationIsReplacedWhole) {
-    EXPECT_FALSE(facade->quorvelaLastLocation());
-    Location fix;
-    fix.latitude = 10.5;
-    fix.longitude = -66.9;
-    facade->setQuorvelaLastLocation(fix);
-    EXPECT_EQ(facade->quorvelaLastLocation(), fix);
-    facade->setQuorvelaLastLocation(std::nullopt);
-    EXPECT_FALSE(facade->quorvelaLastLocation());
+using FacadeHelpersTest = CoreFixture;
+
+TEST_F(FacadeHelpersTest, InstanceTimeStampReadsPlatformClock) {
+    fakeClock(*platform).set(1700000000.9876);
+    EXPECT_EQ(facade->currentTimeStamp(), 1700000000987);
 }
 
 TEST_F(FacadeHelpersTest, DebugMessageFollowsLoggingSwitch) {

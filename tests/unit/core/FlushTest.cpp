@@ -1,6 +1,5 @@
-// Quorvela::flush: false while a request is still out, true once the reply
-// and everything it set off have run; never true from inside the library's
-// own jobs.
+// flush: false while a request is still out, true once the reply and
+// everything it set off have run; never true from inside the library's jobs.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -15,16 +14,20 @@ namespace {
 
 using namespace std::chrono_literals;
 
-const std::string kSuccess =
-    "<transactionResult><successful>true</successful><message>ok</message></transactionResult>";
+class FlushTest : public CoreFixture {
+protected:
+    FlushTest() { configured(); }
+    ~FlushTest() override { release(); }
 
-/// Holds the fake service's answers until released (bounded, so a broken
-/// test cannot hang the run).
-class Gate {
-public:
-    void wait() {
-        std::unique_lock lock(mutex_);
-        opened_.wait_for(lock, 30s, [this] { return open_; });
+    // Registers a user whose reply the fake service holds until release()
+    // (bounded, so a broken test cannot hang the run).
+    void registerHeld() {
+        http().answer(url("registerUser"), [this](const std::string&) {
+            std::unique_lock lock(mutex_);
+            opened_.wait_for(lock, 30s, [this] { return open_; });
+            return FakeHttpClient::reply(kSuccess);
+        });
+        facade->registerWithUserID(std::string("alice"));
     }
     void release() {
         {
@@ -40,40 +43,15 @@ private:
     bool open_ = false;
 };
 
-class FlushTest : public CoreFixture {
-protected:
-    FlushTest() {
-        facade->setAppName(std::string("demo app"));
-        facade->setClientID(std::string("client-1"));
-        facade->setApiClientPrivateKey(std::string("secret"));
-        store->set("configureQuorvela", Value("YES"));
-        store->set("deviceUniqueID", Value("DEV-1"));
-    }
-    ~FlushTest() override { gate.release(); }
-
-    static std::string url(const std::string& operation) { return serviceBaseUrl() + "/" + operation + "/"; }
-
-    Gate gate;
-};
-
-TEST_F(FlushTest, IdleLibraryIsFlushedAtOnce) {
-    EXPECT_TRUE(facade->flush(0ms));
-    EXPECT_TRUE(facade->flush(10s));
-}
-
 TEST_F(FlushTest, FalseWhileARequestHangsTrueOnceItsWorkIsDone) {
-    http().answer(url("registerUser"), [this](const std::string&) {
-        gate.wait();
-        return FakeHttpClient::reply(kSuccess);
-    });
-    facade->registerWithUserID(std::string("alice"));
-
+    EXPECT_TRUE(facade->flush(0ms)) << "an idle library is flushed at once";
+    registerHeld();
     EXPECT_FALSE(facade->flush(100ms));
     EXPECT_FALSE(facade->flush(0ms));
     EXPECT_FALSE(store->contains("validated"));  // the reply has not been handled
-    EXPECT_EQ(http().requestCount(url("registerUser")), 1u);
+    EXPECT_EQ(sent("registerUser"), 1u);
 
-    gate.release();
+    release();
     ASSERT_TRUE(facade->flush(30s));
     // Not just the held reply: the start-up it triggered has run and sent its
     // "INIT" event by the time flush says idle.
@@ -85,16 +63,12 @@ TEST_F(FlushTest, FalseWhileARequestHangsTrueOnceItsWorkIsDone) {
 // close: what is queued is delivered and the store is written to disk; false
 // when the time runs out first (the store is written all the same).
 TEST_F(FlushTest, CloseDeliversWhatIsQueuedThenWritesTheStore) {
-    http().answer(url("registerUser"), [this](const std::string&) {
-        gate.wait();
-        return FakeHttpClient::reply(kSuccess);
-    });
-    facade->registerWithUserID(std::string("alice"));
+    registerHeld();
     const int flushesBefore = store->flushes;
     EXPECT_FALSE(facade->close(100ms));
     EXPECT_GT(store->flushes, flushesBefore);
 
-    gate.release();
+    release();
     EXPECT_TRUE(facade->close(30s));
     EXPECT_EQ(stored("validated"), Value("YES"));
     EXPECT_EQ(eventRequests(), 1u);

@@ -30,11 +30,9 @@ TEST_F(GuardAndListsTest, GuardLines) {
     store->set("clientUserID", "alice");
     EXPECT_TRUE(guard.requireUser("JoinWorkspace"));
 
-    EXPECT_EQ(log().lines(), (std::vector<std::string>{
-                                 "QUORVELA-DEBUG: registerWithUserID: check in the configuration file "
-                                 "(Quorvela-info.plist) some of the following keys (appName/publicKey/privateKey)",
-                                 "QUORVELA-DEBUG: JoinWorkspace: User can't be null or empty",
-                                 "QUORVELA-DEBUG: JoinWorkspace: User can't be null or empty"}));
+    EXPECT_EQ(log().lines(), (std::vector<std::string>{"QUORVELA-DEBUG: registerWithUserID" + kCheckConfiguration,
+                                                       "QUORVELA-DEBUG: JoinWorkspace: User can't be null or empty",
+                                                       "QUORVELA-DEBUG: JoinWorkspace: User can't be null or empty"}));
 }
 
 TEST_F(GuardAndListsTest, GetWorkspaceWithClientIDSearchesSubscribedListByClientIdOnly) {

@@ -56,26 +56,22 @@ TEST_F(InitQuorvelaTest, DeviceIdentifierMadeOnlyWhenAbsentOrEmpty) {
               1);
 }
 
-TEST_F(InitQuorvelaTest, UserWithoutValidationStillLogsInit) {
+TEST_F(InitQuorvelaTest, AUserLogsInitAndOnlyAValidatedOneMakesTheFacadeReady) {
     store->set("clientUserID", "alice");
-    facade->initQuorvela();
-    ASSERT_TRUE(idle());
-    EXPECT_FALSE(facade->useQuorvelaSDK());
-    ASSERT_EQ(eventRequests(), 1u);
-    const auto url = http().requests()[0];
-    EXPECT_NE(url.find("eventtype=INIT"), std::string::npos);
-    EXPECT_NE(url.find("&mobile=alice"), std::string::npos);
-    EXPECT_NE(url.find("&extrainfo=&"), std::string::npos) << "INIT carries an empty extra info";
-    EXPECT_EQ(url.find("campaign_name"), std::string::npos);
-}
-
-TEST_F(InitQuorvelaTest, ValidatedUserMakesFacadeReady) {
-    store->set("clientUserID", "alice");
-    store->set("validated", "YES");
-    facade->initQuorvela();
-    ASSERT_TRUE(idle());
-    EXPECT_TRUE(facade->useQuorvelaSDK());
-    EXPECT_EQ(eventRequests(), 1u);
+    for (const bool validated : {false, true}) {
+        SCOPED_TRACE(validated);
+        if (validated) store->set("validated", "YES");
+        http().clearRequests();
+        facade->initQuorvela();
+        ASSERT_TRUE(idle());
+        EXPECT_EQ(facade->useQuorvelaSDK(), validated);
+        ASSERT_EQ(eventRequests(), 1u);
+        const auto url = http().requests()[0];
+        EXPECT_NE(url.find("eventtype=INIT"), std::string::npos);
+        EXPECT_NE(url.find("&mobile=alice"), std::string::npos);
+        EXPECT_NE(url.find("&extrainfo=&"), std::string::npos) << "INIT carries an empty extra info";
+        EXPECT_EQ(url.find("campaign_name"), std::string::npos);
+    }
 }
 
 TEST_F(InitQuorvelaTest, InitWithAnalyticsDisabledSendsNothing) {

@@ -1,13 +1,7 @@
-// Push processing against the fake HTTP client: the command table (through a
-// recording stand-in for the location operations), the fallback answer, the
-// background task and the event of each push, pending lists, the host
-// delegate's two calls, the JSON form, and one answer per push whatever the
-// service does.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,7 +16,6 @@
 #include "model/WorkspaceProtocol.h"
 #include "model/WorkspaceRecord.h"
 #include "platform/MemoryInboxStore.h"
-#include "protocol/PercentEncoding.h"
 #include "quorvela/Message.h"
 
 namespace quorvela::test {
@@ -30,28 +23,9 @@ namespace {
 
 using Text = std::optional<std::string>;
 
-// Every result a handler received, from any thread.
-class Results {
-public:
-    QuorvelaCore::Completion handler() {
-        return [this](unsigned long result) {
-            std::lock_guard lock(mutex_);
-            values_.push_back(result);
-        };
-    }
-    std::vector<unsigned long> values() const {
-        std::lock_guard lock(mutex_);
-        return values_;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::vector<unsigned long> values_;
-};
-
 // Stands in for the facade's location operations: records each call (and
-// whether the push's background task was open then) and answers handlers
-// with `answer`.
+// whether the push's background task was open then, and whether a list was
+// fetched already) and answers handlers with `answer`.
 class RecordingLocation : public PushLocationActions {
 public:
     RecordingLocation(QuorvelaCore& facade, FakeHttpClient& http) : facade_(facade), http_(http) {}
@@ -75,7 +49,6 @@ public:
                                    const std::shared_ptr<WorkspaceRecord>& ws) override {
         record("unregisterBeacon", msgID, campaign, type, ws);
     }
-
     std::vector<std::string> calls() const {
         std::lock_guard lock(mutex_);
         return calls_;
@@ -88,7 +61,6 @@ private:
     void record(const std::string& what, const Text& msgID, const Text& campaign, const Text& type,
                 const std::shared_ptr<WorkspaceRecord>& ws) {
         const bool taskOpen = msgID && facade_.backgroundTasks().entry(*msgID).value_or(0) != 0;
-        // Any list request already made shows whether this ran before the fetch.
         const std::size_t listRequests = http_.requestCount(serviceBaseUrl() + "/getGeoFences/") +
                                          http_.requestCount(serviceBaseUrl() + "/getBeacons/");
         std::lock_guard lock(mutex_);
@@ -115,15 +87,16 @@ private:
     std::weak_ptr<QuorvelaCore> facade_;  // the facade holds the workspace
 };
 
-// A host delegate that records its two push calls and says it implements
-// only the chosen ones.
+// Records its two push calls; implements the chosen ones of what the default
+// delegate implements.
 class HostDelegate : public QuorvelaProtocol {
 public:
     HostDelegate(bool fromWorkspace, bool plain) : fromWorkspace_(fromWorkspace), plain_(plain) {}
     bool implements(Operation operation) const override {
-        if (operation == Operation::PushReceivedFromWorkspace) return fromWorkspace_;
-        if (operation == Operation::PushReceived) return plain_;
-        return true;
+        const bool chosen = operation == Operation::PushReceivedFromWorkspace ? fromWorkspace_
+                            : operation == Operation::PushReceived            ? plain_
+                                                                              : true;
+        return chosen && QuorvelaProtocol::implements(operation);
     }
     void pushReceivedFromWorkspace(std::shared_ptr<Message> message, std::shared_ptr<Workspace> workspace) override {
         add("fromWorkspace:" + message->id().value_or("") + "@" + workspace->clientId().value_or(""));
@@ -150,20 +123,28 @@ std::string messageXml(const std::string& id, const std::string& clientId, const
            "</subject><text>text of " + id + "</text><clientId>" + clientId + "</clientId></message>";
 }
 
+std::shared_ptr<Message> message(const std::string& id, const std::string& clientId, const Text& text = std::nullopt,
+                                 const Text& subject = std::nullopt) {
+    auto m = MessageRecord::create();
+    m->setBlastID(std::string("b"));
+    m->setId(id);
+    m->setClientId(clientId);
+    m->setText(text);
+    m->setSubject(subject);
+    return m;
+}
+
 class PushProcessingTest : public CoreFixture {
 protected:
     PushProcessingTest() {
-        facade->setAppName(std::string("demo"));
-        facade->setClientID(std::string("client-1"));
-        facade->setApiClientPrivateKey(std::string("secret"));
-        store->set("configureQuorvela", Value("YES"));
-        store->set("deviceUniqueID", Value("DEV-1"));
+        configured();
         workspace = addWorkspace("c1");
         http().answer(eventsUrl(), FakeHttpClient::reply(""));
-        http().answer(url("getGeoFences"), FakeHttpClient::reply("<geofences></geofences>"));
-        http().answer(url("getBeacons"), FakeHttpClient::reply("<beacons></beacons>"));
-        http().answer(url("getPendingMessages"), FakeHttpClient::reply("<messages></messages>"));
+        answer("getGeoFences", "<geofences></geofences>");
+        answer("getBeacons", "<beacons></beacons>");
+        answer("getPendingMessages", "<messages></messages>");
     }
+    ~PushProcessingTest() override { facade->setDelegate(nullptr); }
 
     std::shared_ptr<WorkspaceRecord> addWorkspace(const std::string& clientId) {
         auto ws = WorkspaceRecord::create(platform);
@@ -174,23 +155,31 @@ protected:
         facade->workspacesSubscribed()->append(ws);
         return ws;
     }
-
-    static std::string url(const std::string& operation) { return serviceBaseUrl() + "/" + operation + "/"; }
-    std::size_t sent(const std::string& operation) { return http().requestCount(url(operation)); }
-
-    // The analytics requests whose event type is `type`.
-    std::vector<std::string> events(const std::string& type) {
-        std::vector<std::string> out;
-        for (const auto& request : http().requests())
-            if (request.rfind(eventsUrl(), 0) == 0 &&
-                request.find("&eventtype=" + PercentEncoding::encodePath(type) + "&") != std::string::npos)
-                out.push_back(request);
-        return out;
-    }
-    std::size_t allEvents() { return http().requestCount(eventsUrl()); }
-
     void push(const Value::Dictionary& payload, Results& results) {
         PushProcessing(*facade, location).processRemoteNotification(payload, results.handler());
+    }
+    std::shared_ptr<HostDelegate> hostHearing(bool fromWorkspace, bool plain) {
+        auto host = std::make_shared<HostDelegate>(fromWorkspace, plain);
+        facade->setDelegate(host);
+        return host;
+    }
+    std::shared_ptr<MemoryInboxStore> inboxStore() {
+        auto inboxes = std::make_shared<MemoryInboxStore>();
+        platform->inboxStore = inboxes;
+        return inboxes;
+    }
+    // The facade's own location operations may use the device's position.
+    void locationOn() {
+        auto& manager = softwareLocationManager(*platform);
+        manager.setLocationServicesEnabled(true);
+        manager.setAuthorizationStatus(LocationManager::kAuthorizationAlways);
+    }
+    void placeAt(double latitude, double longitude) {
+        Location fix;
+        fix.latitude = latitude;
+        fix.longitude = longitude;
+        fix.horizontalAccuracy = 5;
+        facade->setQuorvelaLastLocation(fix);
     }
 
     std::shared_ptr<WorkspaceRecord> workspace;
@@ -292,54 +281,39 @@ TEST_F(PushProcessingTest, PushWithoutJoinedWorkspaceAnswersNoDataAtOnce) {
     }
 }
 
-TEST_F(PushProcessingTest, NumericIdWithoutSubjectIsLoggedAsDigitsWithoutCampaign) {
-    Results results;
-    push({{"msgId", 42}, {"type", "TXT_MSG"}, {"clientId", "c1"}}, results);
-    ASSERT_TRUE(idle());
-    auto logged = events("TXT_MSG");
-    ASSERT_EQ(logged.size(), 1u);
-    EXPECT_NE(logged[0].find("&eventtype=TXT_MSG&extrainfo=42&"), std::string::npos) << logged[0];
-    EXPECT_EQ(logged[0].find("campaign_name"), std::string::npos) << logged[0];
-    EXPECT_EQ(facade->backgroundTasks().entry("42"), std::optional<BackgroundTasks::TaskId>(0));
-    EXPECT_EQ(sent("getPendingMessages"), 1u);
-    EXPECT_EQ(results.values(), std::vector<unsigned long>{0});
-}
-
-TEST_F(PushProcessingTest, MissingIdNamesTaskAndEventNull) {
-    Results results;
-    push({{"type", "CRT_BEACON"}, {"clientId", "c1"}}, results);
-    ASSERT_TRUE(idle());
-    auto logged = events("CRT_BEACON");
-    ASSERT_EQ(logged.size(), 1u);
-    EXPECT_NE(logged[0].find("&extrainfo=(null)&"), std::string::npos) << logged[0];
-    EXPECT_EQ(facade->backgroundTasks().entry("(null)"), std::optional<BackgroundTasks::TaskId>(0));
-    EXPECT_EQ(results.values(), std::vector<unsigned long>{0});
-}
-
-TEST_F(PushProcessingTest, LocationActionsRunInsideTheBackgroundTaskAndDropsComeBeforeTheFetch) {
-    for (const char* type : {"GET_LOC", "DLT_REGION", "DLT_BEACON"}) {
-        SCOPED_TRACE(type);
+TEST_F(PushProcessingTest, EventNamesTheIdAsSentAndNoCampaignWithoutSubject) {
+    struct Row {
+        Value::Dictionary payload;
+        std::string type, id, request;
+    };
+    const Row rows[] = {
+        {{{"msgId", 42}, {"type", "TXT_MSG"}, {"clientId", "c1"}}, "TXT_MSG", "42", "getPendingMessages"},
+        {{{"type", "CRT_BEACON"}, {"clientId", "c1"}}, "CRT_BEACON", "(null)", "getBeacons"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.id);
         http().clearRequests();
-        location = std::make_shared<RecordingLocation>(*facade, http());
         Results results;
-        push({{"msgId", "id-1"}, {"type", type}, {"clientId", "c1"}}, results);
+        push(row.payload, results);
         ASSERT_TRUE(idle());
-        for (const auto& call : location->calls()) {
-            EXPECT_EQ(call.find("outside task"), std::string::npos) << call;
-            EXPECT_EQ(call.find("after fetch"), std::string::npos) << call;
-        }
-        EXPECT_EQ(location->calls().size(), 1u);
+        auto logged = events(row.type);
+        ASSERT_EQ(logged.size(), 1u);
+        EXPECT_NE(logged[0].find("&eventtype=" + row.type + "&extrainfo=" + row.id + "&"), std::string::npos)
+            << logged[0];
+        EXPECT_EQ(logged[0].find("campaign_name"), std::string::npos) << logged[0];
+        EXPECT_EQ(facade->backgroundTasks().entry(row.id), std::optional<BackgroundTasks::TaskId>(0));
+        EXPECT_EQ(sent(row.request), 1u);
+        EXPECT_EQ(results.values(), std::vector<unsigned long>{0});
     }
 }
 
 TEST_F(PushProcessingTest, AnalyticsOffLogsNothingButProcessesThePush) {
     store->set("analyticsDisabled", Value(true));
-    http().answer(url("getPendingMessages"),
-                  FakeHttpClient::reply("<messages>" + messageXml("m1", "c1", "S") + "</messages>"));
+    answer("getPendingMessages", "<messages>" + messageXml("m1", "c1", "S") + "</messages>");
     Results results;
     push({{"msgId", "m1"}, {"type", "TXT_MSG"}, {"clientId", "c1"}}, results);
     ASSERT_TRUE(idle());
-    EXPECT_EQ(allEvents(), 0u);
+    EXPECT_EQ(eventRequests(), 0u);
     EXPECT_EQ(results.values(), std::vector<unsigned long>{0});
     ASSERT_EQ(workspace->getMessages().size(), 1u);
     EXPECT_EQ(workspace->getMessages()[0]->id(), Text("m1"));
@@ -347,9 +321,8 @@ TEST_F(PushProcessingTest, AnalyticsOffLogsNothingButProcessesThePush) {
 
 TEST_F(PushProcessingTest, PendingListSkipsUnknownClientIdAndKeepsTheRest) {
     auto other = addWorkspace("c3");
-    http().answer(url("getPendingMessages"), FakeHttpClient::reply("<messages>" + messageXml("m1", "c1", "First") +
-                                                                   messageXml("m2", "nobody", "Lost") +
-                                                                   messageXml("m3", "c3", "Third") + "</messages>"));
+    answer("getPendingMessages", "<messages>" + messageXml("m1", "c1", "First") + messageXml("m2", "nobody", "Lost") +
+                                     messageXml("m3", "c3", "Third") + "</messages>");
     Results results;
     facade->getUnreadMessagesWithHandler(results.handler());
     ASSERT_TRUE(idle());
@@ -397,6 +370,7 @@ TEST_F(PushProcessingTest, UnconfiguredMessageOperationsDoNothing) {
     EXPECT_TRUE(log().contains("QUORVELA-DEBUG: pendingMessagesRetrieved: check in the configuration file"));
 }
 
+// The only table of the host delegate's optional push calls.
 TEST_F(PushProcessingTest, HostDelegateHearsTheOperationsItImplementsInOrder) {
     struct Row {
         bool fromWorkspace;
@@ -413,28 +387,18 @@ TEST_F(PushProcessingTest, HostDelegateHearsTheOperationsItImplementsInOrder) {
         SCOPED_TRACE(std::to_string(row.fromWorkspace) + std::to_string(row.plain));
         http().clearRequests();
         workspace->setMessages({});
-        auto host = std::make_shared<HostDelegate>(row.fromWorkspace, row.plain);
-        facade->setDelegate(host);
-        auto m1 = MessageRecord::create();
-        m1->setId(std::string("m1"));
-        m1->setClientId(std::string("c1"));
-        m1->setText(std::string("Hello"));
-        m1->setSubject(std::string("Spring"));
-        auto m2 = MessageRecord::create();
-        m2->setId(std::string("m2"));
-        m2->setClientId(std::string("c1"));
-        facade->pushProcessing().pendingMessagesRetrieved({m1, m2});
+        auto host = hostHearing(row.fromWorkspace, row.plain);
+        facade->pushProcessing().pendingMessagesRetrieved(
+            {message("m1", "c1", std::string("Hello"), std::string("Spring")), message("m2", "c1")});
         ASSERT_TRUE(idle());
         EXPECT_EQ(host->calls(), row.calls);
         auto received = events("PUSHRECEIVED");
         ASSERT_EQ(received.size(), 2u);
-        const bool found = std::any_of(received.begin(), received.end(), [](const std::string& u) {
+        EXPECT_TRUE(std::any_of(received.begin(), received.end(), [](const std::string& u) {
             return u.find("client=c1&") != std::string::npos &&
                    u.find("&extrainfo=Hello&campaign_name=Spring") != std::string::npos;
-        });
-        EXPECT_TRUE(found);
+        }));
     }
-    facade->setDelegate(nullptr);
 }
 
 TEST_F(PushProcessingTest, JsonPayload) {
@@ -467,7 +431,7 @@ TEST_F(PushProcessingTest, JsonPayload) {
         facade->processRemoteNotification(row.json, results.handler());
         ASSERT_TRUE(idle());
         EXPECT_EQ(results.values(), std::vector<unsigned long>{row.accepted ? 0ul : 1ul});
-        EXPECT_EQ(allEvents(), row.accepted ? 1u : 0u);
+        EXPECT_EQ(eventRequests(), row.accepted ? 1u : 0u);
         EXPECT_EQ(log().contains("QUORVELA-DEBUG: processRemoteNotification: the payload is not a JSON object"),
                   !row.accepted);
     }
@@ -475,7 +439,7 @@ TEST_F(PushProcessingTest, JsonPayload) {
 
 TEST_F(PushProcessingTest, SingleMessageFetchInEitherWorkspace) {
     auto own = addWorkspace("client-1");
-    http().answer(url("getMessage"), FakeHttpClient::reply(messageXml("m7", "client-1", "S")));
+    answer("getMessage", messageXml("m7", "client-1", "S"));
     Results results;
     facade->processPushNotificationForMsgID(std::string("m7"), results.handler());
     ASSERT_TRUE(idle());
@@ -505,14 +469,8 @@ TEST_F(PushProcessingTest, SingleMessageFetchInEitherWorkspace) {
 // service that answers, refuses the connection or sends garbage: each push's
 // handler is called exactly once.
 TEST_F(PushProcessingTest, EveryCommandAnswersExactlyOnce) {
-    auto& manager = softwareLocationManager(*platform);
-    manager.setLocationServicesEnabled(true);
-    manager.setAuthorizationStatus(LocationManager::kAuthorizationAlways);
-    Location here;
-    here.latitude = 10.5;
-    here.longitude = -66.9;
-    here.horizontalAccuracy = 5;
-    facade->setQuorvelaLastLocation(here);
+    locationOn();
+    placeAt(10.5, -66.9);
 
     enum class Service { Good, Refused, Garbage };
     const std::vector<std::string> commands{"GET_LOC",     "CRT_REGION", "UPDT_REGION", "DLT_REGION", "TXT_MSG",
@@ -521,16 +479,16 @@ TEST_F(PushProcessingTest, EveryCommandAnswersExactlyOnce) {
     for (Service service : {Service::Good, Service::Refused, Service::Garbage}) {
         http().clearAnswers();
         http().answer(eventsUrl(), FakeHttpClient::reply(""));
-        const auto answer = [&](const std::string& op, const std::string& good) {
+        const auto answerAs = [&](const std::string& op, const std::string& good) {
             http().answer(url(op), service == Service::Good      ? FakeHttpClient::reply(good)
                                    : service == Service::Refused ? FakeHttpClient::failure("refused")
                                                                  : FakeHttpClient::reply("<<not xml"));
         };
-        answer("getGeoFences", "<geofences></geofences>");
-        answer("getBeacons", "<beacons></beacons>");
-        answer("getPendingMessages", "<messages></messages>");
-        answer("getMessage", messageXml("m1", "c1", "S"));
-        answer("sendLocation", "<transactionResult><successful>true</successful></transactionResult>");
+        answerAs("getGeoFences", "<geofences></geofences>");
+        answerAs("getBeacons", "<beacons></beacons>");
+        answerAs("getPendingMessages", "<messages></messages>");
+        answerAs("getMessage", messageXml("m1", "c1", "S"));
+        answerAs("sendLocation", "<transactionResult><successful>true</successful></transactionResult>");
         for (const auto& command : commands) {
             SCOPED_TRACE(command + " service " + std::to_string(static_cast<int>(service)));
             const std::string id = command.rfind("GEO", 0) == 0 ? "GEOPUSH:m1:10.5:-66.9:200" : "id-" + command;
@@ -552,10 +510,8 @@ TEST_F(PushProcessingTest, EveryCommandAnswersExactlyOnce) {
 // A geo push through the facade's own location check: the message named in
 // the id is fetched only when the last position lies within the circle.
 TEST_F(PushProcessingTest, GeoPushThroughTheFacade) {
-    auto& manager = softwareLocationManager(*platform);
-    manager.setLocationServicesEnabled(true);
-    manager.setAuthorizationStatus(LocationManager::kAuthorizationAlways);
-    http().answer(url("getMessage"), FakeHttpClient::reply(messageXml("m1", "c1", "S")));
+    locationOn();
+    answer("getMessage", messageXml("m1", "c1", "S"));
     // A radius exactly as long as the distance to the device.
     char onRadius[64];
     std::snprintf(onRadius, sizeof onRadius, "%.17g", GeoDistance::between(10.51, -66.9, 10.5, -66.9));
@@ -579,15 +535,8 @@ TEST_F(PushProcessingTest, GeoPushThroughTheFacade) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         http().clearRequests();
-        if (row.position) {
-            Location fix;
-            fix.latitude = row.position->first;
-            fix.longitude = row.position->second;
-            fix.horizontalAccuracy = 5;
-            facade->setQuorvelaLastLocation(fix);
-        } else {
-            facade->setQuorvelaLastLocation(std::nullopt);
-        }
+        if (row.position) placeAt(row.position->first, row.position->second);
+        else facade->setQuorvelaLastLocation(std::nullopt);
         Results results;
         facade->processRemoteNotification(
             Value::Dictionary{{"msgId", row.msgId}, {"type", "GEO_PUSH"}, {"clientId", "c1"}}, results.handler());
@@ -597,7 +546,7 @@ TEST_F(PushProcessingTest, GeoPushThroughTheFacade) {
         if (row.fetches) EXPECT_EQ(http().requestCount(url("getMessage") + "m1/c1/"), 1u);
     }
     // Location services off: not even the position is looked at.
-    manager.setLocationServicesEnabled(false);
+    softwareLocationManager(*platform).setLocationServicesEnabled(false);
     http().clearRequests();
     Results results;
     facade->processRemoteNotification(
@@ -612,21 +561,12 @@ TEST_F(PushProcessingTest, GeoPushThroughTheFacade) {
 // takes its messages in one commit (the last also ends the reply's journal
 // entry), and only then does the host hear of them, in reply order.
 TEST_F(PushProcessingTest, AReplyIsStoredBeforeTheHostHearsAndInReplyOrder) {
-    auto inboxes = std::make_shared<MemoryInboxStore>();
-    platform->inboxStore = inboxes;
-    auto second = addWorkspace("c2");
-    auto host = std::make_shared<HostDelegate>(true, false);
-    facade->setDelegate(host);
-    auto make = [](const std::string& id, const std::string& clientId) {
-        auto m = MessageRecord::create();
-        m->setBlastID(std::string("b"));
-        m->setId(id);
-        m->setClientId(clientId);
-        return m;
-    };
+    auto inboxes = inboxStore();
+    addWorkspace("c2");
+    auto host = hostHearing(true, false);
     const auto entry = inboxes->journal({{{"pendingMessagesReply", Value("<messages/>")}}});
     facade->pushProcessing().pendingMessagesRetrieved(
-        {make("a1", "c1"), make("b1", "c2"), make("x", "nobody"), make("a2", "c1")}, entry);
+        {message("a1", "c1"), message("b1", "c2"), message("x", "nobody"), message("a2", "c1")}, entry);
     ASSERT_TRUE(idle());
     EXPECT_EQ(host->calls(),
               (std::vector<std::string>{"fromWorkspace:a1@c1", "fromWorkspace:b1@c2", "fromWorkspace:a2@c1"}));
@@ -635,16 +575,13 @@ TEST_F(PushProcessingTest, AReplyIsStoredBeforeTheHostHearsAndInReplyOrder) {
     EXPECT_EQ(inboxes->load("c1-messages")->size(), 2u);
     EXPECT_EQ(inboxes->load("c2-messages")->size(), 1u);
     EXPECT_EQ(events("ERROR").size(), 1u);
-    facade->setDelegate(nullptr);
 }
 
 // A run that ended between keeping a reply and storing it: the next start
 // takes the reply from the journal as if it had just arrived.
 TEST_F(PushProcessingTest, AJournaledReplyIsTakenAtTheNextStart) {
-    auto inboxes = std::make_shared<MemoryInboxStore>();
-    platform->inboxStore = inboxes;
-    auto host = std::make_shared<HostDelegate>(true, false);
-    facade->setDelegate(host);
+    auto inboxes = inboxStore();
+    auto host = hostHearing(true, false);
     inboxes->journal({{{"pendingMessagesReply", Value("<messages>" + messageXml("m7", "c1", "s") + "</messages>")}}});
     inboxes->journal({{{"pendingMessagesReply", Value("<messages><message>")}}});  // cut short: dropped
     facade->pushProcessing().takeJournaledReplies();
@@ -652,16 +589,13 @@ TEST_F(PushProcessingTest, AJournaledReplyIsTakenAtTheNextStart) {
     EXPECT_EQ(host->calls(), std::vector<std::string>{"fromWorkspace:m7@c1"});
     EXPECT_EQ(workspace->getMessages().size(), 1u);
     EXPECT_TRUE(inboxes->journalEntries().empty());
-    facade->setDelegate(nullptr);
 }
 
 // The loader keeps a reply in the journal before its "completed" line, and a
 // reply that cannot be read does not stay there.
 TEST_F(PushProcessingTest, TheLoaderKeepsAReplyBeforeSayingItArrived) {
-    auto inboxes = std::make_shared<MemoryInboxStore>();
-    platform->inboxStore = inboxes;
-    http().answer(url("getPendingMessages"),
-                  FakeHttpClient::reply("<messages>" + messageXml("m8", "c1", "s") + "</messages>"));
+    auto inboxes = inboxStore();
+    answer("getPendingMessages", "<messages>" + messageXml("m8", "c1", "s") + "</messages>");
     Results results;
     push({{"msgId", "m8"}, {"type", "TXT_MSG"}, {"clientId", "c1"}}, results);
     ASSERT_TRUE(idle());
@@ -670,7 +604,7 @@ TEST_F(PushProcessingTest, TheLoaderKeepsAReplyBeforeSayingItArrived) {
     EXPECT_TRUE(inboxes->journalEntries().empty());
     EXPECT_EQ(inboxes->commits(), 1u) << "the inbox change and the end of the entry are one step";
 
-    http().answer(url("getPendingMessages"), FakeHttpClient::reply("<messages><message>"));
+    answer("getPendingMessages", "<messages><message>");
     push({{"msgId", "m9"}, {"type", "TXT_MSG"}, {"clientId", "c1"}}, results);
     ASSERT_TRUE(idle());
     EXPECT_EQ(results.values(), (std::vector<unsigned long>{0, 2}));

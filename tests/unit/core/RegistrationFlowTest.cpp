@@ -1,6 +1,3 @@
-// The facade's registration flows against the fake HTTP client: the decision
-// table of registerWithUserID, the reply bookkeeping, the unregistration race,
-// the push token and the device subscription.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,52 +14,15 @@
 namespace quorvela::test {
 namespace {
 
-const std::string kSuccess =
-    "<transactionResult><successful>true</successful><message>ok</message></transactionResult>";
-const std::string kFailure =
-    "<transactionResult><successful>false</successful><message>no</message></transactionResult>";
-
-// Remembers every value written under "deviceUniqueID", in order.
-class DeviceIdRecordingStore : public CountingStore {
-public:
-    void set(const std::string& key, const Value& value) override {
-        if (key == "deviceUniqueID") {
-            std::lock_guard lock(mutex);
-            deviceIds.push_back(value);
-        }
-        CountingStore::set(key, value);
-    }
-    std::vector<Value> history() {
-        std::lock_guard lock(mutex);
-        return deviceIds;
-    }
-    std::mutex mutex;
-    std::vector<Value> deviceIds;
-};
-
 class RegistrationFlowTest : public CoreFixture {
 protected:
-    RegistrationFlowTest() {
-        platform->keyValueStore = recording;
-        store = recording;
-        facade = QuorvelaCore::create(platform);
-        facade->setAppName(std::string("demo app"));
-        facade->setClientID(std::string("client-1"));
-        facade->setApiClientPrivateKey(std::string("secret"));
-        store->set("configureQuorvela", Value("YES"));
-        store->set("deviceUniqueID", Value("DEV-1"));
-    }
-    static std::string url(const std::string& operation) { return serviceBaseUrl() + "/" + operation + "/"; }
-    std::size_t sent(const std::string& operation) { return http().requestCount(url(operation)); }
-    void answer(const std::string& operation, const std::string& body) {
-        http().answer(url(operation), FakeHttpClient::reply(body));
-    }
+    RegistrationFlowTest() { configured(); }
     void seedUser(const std::optional<std::string>& user, bool validated) {
+        store->remove("clientUserID");
+        store->remove("validated");
         if (user) store->set("clientUserID", Value(*user));
         if (validated) store->set("validated", Value("YES"));
     }
-
-    std::shared_ptr<DeviceIdRecordingStore> recording = std::make_shared<DeviceIdRecordingStore>();
 };
 
 TEST_F(RegistrationFlowTest, RegisterWithUserIDDecisionTable) {
@@ -92,8 +52,6 @@ TEST_F(RegistrationFlowTest, RegisterWithUserIDDecisionTable) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        store->remove("clientUserID");
-        store->remove("validated");
         seedUser(row.stored, row.validated);
         http().clearRequests();
         log().clear();
@@ -128,47 +86,75 @@ TEST_F(RegistrationFlowTest, OperationsRefuseWhenNotConfigured) {
     EXPECT_FALSE(store->contains("devicePushID"));
     for (const char* operation :
          {"registerWithUserID", "unRegisterUser", "RegisterDeviceToken", "deviceSubscriberWithUniqueID"}) {
-        EXPECT_TRUE(log().contains(std::string("QUORVELA-DEBUG: ") + operation +
-                                   ": check in the configuration file (Quorvela-info.plist) some of the following "
-                                   "keys (appName/publicKey/privateKey)"))
-            << operation;
+        EXPECT_TRUE(log().contains(std::string("QUORVELA-DEBUG: ") + operation + kCheckConfiguration)) << operation;
     }
 }
 
-TEST_F(RegistrationFlowTest, RegistrationRepliesDecideValidation) {
-    struct Case {
-        const char* name;
-        std::string body;
-        bool validates;
+// Each way a registration can end: what is stored, whether the start-up runs
+// again (its "INIT" event), and the completion, exactly once.
+TEST_F(RegistrationFlowTest, RegistrationRepliesDecideValidationAndTheCompletion) {
+    struct Row {
+        const char* what;
+        std::optional<HttpResult> reply;  // none: nothing may be sent
+        std::string user;
+        RegistrationResult expected;
     };
-    const std::vector<Case> cases{
-        {"successful", kSuccess, true},
-        {"unsuccessful", kFailure, false},
-        {"malformed", "<html><body>error</body>", false},
-        {"no result element", "<reply/>", false},
+    const Row rows[] = {
+        {"accepted", FakeHttpClient::reply(kSuccess), "alice", RegistrationResult::Succeeded},
+        {"refused by the service", FakeHttpClient::reply(kFailure), "bob", RegistrationResult::Refused},
+        {"malformed reply", FakeHttpClient::reply("<transactionResult><successful>"), "carol",
+         RegistrationResult::Failed},
+        {"not the reply's language", FakeHttpClient::reply("<html><body>error</body>"), "carol",
+         RegistrationResult::Failed},
+        {"reply without a result", FakeHttpClient::reply("<other/>"), "dave", RegistrationResult::Failed},
+        {"transport failure", FakeHttpClient::failure(), "erin", RegistrationResult::Failed},
+        {"no user id", std::nullopt, "", RegistrationResult::Refused},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        store->remove("validated");
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        seedUser(std::nullopt, false);
         store->remove("isFirstTime");
-        store->remove("clientUserID");
         http().clearRequests();
-        log().clear();
-        answer("registerUser", c.body);
-
-        facade->registerWithUserID(std::string("alice"));
+        if (row.reply) http().answer(url("registerUser"), *row.reply);
+        std::vector<RegistrationResult> results;
+        std::mutex mutex;
+        facade->registerWithUserID(row.user, [&](RegistrationResult result) {
+            std::lock_guard lock(mutex);
+            results.push_back(result);
+        });
         ASSERT_TRUE(idle());
-
-        EXPECT_EQ(stored("clientUserID"), Value("alice"));
-        EXPECT_EQ(store->contains("validated"), c.validates);
-        if (c.validates) {
+        std::lock_guard lock(mutex);
+        EXPECT_EQ(results, std::vector<RegistrationResult>{row.expected});
+        EXPECT_EQ(sent("registerUser"), row.reply ? 1u : 0u);
+        if (row.reply) EXPECT_EQ(stored("clientUserID"), Value(row.user));
+        const bool validates = row.expected == RegistrationResult::Succeeded;
+        EXPECT_EQ(store->contains("validated"), validates);
+        if (validates) {
             EXPECT_EQ(stored("validated"), Value("YES"));
             EXPECT_EQ(stored("isFirstTime"), Value(false));
             EXPECT_TRUE(facade->useQuorvelaSDK());
         }
-        // initQuorvela runs again only after a successful reply (its "INIT" event).
-        EXPECT_EQ(eventRequests(), c.validates ? 1u : 0u);
+        EXPECT_EQ(eventRequests(), validates ? 1u : 0u);
     }
+
+    // The same validated user again: nothing is sent, and the caller hears so.
+    http().clearRequests();
+    seedUser("alice", true);
+    std::optional<RegistrationResult> again;
+    facade->registerWithUserID(std::string("alice"), [&](RegistrationResult result) { again = result; });
+    EXPECT_EQ(again, RegistrationResult::Unchanged);
+    EXPECT_EQ(sent("registerUser"), 0u);
+
+    // Unregistration, and a facade that is not configured.
+    answer("removeAppUser", kSuccess);
+    std::optional<RegistrationResult> removed;
+    facade->unRegisterUser([&](RegistrationResult result) { removed = result; });
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(removed, RegistrationResult::Succeeded);
+    store->remove("configureQuorvela");
+    std::optional<RegistrationResult> unconfigured;
+    facade->unRegisterUser([&](RegistrationResult result) { unconfigured = result; });
+    EXPECT_EQ(unconfigured, RegistrationResult::Refused);
 }
 
 TEST_F(RegistrationFlowTest, ErrorRepliesAreLoggedAndChangeNothing) {
@@ -229,7 +215,7 @@ TEST_F(RegistrationFlowTest, SuccessfulUnregistrationClearsTheStoresAndSubscribe
     EXPECT_EQ(facade->workspaces()->size(), 0u);
 
     // Emptied first, then filled again by initQuorvela.
-    auto history = recording->history();
+    auto history = store->history("deviceUniqueID");
     ASSERT_GE(history.size(), 3u);
     EXPECT_EQ(history[history.size() - 2], Value(std::string()));
     const auto device = stored("deviceUniqueID").optionalText();
@@ -244,15 +230,44 @@ TEST_F(RegistrationFlowTest, SuccessfulUnregistrationClearsTheStoresAndSubscribe
     }));
 }
 
-TEST_F(RegistrationFlowTest, UnsuccessfulUnregistrationChangesNothing) {
-    seedUser("alice", true);
-    answer("removeAppUser", kFailure);
-    facade->unRegisterUser();
-    ASSERT_TRUE(idle());
-    EXPECT_EQ(stored("clientUserID"), Value("alice"));
-    EXPECT_EQ(stored("deviceUniqueID"), Value("DEV-1"));
-    EXPECT_EQ(sent("iOSReg"), 0u);
-    EXPECT_FALSE(log().contains("UnRegisterUserSucceeded"));
+// An unregistration that did not remove the user, or that removed it, is no
+// longer in flight afterwards: a later reply with none in flight removes
+// whatever user is stored.
+TEST_F(RegistrationFlowTest, UnregistrationOutcomesLeaveNothingInFlight) {
+    struct Row {
+        const char* what;
+        HttpResult reply;
+        bool validated;
+        bool removes;
+    };
+    const Row rows[] = {
+        {"refused", FakeHttpClient::reply(kFailure), true, false},
+        {"transport failure", FakeHttpClient::failure(), false, false},
+        {"accepted for the still stored user", FakeHttpClient::reply(kSuccess), false, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        store->set("deviceUniqueID", Value("DEV-1"));
+        seedUser("alice", row.validated);
+        http().clearRequests();
+        log().clear();
+        http().answer(url("removeAppUser"), row.reply);
+        facade->unRegisterUser();
+        ASSERT_TRUE(idle());
+        EXPECT_EQ(log().contains("QUORVELA-DEBUG: UnRegisterUserSucceeded"), row.removes);
+        if (row.removes) {
+            EXPECT_FALSE(store->contains("clientUserID"));
+        } else {
+            EXPECT_EQ(stored("clientUserID"), Value("alice"));
+            EXPECT_EQ(stored("deviceUniqueID"), Value("DEV-1"));
+            EXPECT_EQ(sent("iOSReg"), 0u);
+        }
+
+        store->set("clientUserID", Value("carol"));
+        facade->registration().UnRegisterUserSucceeded(true);
+        ASSERT_TRUE(idle());
+        EXPECT_FALSE(store->contains("clientUserID"));
+    }
 }
 
 TEST_F(RegistrationFlowTest, ReplacingAUserKeepsTheNewIdWhateverTheReplyOrder) {
@@ -273,114 +288,15 @@ TEST_F(RegistrationFlowTest, ReplacingAUserKeepsTheNewIdWhateverTheReplyOrder) {
     EXPECT_EQ(sent("registerUser"), 20u);
 }
 
-TEST_F(RegistrationFlowTest, UnregistrationReplyBeforeTheNewRegistration) {
-    seedUser("alice", true);
-    answer("removeAppUser", kSuccess);
-    facade->unRegisterUser();
-    ASSERT_TRUE(idle());
-    EXPECT_FALSE(store->contains("clientUserID"));
-
-    http().clearRequests();
-    facade->registerWithUserID(std::string("bob"));
-    ASSERT_TRUE(idle());
-    EXPECT_EQ(stored("clientUserID"), Value("bob"));
-    EXPECT_EQ(sent("removeAppUser"), 0u);  // no stored user left to unregister
-    EXPECT_EQ(sent("registerUser"), 1u);
-}
-
-TEST_F(RegistrationFlowTest, UnregistrationReplyForTheStillStoredUserRemovesIt) {
-    // The reply of a plain unregistration removes the user even when the host
-    // registered the same id again meanwhile: the key still holds that user.
-    seedUser("alice", false);
-    answer("removeAppUser", kSuccess);
-    facade->unRegisterUser();
-    ASSERT_TRUE(idle());
-    EXPECT_FALSE(store->contains("clientUserID"));
-
-    // A reply with no unregistration in flight removes whatever is stored.
-    store->set("clientUserID", Value("carol"));
-    facade->registration().UnRegisterUserSucceeded(true);
-    ASSERT_TRUE(idle());
-    EXPECT_FALSE(store->contains("clientUserID"));
-}
-
-// Each way a registration or an unregistration can end reaches its completion
-// exactly once, after the library has acted on the reply.
-TEST_F(RegistrationFlowTest, CompletionsReportHowEachRequestEnded) {
-    struct Row {
-        const char* what;
-        std::optional<HttpResult> reply;  // none: nothing may be sent
-        std::optional<std::string> user;
-        RegistrationResult expected;
-    };
-    const Row rows[] = {
-        {"accepted", FakeHttpClient::reply(kSuccess), "alice", RegistrationResult::Succeeded},
-        {"refused by the service", FakeHttpClient::reply(kFailure), "bob", RegistrationResult::Refused},
-        {"malformed reply", FakeHttpClient::reply("<transactionResult><successful>"), "carol",
-         RegistrationResult::Failed},
-        {"reply without a result", FakeHttpClient::reply("<other/>"), "dave", RegistrationResult::Failed},
-        {"transport failure", FakeHttpClient::failure(), "erin", RegistrationResult::Failed},
-        {"no user id", std::nullopt, "", RegistrationResult::Refused},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.what);
-        store->remove("clientUserID");
-        store->remove("validated");
-        http().clearRequests();
-        if (row.reply) http().answer(url("registerUser"), *row.reply);
-        std::vector<RegistrationResult> results;
-        std::mutex mutex;
-        facade->registerWithUserID(row.user, [&](RegistrationResult result) {
-            std::lock_guard lock(mutex);
-            results.push_back(result);
-        });
-        ASSERT_TRUE(idle());
-        std::lock_guard lock(mutex);
-        EXPECT_EQ(results, std::vector<RegistrationResult>{row.expected});
-        EXPECT_EQ(sent("registerUser"), row.reply ? 1u : 0u);
-        if (row.expected == RegistrationResult::Succeeded) EXPECT_EQ(stored("validated"), Value("YES"));
-    }
-
-    // The same validated user again: nothing is sent, and the caller hears so.
-    http().clearRequests();
-    seedUser("alice", true);
-    std::optional<RegistrationResult> again;
-    facade->registerWithUserID(std::string("alice"), [&](RegistrationResult result) { again = result; });
-    EXPECT_EQ(again, RegistrationResult::Unchanged);
-    EXPECT_EQ(sent("registerUser"), 0u);
-
-    // Unregistration, and a facade that is not configured.
-    answer("removeAppUser", kSuccess);
-    std::optional<RegistrationResult> removed;
-    facade->unRegisterUser([&](RegistrationResult result) { removed = result; });
-    ASSERT_TRUE(idle());
-    EXPECT_EQ(removed, RegistrationResult::Succeeded);
-    store->remove("configureQuorvela");
-    std::optional<RegistrationResult> unconfigured;
-    facade->unRegisterUser([&](RegistrationResult result) { unconfigured = result; });
-    EXPECT_EQ(unconfigured, RegistrationResult::Refused);
-}
-
-// An unregistration that failed in transport is no longer in flight: a later
-// reply with none in flight removes whatever user is stored.
-TEST_F(RegistrationFlowTest, AFailedUnregistrationLeavesNothingInFlight) {
-    seedUser("alice", false);
-    http().answer(url("removeAppUser"), FakeHttpClient::failure());
-    facade->unRegisterUser();
-    ASSERT_TRUE(idle());
-    EXPECT_EQ(stored("clientUserID"), Value("alice"));
-
-    store->set("clientUserID", Value("carol"));
-    facade->registration().UnRegisterUserSucceeded(true);
-    ASSERT_TRUE(idle());
-    EXPECT_FALSE(store->contains("clientUserID"));
-}
-
 TEST_F(RegistrationFlowTest, PushTokenConversion) {
     std::vector<std::uint8_t> bytes32(32);
     for (std::size_t i = 0; i < bytes32.size(); ++i) bytes32[i] = static_cast<std::uint8_t>(i * 7 + 1);
-    std::string hex32;
-    for (auto b : bytes32) hex32 += fmt::format("{:02x}", b);
+    const auto hexOf = [](const std::vector<std::uint8_t>& bytes) {
+        std::string hex;
+        for (auto b : bytes) hex += fmt::format("{:02x}", b);
+        return hex;
+    };
+    const std::string hex32 = hexOf(bytes32);
     std::vector<std::uint8_t> longer = bytes32;
     longer.insert(longer.end(), {0xff, 0xee, 0xdd});
 
@@ -411,21 +327,21 @@ TEST_F(RegistrationFlowTest, PushTokenConversion) {
             EXPECT_TRUE(log().contains("QUORVELA-DEBUG: RegisterDeviceToken: Token can't be null"));
         }
     }
-}
 
-TEST_F(RegistrationFlowTest, SameTokenTwiceSubscribesOnce) {
-    const std::vector<std::uint8_t> first(32, 0xab);
-    const std::vector<std::uint8_t> second(32, 0xcd);
-    facade->registerDeviceToken(first);
-    facade->registerDeviceToken(first);
+    // The token stored already subscribes no second time; another one does.
+    http().clearRequests();
+    facade->registerDeviceToken(bytes32);
+    facade->registerDeviceToken(bytes32);
     ASSERT_TRUE(idle());
     EXPECT_EQ(sent("iOSReg"), 1u);
-    facade->registerDeviceToken(second);
+    facade->registerDeviceToken(longer);
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(sent("iOSReg"), 1u) << "the same first 32 bytes";
+    const std::vector<std::uint8_t> other(32, 0xcd);
+    facade->registerDeviceToken(other);
     ASSERT_TRUE(idle());
     EXPECT_EQ(sent("iOSReg"), 2u);
-    std::string expected;
-    for (int i = 0; i < 32; ++i) expected += "cd";
-    EXPECT_EQ(stored("devicePushID"), Value(expected));
+    EXPECT_EQ(stored("devicePushID"), Value(hexOf(other)));
 }
 
 TEST_F(RegistrationFlowTest, TokenFillsAnEmptyDeviceIdentifierFirst) {

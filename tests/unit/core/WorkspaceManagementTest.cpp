@@ -1,6 +1,3 @@
-// The facade's workspace management against the fake HTTP client: merges,
-// the default workspace's automatic join, refusals, joining and leaving, the
-// end of a full synchronisation and the start-up's QuorvelaReady.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -24,10 +21,6 @@
 
 namespace quorvela::test {
 namespace {
-
-const std::string kNotConfigured =
-    ": check in the configuration file (Quorvela-info.plist) some of the following keys "
-    "(appName/publicKey/privateKey)";
 
 // A workspace a host implemented itself: it looks like subscribed "B", but it
 // is not one the library handed out, so the library treats it as none.
@@ -58,18 +51,19 @@ public:
 
 class ReadyCounter : public QuorvelaProtocol {
 public:
+    bool implements(Operation operation) const override {
+        return (operation != Operation::QuorvelaReady || wantsReady) && QuorvelaProtocol::implements(operation);
+    }
     void QuorvelaReady() override { ++ready; }
     std::atomic<int> ready{0};
+    std::atomic<bool> wantsReady{true};
 };
 
 class WorkspaceManagementTest : public CoreFixture {
 protected:
     WorkspaceManagementTest() {
-        facade->setAppName(std::string("demo app"));
-        facade->setClientID(std::string("client-1"));
-        facade->setApiClientPrivateKey(std::string("secret"));
+        configured();
         facade->setDelegate(delegate);
-        store->set("configureQuorvela", Value("YES"));
         store->set("clientUserID", Value("alice"));
     }
 
@@ -91,14 +85,8 @@ protected:
                     "</subscribed></workspace>";
         return body + "</workspaces>";
     }
-    static std::string url(const std::string& operation) { return serviceBaseUrl() + "/" + operation + "/"; }
-    std::size_t sent(const std::string& operation) { return http().requestCount(url(operation)); }
-    void answer(const std::string& operation, const std::string& body) {
-        http().answer(url(operation), FakeHttpClient::reply(body));
-    }
     void answerTransaction(const std::string& operation, bool successful) {
-        answer(operation, std::string("<transactionResult><successful>") + (successful ? "true" : "false") +
-                              "</successful><message>m</message></transactionResult>");
+        answer(operation, successful ? kSuccess : kFailure);
     }
     static std::vector<std::string> ids(const std::vector<std::shared_ptr<WorkspaceRecord>>& list) {
         std::vector<std::string> out;
@@ -116,7 +104,6 @@ protected:
     }
     std::vector<std::shared_ptr<WorkspaceRecord>> subscribed() { return facade->workspacesSubscribed()->snapshot(); }
     std::vector<std::shared_ptr<WorkspaceRecord>> available() { return facade->workspaces()->snapshot(); }
-    std::size_t logged(const std::string& line) { return log().count(line); }
     static bool reportsToFacade(const std::shared_ptr<WorkspaceRecord>& w) {
         return std::dynamic_pointer_cast<FacadeWorkspaceDelegate>(w->delegate()) != nullptr;
     }
@@ -195,7 +182,7 @@ TEST_F(WorkspaceManagementTest, DefaultWorkspaceIsJoinedOnceWhenReportedNotSubsc
         ASSERT_TRUE(idle());
         EXPECT_EQ(sent("joinWorkspace"), row.joins);
         if (row.joins) EXPECT_NE(http().requests().back().find("/client-1/"), std::string::npos);
-        EXPECT_EQ(logged("QUORVELA-DEBUG: Workspace: READY"), 1u);
+        EXPECT_EQ(log().count("QUORVELA-DEBUG: Workspace: READY"), 1u);
         // The default workspace is subscribed once, never twice.
         EXPECT_EQ(ids(subscribed()), (std::vector<std::string>{"A", "client-1"}));
         EXPECT_TRUE(facade->getDefaultWorkspace() != nullptr);
@@ -216,21 +203,21 @@ TEST_F(WorkspaceManagementTest, RefusalsWriteTheirLineAndSendNothing) {
     const std::vector<Row> rows{
         {"fetch available, not configured", false, true,
          [](QuorvelaCore& f, auto h) { f.fetchAvailableWorkspacesWithCompletionHandler(h); },
-         "fetchAvailableWorkspacesWithCompletionHandler" + kNotConfigured},
+         "fetchAvailableWorkspacesWithCompletionHandler" + kCheckConfiguration},
         {"fetch available, no user", true, false,
          [](QuorvelaCore& f, auto h) { f.fetchAvailableWorkspacesWithCompletionHandler(h); },
          "fetchAvailableWorkspaces: User can't be null or empty"},
         {"fetch subscribed, not configured", false, true,
          [](QuorvelaCore& f, auto h) { f.fetchSubscribedWorkspacesWithCompletionHandler(h); },
-         "fetchSubscribedWorkspacesWithCompletionHandler" + kNotConfigured},
+         "fetchSubscribedWorkspacesWithCompletionHandler" + kCheckConfiguration},
         {"fetch subscribed, no user", true, false,
          [](QuorvelaCore& f, auto h) { f.fetchSubscribedWorkspacesWithCompletionHandler(h); },
          "fetchSubscribedWorkspaces: User can't be null or empty"},
         {"filter, not configured", false, true,
          [](QuorvelaCore& f, auto h) { f.getAvailableWorkspaceswithFilter(std::string("x"), h); },
-         "getAvailableWorkspaceswithFilter" + kNotConfigured},
+         "getAvailableWorkspaceswithFilter" + kCheckConfiguration},
         {"join, not configured", false, true, [other](QuorvelaCore& f, auto h) { f.joinWorkspace(other, h); },
-         "JoinWorkspace" + kNotConfigured},
+         "JoinWorkspace" + kCheckConfiguration},
         {"join null", true, true, [](QuorvelaCore& f, auto h) { f.joinWorkspace(nullptr, h); },
          "joinWorkspace: Workspace can't be null"},
         {"join a workspace the host made", true, true,
@@ -239,7 +226,7 @@ TEST_F(WorkspaceManagementTest, RefusalsWriteTheirLineAndSendNothing) {
         {"join, no user", true, false, [other](QuorvelaCore& f, auto h) { f.joinWorkspace(other, h); },
          "JoinWorkspace: User can't be null or empty"},
         {"leave, not configured", false, true, [other](QuorvelaCore& f, auto h) { f.leaveWorkspace(other, h); },
-         "LeaveWorkspace" + kNotConfigured},
+         "LeaveWorkspace" + kCheckConfiguration},
         {"leave null", true, true, [](QuorvelaCore& f, auto h) { f.leaveWorkspace(nullptr, h); },
          "LeaveWorkspace: Workspace can't be null"},
         {"leave a workspace the host made", true, true,
@@ -286,7 +273,7 @@ TEST_F(WorkspaceManagementTest, LeavingDropsTheWorkspaceLocallyEvenWhenRefused) 
         EXPECT_EQ(available()[1], a);
         EXPECT_EQ(storedIds("Workspace-Subscribed"), std::vector<std::string>{"B"});
         EXPECT_EQ(storedIds("Workspace-Available"), (std::vector<std::string>{"C", "A"}));
-        EXPECT_EQ(logged("QUORVELA-DEBUG: WorkspaceUnsubscription"), accepted ? 0u : 1u);
+        EXPECT_EQ(log().count("QUORVELA-DEBUG: WorkspaceUnsubscription"), accepted ? 0u : 1u);
     }
 }
 
@@ -312,7 +299,7 @@ TEST_F(WorkspaceManagementTest, JoiningAddsOnceSynchronisesAndReportsToTheFacade
     facade->joinWorkspace(ws("D"));
     ASSERT_TRUE(idle());
     EXPECT_EQ(ids(subscribed()), (std::vector<std::string>{"B", "A"}));
-    EXPECT_EQ(logged("QUORVELA-DEBUG: WorkspaceSubscription"), 1u);
+    EXPECT_EQ(log().count("QUORVELA-DEBUG: WorkspaceSubscription"), 1u);
 }
 
 TEST_F(WorkspaceManagementTest, JoinReplyWithItsOwnRecordIsTolerated) {
@@ -353,7 +340,7 @@ TEST_F(WorkspaceManagementTest, EndOfSynchronisationPrunesAndRefreshesOnlyWhenAl
     EXPECT_EQ(WorkspaceRecord::unarchiveList(platform, store->get("Workspace-Subscribed"))[0]->name(),
               std::optional<std::string>("renamed"));
     EXPECT_EQ(monitored(), (std::vector<std::string>{"beacon-b", "unused"}));
-    EXPECT_EQ(logged("synchronicedWorkspace renamed"), 0u);
+    EXPECT_EQ(log().count("synchronicedWorkspace renamed"), 0u);
 
     b->setInProgress(false);
     store->set("LoggingDisabled", Value(true));  // the line is written regardless
@@ -370,16 +357,19 @@ TEST_F(WorkspaceManagementTest, StartUpSendsReadyAfterAnyReplyButNotWhenRefused)
         std::optional<HttpResult> reply;
         bool user;
         int ready;
+        bool wantsReady = true;
     };
     const std::vector<Row> rows{
         {"readable reply", FakeHttpClient::reply(xmlOf({ws("A", true)})), true, 1},
         {"malformed reply", FakeHttpClient::reply("<workspaces><workspace>"), true, 1},
         {"dropped connection", FakeHttpClient::failure(), true, 1},
         {"refused: no user", FakeHttpClient::reply(xmlOf({})), false, 0},
+        {"delegate without QuorvelaReady", FakeHttpClient::reply(xmlOf({ws("A", true)})), true, 0, false},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         delegate->ready = 0;
+        delegate->wantsReady = row.wantsReady;
         http().clearRequests();
         store->set("clientUserID", row.user ? Value("alice") : Value(std::string()));
         store->set("Workspace-Subscribed", WorkspaceRecord::archiveList({ws("S", true)}));
@@ -388,7 +378,7 @@ TEST_F(WorkspaceManagementTest, StartUpSendsReadyAfterAnyReplyButNotWhenRefused)
         ASSERT_TRUE(idle());
         EXPECT_EQ(delegate->ready.load(), row.ready);
         // Every subscribed workspace was told to synchronise before the host heard of it.
-        EXPECT_EQ(sent("getGeoFences") > 0, row.ready > 0);
+        EXPECT_EQ(sent("getGeoFences") > 0, row.user);
     }
 }
 
@@ -412,11 +402,8 @@ TEST_F(WorkspaceManagementTest, SecondStartUpReloadsTheStoredListsAndAsksAgain) 
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "QUORVELA-DEBUG: Workspace"), 1);  // the failed second reply
 }
 
-TEST_F(WorkspaceManagementTest, LookUpsSearchOnlyTheSubscribedList) {
-    setAvailable({ws("only-available")});
+TEST_F(WorkspaceManagementTest, TheDefaultWorkspaceIsTheFacadesClientIdAndKey) {
     setSubscribed({ws("A", true), defaultWs(true)});
-    EXPECT_EQ(facade->getWorkspaceWithClientID(std::string("only-available")), nullptr);
-    EXPECT_EQ(facade->getWorkspaceWithClientID(std::nullopt), nullptr);
     ASSERT_NE(facade->getDefaultWorkspace(), nullptr);
     EXPECT_EQ(facade->getDefaultWorkspace()->clientId(), std::optional<std::string>("client-1"));
     // Another key under the facade's client id is not the default workspace.

@@ -7,10 +7,15 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
+#include <initializer_list>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <GeographicLib/Geodesic.hpp>
@@ -64,6 +69,43 @@ inline Location fixAt(double latitude, double longitude) {
     return fix;
 }
 
+inline std::vector<std::string> split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    for (std::size_t at = 0;;) {
+        auto next = text.find(separator, at);
+        parts.push_back(text.substr(at, next == std::string::npos ? next : next - at));
+        if (next == std::string::npos) return parts;
+        at = next + 1;
+    }
+}
+
+/// "a b c" as {"a", "b", "c"}; table rows stay one line each.
+inline std::vector<std::string> words(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string word; in >> word;) out.push_back(word);
+    return out;
+}
+
+/// The fields at `positions`, "<missing>" past the end.
+inline std::vector<std::string> pick(const SentReport& report, std::initializer_list<std::size_t> positions) {
+    std::vector<std::string> out;
+    for (std::size_t at : positions) out.push_back(at < report.size() ? report[at] : "<missing>");
+    return out;
+}
+
+/// Collects the results a completion handler is called with, from any thread.
+struct Results {
+    std::function<void(unsigned long)> handler() {
+        return [this](unsigned long r) {
+            std::lock_guard lock(mutex);
+            values.push_back(r);
+        };
+    }
+    std::mutex mutex;
+    std::vector<unsigned long> values;
+};
+
 class LocationFixture : public ::testing::Test {
 protected:
     static constexpr const char* kOk = "<root><successful>true</successful><message>ok</message></root>";
@@ -91,6 +133,12 @@ protected:
         workspace->setName("name-" + clientId);
         facade->workspacesSubscribed()->append(workspace);
         return workspace;
+    }
+
+    /// No workspaces and nothing monitored, for the next row of a table.
+    void clearRegions() {
+        facade->setWorkspacesSubscribed(nullptr);
+        for (const auto& region : manager().monitoredRegions()) manager().stopMonitoringForRegion(region);
     }
 
     static std::shared_ptr<Geofence> geofence(const std::string& regionId, double latitude, double longitude,
@@ -130,37 +178,27 @@ protected:
         return ids;
     }
 
-    static std::map<std::string, std::string> query(const std::string& url) {
-        std::map<std::string, std::string> fields;
-        auto at = url.find('?');
-        if (at == std::string::npos) return fields;
-        std::string rest = url.substr(at + 1);
-        for (std::size_t start = 0; start <= rest.size();) {
-            auto amp = rest.find('&', start);
-            std::string pair = rest.substr(start, amp == std::string::npos ? std::string::npos : amp - start);
-            auto eq = pair.find('=');
-            if (eq != std::string::npos)
-                fields[pair.substr(0, eq)] = PercentEncoding::decode(pair.substr(eq + 1)).value_or("<bad>");
-            if (amp == std::string::npos) break;
-            start = amp + 1;
-        }
-        return fields;
-    }
+    static std::string decoded(const std::string& text) { return PercentEncoding::decode(text).value_or("<bad>"); }
 
     std::vector<SentEvent> events() {
         std::vector<SentEvent> found;
         for (const auto& url : http().requests()) {
-            if (url.rfind(eventsUrl(), 0) != 0) continue;
-            auto q = query(url);
+            if (url.rfind(eventsUrl(), 0) != 0 || url.find('?') == std::string::npos) continue;
+            std::map<std::string, std::string> q;
+            for (const auto& pair : split(url.substr(url.find('?') + 1), '&')) {
+                auto eq = pair.find('=');
+                if (eq != std::string::npos) q[pair.substr(0, eq)] = decoded(pair.substr(eq + 1));
+            }
             SentEvent e{q["eventtype"], std::nullopt, std::nullopt, q["client"]};
             if (q.count("extrainfo")) e.extra = q["extrainfo"];
             if (q.count("campaign_name")) e.campaign = q["campaign_name"];
             found.push_back(e);
         }
-        // Each event is its own request on the concurrent queue: the order in
-        // which they leave is not the order in which they were logged.
-        std::stable_sort(found.begin(), found.end(),
-                         [](const SentEvent& a, const SentEvent& b) { return a.type < b.type; });
+        // Each event is its own request on the concurrent queue: they leave in
+        // any order.
+        std::sort(found.begin(), found.end(), [](const SentEvent& a, const SentEvent& b) {
+            return std::tie(a.type, a.extra) < std::tie(b.type, b.extra);
+        });
         return found;
     }
 
@@ -170,16 +208,8 @@ protected:
         const std::string prefix = serviceBaseUrl() + "/" + operation + "/";
         for (const auto& url : http().requests()) {
             if (url.rfind(prefix, 0) != 0) continue;
-            SentReport fields;
-            std::string rest = url.substr(prefix.size());
-            for (std::size_t at = 0;;) {
-                auto slash = rest.find('/', at);
-                fields.push_back(
-                    PercentEncoding::decode(rest.substr(at, slash == std::string::npos ? slash : slash - at))
-                        .value_or("<bad>"));
-                if (slash == std::string::npos) break;
-                at = slash + 1;
-            }
+            SentReport fields = split(url.substr(prefix.size()), '/');
+            std::transform(fields.begin(), fields.end(), fields.begin(), decoded);
             found.push_back(fields);
         }
         return found;

@@ -1,7 +1,8 @@
 // Location updates and the two position-related push commands, through the
 // facade and the software location manager.
 #include <cmath>
-#include <mutex>
+
+#include <fmt/format.h>
 
 #include "LocationFixture.h"
 #include "core/BackgroundTaskTable.h"
@@ -103,13 +104,6 @@ TEST_F(LocationUpdatesTest, LocationDisabledConfiguresWithoutStarting) {
     EXPECT_EQ(log().count("startStandardUpdates"), 1U);
 }
 
-TEST_F(LocationUpdatesTest, ForceUpdateRestartsRunningUpdates) {
-    startUpdates();
-    manager().stopUpdatingLocation();
-    facade->forceUpdateLocation();
-    EXPECT_TRUE(manager().isUpdatingLocation());
-}
-
 TEST_F(LocationUpdatesTest, AuthorizationChanges) {
     startUpdates();
     auto region = CircularRegion::make(1.0, 1.0, 100.0, "kept");
@@ -137,54 +131,44 @@ TEST_F(LocationUpdatesTest, AuthorizationChanges) {
     EXPECT_FALSE(manager().isUpdatingLocation());
 }
 
-TEST_F(LocationUpdatesTest, NetworkWatchIsRegisteredOncePerFacade) {
+TEST_F(LocationUpdatesTest, StartingAgainWatchesTheNetworkOnceAndForceUpdateRestarts) {
     auto monitor = std::make_shared<ManualNetworkMonitor>();
     platform->networkMonitor = monitor;
-    facade->startStandardUpdates();
+    startUpdates();
     facade->startStandardUpdates();
     ASSERT_TRUE(idle());
     EXPECT_EQ(monitor->observerCount(), 1U);
+    manager().stopUpdatingLocation();
+    facade->forceUpdateLocation();
+    EXPECT_TRUE(manager().isUpdatingLocation());
 }
-
-// ---- Location request ("GET_LOC") ---------------------------------------------------
 
 TEST_F(LocationUpdatesTest, LastLocationTravelsAsSingleFloats) {
     auto workspace = addWorkspace("ws1");
     struct Row {
         const char* name;
         std::optional<Location> last;
-        std::string latitude;
-        std::string longitude;
+        std::string coordinates;
     };
     const Row rows[] = {
-        {"no position", std::nullopt, "0.000000", "0.000000"},
-        {"exactly 0, 0 is sent as it is", fixAt(0.0, 0.0), "0.000000", "0.000000"},
-        {"narrowed to float", fixAt(10.4806, -66.9036), "10.480600", "-66.903603"},
+        {"no position", std::nullopt, "0.000000 0.000000"},
+        {"exactly 0, 0 is sent as it is", fixAt(0.0, 0.0), "0.000000 0.000000"},
+        {"narrowed to float", fixAt(10.4806, -66.9036), "10.480600 -66.903603"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         http().clearRequests();
         facade->setQuorvelaLastLocation(row.last);
-        std::vector<unsigned long> results;
-        std::mutex mutex;
-        facade->sendLastLocationForMsgID("req-1", "campaign", workspace, [&](unsigned long r) {
-            std::lock_guard lock(mutex);
-            results.push_back(r);
-        });
+        Results results;
+        facade->sendLastLocationForMsgID("req-1", "campaign", workspace, results.handler());
         ASSERT_TRUE(idle());
         auto sent = reports("sendLocation");
         ASSERT_EQ(sent.size(), 1U);
-        ASSERT_GE(sent[0].size(), 7U);
-        EXPECT_EQ(sent[0][0], "req-1");
-        EXPECT_EQ(sent[0][3], row.latitude);
-        EXPECT_EQ(sent[0][4], row.longitude);
-        EXPECT_EQ(sent[0][6], "ws1");
-        EXPECT_EQ(results, std::vector<unsigned long>{0});
+        EXPECT_EQ(pick(sent[0], {0, 3, 4, 6}), words("req-1 " + row.coordinates + " ws1"));
+        EXPECT_EQ(results.values, std::vector<unsigned long>{0});
         EXPECT_TRUE(log().contains("QUORVELA-DEBUG: LocationDelegate: ok"));
     }
 }
-
-// ---- Geo-targeted push ------------------------------------------------------------------
 
 TEST_F(LocationUpdatesTest, GeoPushTable) {
     auto workspace = addWorkspace("ws1");
@@ -192,10 +176,7 @@ TEST_F(LocationUpdatesTest, GeoPushTable) {
     const double lat = 10.5, lon = -66.9;
     auto [farLat, farLon] = moved(lat, lon, 300.0);
     const double d = GeoDistance::between(lat, lon, farLat, farLon);
-    char exact[64];
-    std::snprintf(exact, sizeof exact, "%.17g", d);
-    char below[64];
-    std::snprintf(below, sizeof below, "%.17g", std::nextafter(d, 0.0));
+    const std::string exact = fmt::format("{:.17g}", d), below = fmt::format("{:.17g}", std::nextafter(d, 0.0));
     auto id = [&](const std::string& radius) {
         return "GEOPUSH:m-7:" + std::to_string(lat) + ":" + std::to_string(lon) + ":" + radius;
     };
@@ -221,20 +202,16 @@ TEST_F(LocationUpdatesTest, GeoPushTable) {
         SCOPED_TRACE(row.name);
         http().clearRequests();
         facade->setQuorvelaLastLocation(row.last);
-        std::vector<unsigned long> results;
-        std::mutex mutex;
-        facade->processGeoPushForMsgID(row.msgID, "campaign", workspace, [&](unsigned long r) {
-            std::lock_guard lock(mutex);
-            results.push_back(r);
-        });
+        Results results;
+        facade->processGeoPushForMsgID(row.msgID, "campaign", workspace, results.handler());
         ASSERT_TRUE(idle());
         const auto fetched = http().requestCount(serviceBaseUrl() + "/getMessage/");
         EXPECT_EQ(fetched, row.fetches ? 1U : 0U);
         if (row.fetches) {
             EXPECT_NE(http().requests().at(0).find("/m-7/"), std::string::npos) << http().requests().at(0);
-            EXPECT_EQ(results.size(), 1U) << "the fetch answers the push";
+            EXPECT_EQ(results.values.size(), 1U) << "the fetch answers the push";
         } else {
-            EXPECT_EQ(results, std::vector<unsigned long>{row.handlerWithoutFetch});
+            EXPECT_EQ(results.values, std::vector<unsigned long>{row.handlerWithoutFetch});
         }
     }
     EXPECT_EQ(log().count("QUORVELA-DEBUG: PROCCESS PUSH"), rows.size());

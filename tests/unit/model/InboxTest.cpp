@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <set>
+#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -41,9 +42,17 @@ std::shared_ptr<Message> parse(const std::string& entry, const std::string& stat
     return m;
 }
 
-std::vector<std::string> numbered(int count) {
+// "b/0:m0 b/1:m1 ..." for `count` messages.
+std::string numbered(int count) {
+    std::string out;
+    for (int i = 0; i < count; ++i) out += " b/" + std::to_string(i) + ":m" + std::to_string(i);
+    return out;
+}
+
+std::vector<std::string> split(const std::string& entries) {
     std::vector<std::string> out;
-    for (int i = 0; i < count; ++i) out.push_back("b/" + std::to_string(i) + ":m" + std::to_string(i));
+    std::istringstream in(entries);
+    for (std::string entry; in >> entry;) out.push_back(entry);
     return out;
 }
 
@@ -63,72 +72,33 @@ public:
 TEST(Inbox, ProcessMessageRules) {
     struct Row {
         const char* what;
-        std::vector<std::string> inbox;
-        Value limit;  // "maxStoredMessages"; null = absent
+        std::string inbox;  // entries "blast/id:text", newest first
+        Value limit;        // "maxStoredMessages"; null = absent
         std::string incoming;
         std::string status;
-        std::vector<std::string> expected;
+        std::string expected;
         bool storeWritten;
     };
     const Row rows[] = {
-        {"insert into empty inbox", {}, Value(), "1/a:new", "READ", {"1/a:new"}, true},
-        {"insert goes to the front", {"1/a:x", "1/b:y"}, Value(), "2/a:new", "", {"2/a:new", "1/a:x", "1/b:y"}, true},
-        {"replace keeps the position",
-         {"1/a:x", "1/b:y", "1/c:z"},
-         Value(),
-         "1/b:updated",
-         "",
-         {"1/a:x", "1/b:updated", "1/c:z"},
+        {"insert into empty inbox", "", Value(), "1/a:new", "READ", "1/a:new", true},
+        {"insert goes to the front", "1/a:x 1/b:y", Value(), "2/a:new", "", "2/a:new 1/a:x 1/b:y", true},
+        {"replace keeps the position", "1/a:x 1/b:y 1/c:z", Value(), "1/b:updated", "", "1/a:x 1/b:updated 1/c:z",
          true},
-        {"same id, other blastID is new", {"1/a:x"}, Value(), "9/a:new", "", {"9/a:new", "1/a:x"}, true},
-        {"first match wins", {"1/a:first", "1/a:second"}, Value(), "1/a:new", "", {"1/a:new", "1/a:second"}, true},
-        {"delete a stored message", {"1/a:x", "1/b:y", "1/c:z"}, Value(), "1/b:", "DELETED", {"1/a:x", "1/c:z"}, true},
-        {"delete an unknown message", {"1/a:x"}, Value(), "7/q:", "DELETED", {"1/a:x"}, false},
-        {"status is case-sensitive", {"1/a:x"}, Value(), "1/a:y", "deleted", {"1/a:y"}, true},
-        {"limit 3 drops the oldest",
-         {"1/a:x", "1/b:y", "1/c:z"},
-         Value(3),
-         "2/n:new",
-         "",
-         {"2/n:new", "1/a:x", "1/b:y"},
-         true},
-        {"limit 0 means none",
-         {"1/a:x", "1/b:y", "1/c:z"},
-         Value(0),
-         "2/n:new",
-         "",
-         {"2/n:new", "1/a:x", "1/b:y", "1/c:z"},
-         true},
-        {"negative limit means none",
-         {"1/a:x", "1/b:y"},
-         Value(-5),
-         "2/n:new",
-         "",
-         {"2/n:new", "1/a:x", "1/b:y"},
-         true},
-        {"lowered limit trims at an update",
-         numbered(10),
-         Value(2),
-         "b/0:changed",
-         "",
-         {"b/0:changed", "b/1:m1"},
-         true},
-        {"lowered limit trims at an insert", numbered(10), Value(2), "c/0:new", "", {"c/0:new", "b/0:m0"}, true},
-        {"delete does not trim",
-         numbered(5),
-         Value(2),
-         "b/4:",
-         "DELETED",
-         {"b/0:m0", "b/1:m1", "b/2:m2", "b/3:m3"},
-         true},
-        {"limit read leniently from text", {"1/a:x", "1/b:y"}, Value("2"), "2/n:new", "", {"2/n:new", "1/a:x"}, true},
-        {"limit taken as 32 bits",
-         {"1/a:x", "1/b:y"},
-         Value(static_cast<long long>(1) << 32),
-         "2/n:new",
-         "",
-         {"2/n:new", "1/a:x", "1/b:y"},
-         true},
+        {"same id, other blastID is new", "1/a:x", Value(), "9/a:new", "", "9/a:new 1/a:x", true},
+        {"first match wins", "1/a:first 1/a:second", Value(), "1/a:new", "", "1/a:new 1/a:second", true},
+        {"delete a stored message", "1/a:x 1/b:y 1/c:z", Value(), "1/b:", "DELETED", "1/a:x 1/c:z", true},
+        {"delete an unknown message", "1/a:x", Value(), "7/q:", "DELETED", "1/a:x", false},
+        {"status is case-sensitive", "1/a:x", Value(), "1/a:y", "deleted", "1/a:y", true},
+        {"limit 3 drops the oldest", "1/a:x 1/b:y 1/c:z", Value(3), "2/n:new", "", "2/n:new 1/a:x 1/b:y", true},
+        {"limit 1 keeps the newest", "1/a:x 1/b:y", Value(1), "2/n:new", "", "2/n:new", true},
+        {"limit 0 means none", "1/a:x 1/b:y 1/c:z", Value(0), "2/n:new", "", "2/n:new 1/a:x 1/b:y 1/c:z", true},
+        {"negative limit means none", "1/a:x 1/b:y", Value(-5), "2/n:new", "", "2/n:new 1/a:x 1/b:y", true},
+        {"lowered limit trims at an update", numbered(10), Value(2), "b/0:changed", "", "b/0:changed b/1:m1", true},
+        {"lowered limit trims at an insert", numbered(10), Value(2), "c/0:new", "", "c/0:new b/0:m0", true},
+        {"delete does not trim", numbered(5), Value(2), "b/4:", "DELETED", "b/0:m0 b/1:m1 b/2:m2 b/3:m3", true},
+        {"limit read leniently from text", "1/a:x 1/b:y", Value("2"), "2/n:new", "", "2/n:new 1/a:x", true},
+        {"limit taken as 32 bits", "1/a:x 1/b:y", Value(static_cast<long long>(1) << 32), "2/n:new", "",
+         "2/n:new 1/a:x 1/b:y", true},
     };
 
     for (const auto& row : rows) {
@@ -138,7 +108,7 @@ TEST(Inbox, ProcessMessageRules) {
         auto ws = WorkspaceRecord::create(platform);
         ws->setClientId(std::string("cid"));
         WorkspaceRecord::MessageList initial;
-        for (const auto& entry : row.inbox) initial.push_back(parse(entry));
+        for (const auto& entry : split(row.inbox)) initial.push_back(parse(entry));
         ws->setMessages(initial);
         ws->saveMessages();
         auto delegate = std::make_shared<RecordingDelegate>();
@@ -148,11 +118,11 @@ TEST(Inbox, ProcessMessageRules) {
         const auto incoming = parse(row.incoming, row.status);
         ws->processMessage(incoming);
 
-        EXPECT_EQ(labels(ws->getMessages()), row.expected);
+        EXPECT_EQ(labels(ws->getMessages()), split(row.expected));
         EXPECT_EQ(countingStore(*platform).writes > writesBefore, row.storeWritten);
         // The store holds what the inbox holds.
         const auto stored = RecordArchive::unarchiveRecords<Message>(platform->keyValueStore->get("cid-messages"));
-        EXPECT_EQ(labels(stored), row.expected);
+        EXPECT_EQ(labels(stored), split(row.expected));
         // The delegate hears about every message, whatever the inbox did.
         ASSERT_EQ(delegate->calls.size(), 1u);
         EXPECT_EQ(delegate->calls[0].first, incoming);

@@ -101,18 +101,6 @@ TEST(Workspace, SetValueRecognisesParserKeysOnly) {
     EXPECT_EQ(ws->name(), "n");
     EXPECT_EQ(ws->publicKey(), "k");
     EXPECT_EQ(ws->callbackUrl(), "https://cb");
-
-    struct Row {
-        std::optional<std::string> text;
-        bool subscribed;
-    };
-    const Row rows[] = {{"YES", true},    {"true", true}, {"1", true}, {"+0012", true},      {"no", false},
-                        {"false", false}, {"0", false},   {"", false}, {std::nullopt, false}};
-    for (const auto& row : rows) {
-        ws->setSubscribed(!row.subscribed);
-        ws->setValue(row.text, "subscribed");
-        EXPECT_EQ(ws->subscribed(), row.subscribed) << row.text.value_or("(null)");
-    }
 }
 
 TEST(Workspace, ArchivingRewritesTheStoresAndRestoringReloadsThem) {

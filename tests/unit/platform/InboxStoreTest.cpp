@@ -121,15 +121,20 @@ TYPED_TEST(InboxStoreTest, ConcurrentCommitsToOneInboxLoseNoRow) {
     EXPECT_EQ(store->load("a-messages")->size(), 200u);
 }
 
+class SqliteInboxStoreTest : public ::testing::Test {
+protected:
+    std::filesystem::path file() const { return dir.path() / "settings.sqlite3"; }
+    test::TempDir dir;
+    std::shared_ptr<test::CapturingLog> log = std::make_shared<test::CapturingLog>();
+};
+
 // The settings of an earlier version hold the inbox as one archive; taking it
 // over drops that archive in the same step, so the two never both count.
-TEST(SqliteInboxStoreTest, AdoptionDropsTheSettingsArchiveInItsTransaction) {
-    test::TempDir dir;
-    auto log = std::make_shared<test::CapturingLog>();
-    SqliteKeyValueStore settings(dir.path() / "settings.sqlite3", log);
+TEST_F(SqliteInboxStoreTest, AdoptionDropsTheSettingsArchiveInItsTransaction) {
+    SqliteKeyValueStore settings(file(), log);
     settings.set("a-messages", Value(Value::Data{1, 2, 3}));
     settings.set("other", Value("kept"));
-    SqliteInboxStore inbox(dir.path() / "settings.sqlite3", log);
+    SqliteInboxStore inbox(file(), log);
     ASSERT_TRUE(inbox.isPersistent());
     inbox.adopt("a-messages", {{1, record("m1")}});
     EXPECT_TRUE(settings.get("a-messages").isNull());
@@ -137,11 +142,8 @@ TEST(SqliteInboxStoreTest, AdoptionDropsTheSettingsArchiveInItsTransaction) {
     EXPECT_TRUE(log->lines().empty());
 }
 
-TEST(SqliteInboxStoreTest, AnUnusableFileKeepsTheInboxesInMemoryAndSaysSoOnce) {
-    test::TempDir dir;
-    auto log = std::make_shared<test::CapturingLog>();
-    const auto file = dir.write("settings.sqlite3", "this is not a database, and never was one");
-    SqliteInboxStore store(file, log);
+TEST_F(SqliteInboxStoreTest, AnUnusableFileKeepsTheInboxesInMemoryAndSaysSoOnce) {
+    SqliteInboxStore store(dir.write("settings.sqlite3", "this is not a database, and never was one"), log);
     EXPECT_FALSE(store.isPersistent());
     EXPECT_TRUE(store.commit({change("a-messages", {{1, record("m1")}})}));
     EXPECT_EQ(ids(store.load("a-messages")), std::vector<std::string>{"1:m1"});
@@ -149,21 +151,15 @@ TEST(SqliteInboxStoreTest, AnUnusableFileKeepsTheInboxesInMemoryAndSaysSoOnce) {
     EXPECT_EQ(log->count("the inbox store"), 1u);
 }
 
-TEST(SqliteInboxStoreTest, ADamagedRowIsLeftOutAndTheRestReads) {
-    test::TempDir dir;
-    auto log = std::make_shared<test::CapturingLog>();
-    {
-        SqliteInboxStore store(dir.path() / "settings.sqlite3", log);
-        store.commit({change("a-messages", {{1, record("m1")}, {2, record("m2")}})});
-    }
+TEST_F(SqliteInboxStoreTest, ADamagedRowIsLeftOutAndTheRestReads) {
+    SqliteInboxStore(file(), log).commit({change("a-messages", {{1, record("m1")}, {2, record("m2")}})});
     sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open((dir.path() / "settings.sqlite3").c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_open(file().c_str(), &db), SQLITE_OK);
     ASSERT_EQ(
         sqlite3_exec(db, "UPDATE inbox_rows SET record = '{not json' WHERE position = 2", nullptr, nullptr, nullptr),
         SQLITE_OK);
     sqlite3_close(db);
-    SqliteInboxStore store(dir.path() / "settings.sqlite3", log);
-    EXPECT_EQ(ids(store.load("a-messages")), std::vector<std::string>{"1:m1"});
+    EXPECT_EQ(ids(SqliteInboxStore(file(), log).load("a-messages")), std::vector<std::string>{"1:m1"});
 }
 
 }  // namespace

@@ -33,8 +33,7 @@ struct Counter {
         lastName = name;
         changed.notify_all();
     }
-    // Waits until more than `seen` notifications arrived (a generous bound
-    // only against a hang, not a speed check).
+    // Waits, bounded only against a hang, until more than `seen` notifications arrived.
     bool waitBeyond(int seen) {
         std::unique_lock lock(mutex);
         return changed.wait_for(lock, std::chrono::seconds(10), [&] { return count > seen; });

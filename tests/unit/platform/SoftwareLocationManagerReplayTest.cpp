@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "LocationRecorder.h"
 #include "platform/RouteParser.h"
 #include "quorvela/platform/CircularRegion.h"
 #include "quorvela/platform/ReplayLocationSource.h"
@@ -97,28 +98,9 @@ TEST(RouteParser, NmeaCoordinates) {
     for (const auto& c : cases) {
         auto value = RouteParser::parseNmeaCoordinate(c.value, c.hemisphere);
         ASSERT_EQ(value.has_value(), c.degrees.has_value()) << c.value;
-        if (value) EXPECT_NEAR(*value, *c.degrees, 1e-9) << c.value;
+        EXPECT_NEAR(value.value_or(0), c.degrees.value_or(0), 1e-9) << c.value;
     }
 }
-
-class Collector : public LocationManagerDelegate {
-public:
-    void didUpdateLocations(LocationManager&, const std::vector<Location>& locations) override {
-        std::lock_guard lock(mutex);
-        for (const auto& l : locations) latitudes.push_back(l.latitude);
-    }
-    void didEnterRegion(LocationManager&, const std::shared_ptr<Region>& region) override {
-        std::lock_guard lock(mutex);
-        regions.push_back("enter " + region->identifier());
-    }
-    void didExitRegion(LocationManager&, const std::shared_ptr<Region>& region) override {
-        std::lock_guard lock(mutex);
-        regions.push_back("exit " + region->identifier());
-    }
-    std::mutex mutex;
-    std::vector<double> latitudes;
-    std::vector<std::string> regions;
-};
 
 TEST(ReplayLocationSource, ReplaysAFileThroughTheManager) {
     test::TempDir dir;
@@ -134,8 +116,8 @@ TEST(ReplayLocationSource, ReplaysAFileThroughTheManager) {
     ASSERT_EQ(source->route().size(), 4u);
 
     auto manager = SoftwareLocationManager::create(nullptr, nullptr);
-    auto collector = std::make_shared<Collector>();
-    manager->setDelegate(collector);
+    auto recorder = std::make_shared<test::LocationRecorder>();
+    manager->setDelegate(recorder);
     manager->requestAlwaysAuthorization();
     manager->startUpdatingLocation();
     // 0.01' of latitude is about 18 m: a 30 m circle around the second point.
@@ -143,9 +125,9 @@ TEST(ReplayLocationSource, ReplaysAFileThroughTheManager) {
     source->start([manager](const Location& fix) { manager->receiveFix(fix); });
     ASSERT_TRUE(source->waitFinished(10s));
     source->stop();
-    std::lock_guard lock(collector->mutex);
-    EXPECT_EQ(collector->latitudes.size(), 4u);
-    EXPECT_EQ(collector->regions, (std::vector<std::string>{"exit spot"}));  // the first fix is inside
+    // The first fix is inside: no entry.
+    EXPECT_EQ(recorder->take(), (std::vector<std::string>{"auth 3", "start spot", "update 1", "update 1", "update 1",
+                                                          "update 1", "exit spot"}));
 }
 
 TEST(ReplayLocationSource, StopEndsAPausedReplay) {

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "LocationRecorder.h"
 #include "platform/ThreadDispatcher.h"
 #include "quorvela/platform/BeaconRegion.h"
 #include "quorvela/platform/CircularRegion.h"
@@ -21,46 +22,10 @@ namespace quorvela {
 namespace {
 
 using namespace std::chrono_literals;
+using test::LocationRecorder;
 
 constexpr double kLat = 10.4806;
 constexpr double kLon = -66.9036;
-
-// Every callback as one line; " off-main" marks one that ran elsewhere.
-class Recorder : public LocationManagerDelegate {
-public:
-    explicit Recorder(std::shared_ptr<Dispatcher> d) : dispatcher(std::move(d)) {}
-    void didUpdateLocations(LocationManager&, const std::vector<Location>& locations) override {
-        add("update " + std::to_string(locations.size()));
-    }
-    void didChangeAuthorizationStatus(LocationManager&, int status) override { add("auth " + std::to_string(status)); }
-    void didEnterRegion(LocationManager&, const std::shared_ptr<Region>& region) override {
-        add("enter " + region->identifier());
-    }
-    void didExitRegion(LocationManager&, const std::shared_ptr<Region>& region) override {
-        add("exit " + region->identifier());
-    }
-    void didStartMonitoringForRegion(LocationManager&, const std::shared_ptr<Region>& region) override {
-        add("start " + region->identifier());
-    }
-    void monitoringDidFailForRegion(LocationManager&, const std::shared_ptr<Region>& region,
-                                    const std::string& error) override {
-        add("fail " + region->identifier() + ": " + error);
-    }
-    void add(std::string line) {
-        if (!dispatcher->isMainThread()) line += " off-main";
-        std::lock_guard lock(mutex);
-        events.push_back(std::move(line));
-    }
-    /// The events since the last call (after the main queue ran dry).
-    std::vector<std::string> take() {
-        EXPECT_TRUE(dispatcher->waitIdle(10s));
-        std::lock_guard lock(mutex);
-        return std::exchange(events, {});
-    }
-    std::shared_ptr<Dispatcher> dispatcher;
-    std::mutex mutex;
-    std::vector<std::string> events;
-};
 
 // A point `metres` from the origin, due north-east.
 Location away(double metres, double fromLat = kLat, double fromLon = kLon) {
@@ -90,45 +55,34 @@ protected:
     std::shared_ptr<ThreadDispatcher> dispatcher = std::make_shared<ThreadDispatcher>(2);
     std::shared_ptr<ManualLocationSource> source = std::make_shared<ManualLocationSource>();
     std::shared_ptr<ManualBeaconSource> beacons = std::make_shared<ManualBeaconSource>();
-    std::shared_ptr<Recorder> recorder = std::make_shared<Recorder>(dispatcher);
+    std::shared_ptr<LocationRecorder> recorder = std::make_shared<LocationRecorder>(dispatcher);
     std::shared_ptr<SoftwareLocationManager> manager;
 };
 
+// The first fix after monitoring starts only sets the state, whichever side it
+// is on; the boundary itself counts as inside.
 TEST_F(SoftwareLocationManagerTest, CircularEntryAndExitFollowTheFixes) {
     authorize();
-    monitorCircle("home");
-    EXPECT_EQ(recorder->take(), Events{"start home"});
-
-    // The first fix only sets the state, whichever side it is on.
-    source->push(away(500));
-    EXPECT_EQ(recorder->take(), Events{});
-    source->push(away(50));
-    EXPECT_EQ(recorder->take(), Events{"enter home"});
-    source->push(away(10));
-    EXPECT_EQ(recorder->take(), Events{});
-    source->push(away(150));
-    EXPECT_EQ(recorder->take(), Events{"exit home"});
-    source->push(away(1000));
-    EXPECT_EQ(recorder->take(), Events{});
-
-    // Restarting monitoring forgets the state: the next fix is a first fix again.
-    monitorCircle("home");
-    source->push(away(0));
-    EXPECT_EQ(recorder->take(), Events{"start home"});
-    source->push(away(500));
-    EXPECT_EQ(recorder->take(), Events{"exit home"});
-}
-
-TEST_F(SoftwareLocationManagerTest, FirstFixInsideIsNoEntryAndTheBoundaryIsInside) {
-    authorize();
-    monitorCircle("c", 100.0);
-    recorder->take();
+    monitorCircle("c");
+    EXPECT_EQ(recorder->take(), Events{"start c"});
     struct Step {
+        bool restart;  // start monitoring the region again first
         double metres;
-        std::vector<std::string> events;
-    } steps[] = {{20.0, {}},           {99.99, {}},         {100.01, {"exit c"}}, {100.02, {}},
-                 {99.99, {"enter c"}}, {100.5, {"exit c"}}, {0.0, {"enter c"}}};
+        Events events;
+    } steps[] = {{false, 500, {}},
+                 {false, 50, {"enter c"}},
+                 {false, 10, {}},
+                 {false, 100.01, {"exit c"}},
+                 {false, 100.02, {}},
+                 {false, 1000, {}},
+                 {false, 99.99, {"enter c"}},
+                 {false, 100.5, {"exit c"}},
+                 {false, 0, {"enter c"}},
+                 {true, 20, {"start c"}},
+                 {false, 99.99, {}},
+                 {false, 500, {"exit c"}}};
     for (const auto& step : steps) {
+        if (step.restart) monitorCircle("c");
         source->push(away(step.metres));
         EXPECT_EQ(recorder->take(), step.events) << step.metres;
     }
@@ -265,37 +219,18 @@ TEST_F(SoftwareLocationManagerTest, RegionMonitoringNeedsAlwaysAuthorization) {
 
 TEST_F(SoftwareLocationManagerTest, ReportedEventsMakeARegionWhenNoneIsMonitored) {
     monitorCircle("known");
-    recorder->take();
     source->push(away(0));
-    std::vector<std::shared_ptr<Region>> seen;
-    std::mutex m;
-    struct Catcher : LocationManagerDelegate {
-        std::vector<std::shared_ptr<Region>>* seen;
-        std::mutex* m;
-        void didEnterRegion(LocationManager&, const std::shared_ptr<Region>& r) override {
-            std::lock_guard lock(*m);
-            seen->push_back(r);
-        }
-        void didExitRegion(LocationManager&, const std::shared_ptr<Region>& r) override {
-            std::lock_guard lock(*m);
-            seen->push_back(r);
-        }
-    };
-    auto catcher = std::make_shared<Catcher>();
-    catcher->seen = &seen;
-    catcher->m = &m;
-    manager->setDelegate(catcher);
+    recorder->take();
     manager->reportRegionEvent("known", true, Region::Kind::Beacon);
     manager->reportRegionEvent("gf-9", false, Region::Kind::Circular);
     manager->reportRegionEvent("bc-1", true, Region::Kind::Beacon);
-    ASSERT_TRUE(dispatcher->waitIdle(10s));
+    EXPECT_EQ(recorder->take(), (Events{"enter known", "exit gf-9", "enter bc-1"}));
+    auto seen = recorder->regions();
     ASSERT_EQ(seen.size(), 3u);
     EXPECT_EQ(seen[0], manager->monitoredRegions()[0]);
     EXPECT_EQ(seen[1]->kind(), Region::Kind::Circular);
-    EXPECT_EQ(seen[1]->identifier(), "gf-9");
     EXPECT_NEAR(static_cast<const CircularRegion&>(*seen[1]).latitude(), kLat, 1e-9);
     EXPECT_EQ(seen[2]->kind(), Region::Kind::Beacon);
-    EXPECT_EQ(seen[2]->identifier(), "bc-1");
 }
 
 TEST_F(SoftwareLocationManagerTest, SourcesAreLetGoWithTheManager) {

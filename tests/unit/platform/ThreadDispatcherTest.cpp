@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <future>
 #include <mutex>
 #include <numeric>
 #include <set>
@@ -12,25 +13,6 @@ namespace quorvela {
 namespace {
 
 using namespace std::chrono_literals;
-
-// A gate jobs can wait at until the test opens it.
-class Gate {
-public:
-    void open() {
-        std::lock_guard lock(mutex_);
-        open_ = true;
-        cv_.notify_all();
-    }
-    void wait() {
-        std::unique_lock lock(mutex_);
-        cv_.wait(lock, [&] { return open_; });
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable cv_;
-    bool open_ = false;
-};
 
 TEST(ThreadDispatcher, MainQueueRunsInOrderOnOneThreadThatIsTheMainThread) {
     ThreadDispatcher dispatcher;
@@ -78,10 +60,10 @@ TEST(ThreadDispatcher, WaitIdleCoversQueuedRunningJobsAndActivities) {
     ThreadDispatcher dispatcher;
     EXPECT_TRUE(dispatcher.waitIdle(0ms));
 
-    Gate gate;
-    dispatcher.global([&] { gate.wait(); });
+    std::promise<void> gate;
+    dispatcher.global([opened = gate.get_future().share()] { opened.wait(); });
     EXPECT_FALSE(dispatcher.waitIdle(30ms));  // a job is running
-    gate.open();
+    gate.set_value();
     EXPECT_TRUE(dispatcher.waitIdle(10s));
 
     dispatcher.beginActivity();

@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <map>
 #include <mutex>
 #include <regex>
 #include <set>
@@ -19,6 +18,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::FakeHttpClient;
+using Calls = std::vector<std::pair<std::string, std::string>>;
 
 const std::string kUrl = "https://service.test/quorvela-staging/rest/message/getGeoFences/a/b";
 
@@ -27,55 +27,49 @@ class RecordingTasks : public BackgroundTasks {
 public:
     TaskId begin(std::function<void()>) override {
         std::lock_guard lock(mutex_);
-        const TaskId id = next_++;
-        log_.push_back("begin " + std::to_string(id));
-        open_.insert(id);
-        return id;
+        log_.push_back("begin " + std::to_string(next_));
+        ++open;
+        return next_++;
     }
     void end(TaskId task) override {
         std::lock_guard lock(mutex_);
         log_.push_back("end " + std::to_string(task));
-        open_.erase(task);
+        --open;
     }
     std::vector<std::string> log() const {
         std::lock_guard lock(mutex_);
         return log_;
     }
-    std::size_t open() const {
-        std::lock_guard lock(mutex_);
-        return open_.size();
-    }
+    std::atomic<int> open{0};
 
 private:
     mutable std::mutex mutex_;
     TaskId next_ = 1;
     std::vector<std::string> log_;
-    std::set<TaskId> open_;
 };
 
+// Records the outcome and whether it came on a thread other than the main one and the caller's.
 class Receiver : public RequestDelegate {
 public:
     explicit Receiver(std::shared_ptr<Platform> platform) : platform_(std::move(platform)) {}
     void response(const std::string& body) override { record("response", body); }
     void requestError(const RequestError& error) override { record("error", error.text()); }
-
-    std::vector<std::pair<std::string, std::string>> calls() const {
+    Calls calls() const {
         std::lock_guard lock(mutex_);
         return calls_;
     }
-    bool offMainAndCallerThread() const { return offThread_.load(); }
-    std::thread::id caller = std::this_thread::get_id();
+    std::atomic<bool> offThread{false};
 
 private:
     void record(const std::string& kind, const std::string& text) {
-        offThread_ = !platform_->dispatcher->isMainThread() && std::this_thread::get_id() != caller;
+        offThread = !platform_->dispatcher->isMainThread() && std::this_thread::get_id() != caller_;
         std::lock_guard lock(mutex_);
         calls_.emplace_back(kind, text);
     }
     std::shared_ptr<Platform> platform_;
+    std::thread::id caller_ = std::this_thread::get_id();
     mutable std::mutex mutex_;
-    std::vector<std::pair<std::string, std::string>> calls_;
-    std::atomic<bool> offThread_{false};
+    Calls calls_;
 };
 
 class HttpRequestTest : public ::testing::Test {
@@ -83,18 +77,19 @@ protected:
     HttpRequestTest() : platform(test::makeTestPlatform(dir)), tasks(std::make_shared<RecordingTasks>()) {
         platform->backgroundTasks = tasks;
     }
-    // Starts one request and waits for its outcome; the request and the
-    // receiver are held only through `weakRequest` / `weakReceiver` after.
-    std::vector<std::pair<std::string, std::string>> run(const std::string& identifier = "Geofence") {
+    // Starts one request (a transfer, or a refusal when `refusal` is set) and
+    // waits for its outcome; afterwards only weak references are kept.
+    Calls run(const std::optional<std::string>& refusal = std::nullopt) {
         auto receiver = std::make_shared<Receiver>(platform);
         auto request = HttpRequest::create(platform);
         request->setDelegate(receiver);
-        request->makeGetRequestToUrl(kUrl, identifier);
+        if (refusal) request->failWith(RequestError{*refusal, {}, 0});
+        else request->makeGetRequestToUrl(kUrl, "Geofence");
         weakRequest = request;
         weakReceiver = receiver;
         request.reset();
         EXPECT_TRUE(platform->dispatcher->waitIdle(10s));
-        offThread = receiver->offMainAndCallerThread();
+        EXPECT_TRUE(receiver->offThread);
         return receiver->calls();
     }
 
@@ -103,29 +98,15 @@ protected:
     std::shared_ptr<RecordingTasks> tasks;
     std::weak_ptr<HttpRequest> weakRequest;
     std::weak_ptr<Receiver> weakReceiver;
-    bool offThread = false;
 };
 
-TEST_F(HttpRequestTest, BodyGoesToResponseOffTheCallersThread) {
+TEST_F(HttpRequestTest, BodyGoesToResponseAndEverythingIsReleased) {
     test::fakeHttp(*platform).answer(kUrl, FakeHttpClient::reply("<ok/>"));
-    auto calls = run();
-    ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0], std::make_pair(std::string("response"), std::string("<ok/>")));
-    EXPECT_TRUE(offThread);
+    EXPECT_EQ(run(), (Calls{{"response", "<ok/>"}}));
     EXPECT_EQ(test::fakeHttp(*platform).requests(), std::vector<std::string>{kUrl});
     EXPECT_EQ(test::fakeHttp(*platform).lastTimeout(), 300s);
-}
-
-TEST_F(HttpRequestTest, TwoBackgroundTasksOneAfterTheOther) {
-    test::fakeHttp(*platform).answer(kUrl, FakeHttpClient::reply("<ok/>"));
-    run();
+    // One task covers the setting up, the next the delivery.
     EXPECT_EQ(tasks->log(), (std::vector<std::string>{"begin 1", "end 1", "begin 2", "end 2"}));
-    EXPECT_EQ(tasks->open(), 0u);
-}
-
-TEST_F(HttpRequestTest, RequestAndDelegateAreReleasedAfterDelivery) {
-    test::fakeHttp(*platform).answer(kUrl, FakeHttpClient::reply("<ok/>"));
-    run();
     EXPECT_TRUE(weakRequest.expired());
     EXPECT_TRUE(weakReceiver.expired());
 }
@@ -164,9 +145,15 @@ TEST_F(HttpRequestTest, FailuresGoToRequestError) {
         ASSERT_EQ(calls.size(), 1u);
         EXPECT_EQ(calls[0].first, c.kind);
         EXPECT_EQ(calls[0].second.rfind(c.textStart, 0), 0u) << calls[0].second;
-        EXPECT_TRUE(offThread);
     }
-    EXPECT_EQ(tasks->open(), 0u);
+    EXPECT_EQ(tasks->open.load(), 0);
+}
+
+TEST_F(HttpRequestTest, RefusedRequestIsReportedWithoutSending) {
+    EXPECT_EQ(run("Cannot sign a request that holds non-ASCII text"),
+              (Calls{{"error", "Cannot sign a request that holds non-ASCII text {}"}}));
+    EXPECT_TRUE(test::fakeHttp(*platform).requests().empty());
+    EXPECT_EQ(tasks->open.load(), 0);
 }
 
 TEST_F(HttpRequestTest, EachTransferHasItsOwnSessionIdentifier) {
@@ -182,81 +169,23 @@ TEST_F(HttpRequestTest, EachTransferHasItsOwnSessionIdentifier) {
     EXPECT_NE(first->sessionIdentifier(), second->sessionIdentifier());
 }
 
-TEST_F(HttpRequestTest, RefusedRequestIsReportedWithoutSending) {
-    auto receiver = std::make_shared<Receiver>(platform);
-    auto request = HttpRequest::create(platform);
-    request->setDelegate(receiver);
-    request->failWith(RequestError{"Cannot sign a request that holds non-ASCII text", {}, 0});
-    request.reset();
-    ASSERT_TRUE(platform->dispatcher->waitIdle(10s));
-    ASSERT_EQ(receiver->calls().size(), 1u);
-    EXPECT_EQ(receiver->calls()[0].second, "Cannot sign a request that holds non-ASCII text {}");
-    EXPECT_TRUE(receiver->offMainAndCallerThread());
-    EXPECT_TRUE(test::fakeHttp(*platform).requests().empty());
-    EXPECT_EQ(tasks->open(), 0u);
-}
-
-TEST_F(HttpRequestTest, ManyConcurrentRequestsEachDeliverOnce) {
-    test::fakeHttp(*platform).answer("https://service.test/ok", FakeHttpClient::reply("fine"));
-    std::vector<std::shared_ptr<Receiver>> receivers;
-    std::vector<std::thread> callers;
-    std::mutex mutex;
-    for (int t = 0; t < 4; ++t) {
-        callers.emplace_back([&, t] {
-            for (int i = 0; i < 26; ++i) {
-                auto receiver = std::make_shared<Receiver>(platform);
-                {
-                    std::lock_guard lock(mutex);
-                    receivers.push_back(receiver);
-                }
-                auto request = HttpRequest::create(platform);
-                request->setDelegate(receiver);
-                request->makeGetRequestToUrl(i % 2 ? "https://service.test/ok" : "https://service.test/down",
-                                             "T" + std::to_string(t));
-            }
-        });
-    }
-    for (auto& caller : callers) caller.join();
-    ASSERT_TRUE(platform->dispatcher->waitIdle(20s));
-    int responses = 0, errors = 0;
-    for (const auto& receiver : receivers) {
-        auto calls = receiver->calls();
-        ASSERT_EQ(calls.size(), 1u);
-        (calls[0].first == "response" ? responses : errors)++;
-    }
-    EXPECT_EQ(responses, 52);
-    EXPECT_EQ(errors, 52);
-    EXPECT_EQ(tasks->open(), 0u);
-}
-
 TEST_F(HttpRequestTest, SharedSessionCompletesOnTheGlobalQueue) {
     test::fakeHttp(*platform).answer(kUrl, FakeHttpClient::reply("<r/>", 404));
     std::mutex mutex;
-    std::vector<HttpResult> results;
-    std::atomic<bool> offThread{true};
+    std::multiset<std::string> results;
     const auto caller = std::this_thread::get_id();
-    auto record = [&](const HttpResult& result) {
-        if (platform->dispatcher->isMainThread() || std::this_thread::get_id() == caller) offThread = false;
+    auto record = [&](const HttpResult& r) {
+        const bool offThread = !platform->dispatcher->isMainThread() && std::this_thread::get_id() != caller;
         std::lock_guard lock(mutex);
-        results.push_back(result);
+        results.insert((offThread ? "" : "on the caller's thread ") + std::to_string(r.ok) + " " +
+                       std::to_string(r.status) + " " + (r.ok ? r.body : r.error));
     };
     SharedSession::dataTask(platform, kUrl, record);
     SharedSession::dataTask(platform, "https://service.test/none", record);
     SharedSession::fail(platform, "Cannot sign a request that holds non-ASCII text", record);
     ASSERT_TRUE(platform->dispatcher->waitIdle(10s));
-    ASSERT_EQ(results.size(), 3u);
-    EXPECT_TRUE(offThread);
-    int ok = 0;
-    for (const auto& result : results) {
-        if (result.ok) {
-            ++ok;
-            EXPECT_EQ(result.status, 404);
-            EXPECT_EQ(result.body, "<r/>");
-        } else {
-            EXPECT_FALSE(result.error.empty());
-        }
-    }
-    EXPECT_EQ(ok, 1);
+    EXPECT_EQ(results, (std::multiset<std::string>{"1 404 <r/>", "0 0 no answer for this URL",
+                                                   "0 0 Cannot sign a request that holds non-ASCII text"}));
     EXPECT_EQ(test::fakeHttp(*platform).lastTimeout(), 300s);
 }
 

@@ -1,27 +1,12 @@
-#include <gtest/gtest.h>
-
-#include <chrono>
 #include <future>
-#include <mutex>
-#include <string>
-#include <vector>
 
 #include "model/GeofenceRecord.h"
 #include "model/MessageRecord.h"
-#include "model/RecordArchive.h"
 #include "model/WorkspaceProtocol.h"
-#include "model/WorkspaceRecord.h"
-#include "protocol/ServiceEndpoints.h"
-#include "quorvela/Beacon.h"
-#include "quorvela/Geofence.h"
-#include "quorvela/Message.h"
-#include "support/TestPlatform.h"
+#include "unit/protocol/LoaderHarness.h"
 
-namespace quorvela {
+namespace quorvela::test {
 namespace {
-
-using namespace std::chrono_literals;
-using test::FakeHttpClient;
 
 class SyncRecorder : public WorkspaceProtocol {
 public:
@@ -31,18 +16,18 @@ public:
     void pushReceived(const std::shared_ptr<Message>& m, const std::shared_ptr<WorkspaceRecord>&) override {
         add("push " + m->id().value_or("(null)"));
     }
-    std::vector<std::string> events() {
-        std::lock_guard lock(mutex);
+    Events events() {
+        std::lock_guard lock(mutex_);
         return events_;
     }
     void add(const std::string& e) {
-        std::lock_guard lock(mutex);
+        std::lock_guard lock(mutex_);
         events_.push_back(e);
     }
 
 private:
-    std::mutex mutex;
-    std::vector<std::string> events_;
+    std::mutex mutex_;
+    Events events_;
 };
 
 const std::string kGeofences = serviceBaseUrl() + "/getGeoFences/";
@@ -51,29 +36,18 @@ const std::string kGeofenceReply =
     "<l><geoFence><regionId>g1</regionId></geoFence><geoFence><regionId>g2</regionId></geoFence></l>";
 const std::string kBeaconReply = "<l><beacon><regionId>b1</regionId><type>BEACON</type></beacon></l>";
 
-class SynchronizationTest : public ::testing::Test {
+class SynchronizationTest : public LoaderTest {
 protected:
-    SynchronizationTest() : platform(test::makeTestPlatform(dir)), recorder(std::make_shared<SyncRecorder>()) {
-        ws = makeWorkspace();
+    SynchronizationTest() {
+        ws->setAppNameSource([] { return std::optional<std::string>("Demo"); });
+        ws->setDelegate(sync);
     }
-    std::shared_ptr<WorkspaceRecord> makeWorkspace() {
-        auto w = WorkspaceRecord::create(platform);
-        w->setClientId("abc");
-        w->setPublicKey("ws-key");
-        w->setAppNameSource([] { return std::optional<std::string>("Demo"); });
-        w->setDelegate(recorder);
-        return w;
-    }
-    void idle() { ASSERT_TRUE(platform->dispatcher->waitIdle(10s)); }
-    FakeHttpClient& http() { return test::fakeHttp(*platform); }
+    void idle() { ASSERT_TRUE(platform->dispatcher->waitIdle(std::chrono::seconds(10))); }
 
-    test::TempDir dir;
-    std::shared_ptr<Platform> platform;
-    std::shared_ptr<SyncRecorder> recorder;
-    std::shared_ptr<WorkspaceRecord> ws;
+    std::shared_ptr<SyncRecorder> sync = std::make_shared<SyncRecorder>();
 };
 
-TEST_F(SynchronizationTest, SynchronizeTwiceStartsOnePair) {
+TEST_F(SynchronizationTest, SynchronizeTwiceStartsOnePairAndTheListsAreArchived) {
     std::promise<void> gate;
     auto released = gate.get_future().share();
     auto held = [released](const std::string& body) {
@@ -91,12 +65,18 @@ TEST_F(SynchronizationTest, SynchronizeTwiceStartsOnePair) {
     idle();
     EXPECT_EQ(http().requestCount(kGeofences), 1u);
     EXPECT_EQ(http().requestCount(kBeacons), 1u);
-    EXPECT_EQ(recorder->events(), std::vector<std::string>{"workspace"});
+    EXPECT_EQ(sync->events(), Events{"workspace"});
     EXPECT_TRUE(ws->isSynchronized());
     EXPECT_EQ(ws->getGeofences().size(), 2u);
     EXPECT_EQ(ws->getBeacons().size(), 1u);
     // The request carries the facade's application name from the source.
     EXPECT_NE(http().requests()[0].find("/Demo/abc/"), std::string::npos);
+
+    auto restored = WorkspaceRecord::initWithCoder(platform, ws->encodeWithCoder());
+    ASSERT_EQ(restored->getGeofences().size(), 2u);
+    EXPECT_EQ(restored->getGeofences()[1]->regionId(), "g2");
+    ASSERT_EQ(restored->getBeacons().size(), 1u);
+    EXPECT_EQ(restored->getBeacons()[0]->type(), "BEACON");
 }
 
 TEST_F(SynchronizationTest, FailedFetchStillEndsThePassOnce) {
@@ -108,40 +88,31 @@ TEST_F(SynchronizationTest, FailedFetchStillEndsThePassOnce) {
     http().answer(kBeacons, FakeHttpClient::reply(kBeaconReply));
     ws->synchronize();
     idle();
-    EXPECT_EQ(recorder->events(), std::vector<std::string>{"workspace"});
+    EXPECT_EQ(sync->events(), Events{"workspace"});
     EXPECT_TRUE(ws->isSynchronized());
     ASSERT_EQ(ws->getGeofences().size(), 1u);
     EXPECT_EQ(ws->getGeofences()[0]->regionId(), "old");
     EXPECT_EQ(ws->loadGeofence().size(), 1u);
     EXPECT_EQ(ws->loadBeacons().size(), 1u);
     // No localisation in the bundle: the key itself is logged.
-    EXPECT_TRUE(test::capturingLog(*platform).contains("QUORVELA-DEBUG: GeoFences"));
+    EXPECT_TRUE(log().contains("QUORVELA-DEBUG: GeoFences"));
 
     // The next pass can start: a failing endpoint never keeps it running.
     http().answer(kBeacons, FakeHttpClient::reply("<malformed"));
     ws->synchronize();
     idle();
-    EXPECT_EQ(recorder->events(), (std::vector<std::string>{"workspace", "workspace"}));
+    EXPECT_EQ(sync->events(), (Events{"workspace", "workspace"}));
     EXPECT_EQ(ws->getBeacons().size(), 1u);
-    EXPECT_TRUE(test::capturingLog(*platform).contains("QUORVELA-DEBUG: Beacons"));
+    EXPECT_TRUE(log().contains("QUORVELA-DEBUG: Beacons"));
 }
 
 TEST_F(SynchronizationTest, SingleFetchWhileIdleReportsItsOwnList) {
     http().answer(kBeacons, FakeHttpClient::reply(kBeaconReply));
     http().answer(kGeofences, FakeHttpClient::failure());
-    std::vector<unsigned long> results;
-    std::mutex mutex;
-    auto completion = [&](unsigned long r) {
-        std::lock_guard lock(mutex);
-        results.push_back(r);
-    };
-    ws->fetchBeaconsWithCompletionHandler(completion);
-    idle();
-    EXPECT_EQ(recorder->events(), std::vector<std::string>{"beacons"});
-    ws->fetchGeofencesWithCompletionHandler(completion);
-    idle();
-    EXPECT_EQ(recorder->events(), (std::vector<std::string>{"beacons", "geofences"}));
-    EXPECT_EQ(results, (std::vector<unsigned long>{0, 2}));
+    EXPECT_EQ(run([&] { ws->fetchBeaconsWithCompletionHandler(recorder->completion()); }), Events{"completion 0"});
+    EXPECT_EQ(sync->events(), Events{"beacons"});
+    EXPECT_EQ(run([&] { ws->fetchGeofencesWithCompletionHandler(recorder->completion()); }), Events{"completion 2"});
+    EXPECT_EQ(sync->events(), (Events{"beacons", "geofences"}));
     EXPECT_TRUE(ws->isSynchronized());
 }
 
@@ -155,13 +126,13 @@ TEST_F(SynchronizationTest, StateMachineThroughTheCallbacks) {
     ws->setSyncGeofence(false);  // what a single fetch started now does
     ws->loadBeaconsSuccess({});
     EXPECT_FALSE(ws->isSynchronized());
-    EXPECT_TRUE(recorder->events().empty());
+    EXPECT_TRUE(sync->events().empty());
     ws->checkGeoFencesReturnedError("Geofence Error: x");
     EXPECT_TRUE(ws->isSynchronized());
-    EXPECT_EQ(recorder->events(), std::vector<std::string>{"workspace"});
+    EXPECT_EQ(sync->events(), Events{"workspace"});
     ws->checkSynchronizeEnd();  // nothing runs
     ws->loadBeaconsReturnedError("Beacons Error: x");
-    EXPECT_EQ(recorder->events(), (std::vector<std::string>{"workspace", "beacons"}));
+    EXPECT_EQ(sync->events(), (Events{"workspace", "beacons"}));
 }
 
 TEST_F(SynchronizationTest, ResultDuringTheEndStepBelongsToTheNextState) {
@@ -177,7 +148,7 @@ TEST_F(SynchronizationTest, ResultDuringTheEndStepBelongsToTheNextState) {
     ws->setInProgress(true);
     ws->checkGeoFencesSuccess({});
     ws->loadBeaconsSuccess({});
-    EXPECT_EQ(reentrant->events(), (std::vector<std::string>{"workspace", "geofences"}));
+    EXPECT_EQ(reentrant->events(), (Events{"workspace", "geofences"}));
 }
 
 TEST_F(SynchronizationTest, EndOfPassReloadsTheInboxFromItsStore) {
@@ -195,35 +166,16 @@ TEST_F(SynchronizationTest, EndOfPassReloadsTheInboxFromItsStore) {
     EXPECT_EQ(ws->getMessages()[0]->id(), "stored");
 }
 
-TEST_F(SynchronizationTest, ListsSurviveARestart) {
-    http().answer(kGeofences, FakeHttpClient::reply(kGeofenceReply));
-    http().answer(kBeacons, FakeHttpClient::reply(kBeaconReply));
-    ws->synchronize();
-    idle();
-    const auto archive = ws->encodeWithCoder();
-    auto restored = WorkspaceRecord::initWithCoder(platform, archive);
-    ASSERT_EQ(restored->getGeofences().size(), 2u);
-    EXPECT_EQ(restored->getGeofences()[1]->regionId(), "g2");
-    ASSERT_EQ(restored->getBeacons().size(), 1u);
-    EXPECT_EQ(restored->getBeacons()[0]->type(), "BEACON");
-}
-
 TEST_F(SynchronizationTest, FetchMessageGoesIntoTheInbox) {
     const std::string prefix = serviceBaseUrl() + "/getMessage/";
     http().answer(prefix, FakeHttpClient::reply("<message><id>m1</id><blastID>b</blastID></message>"));
-    unsigned long result = 99;
-    ws->fetchMessageWithID(std::string("m1"), [&](unsigned long r) { result = r; });
-    idle();
-    EXPECT_EQ(result, 0u);
-    EXPECT_EQ(recorder->events(), std::vector<std::string>{"push m1"});
+    EXPECT_EQ(run([&] { ws->fetchMessageWithID("m1", recorder->completion()); }), Events{"completion 0"});
+    EXPECT_EQ(sync->events(), Events{"push m1"});
     ASSERT_EQ(ws->getMessages().size(), 1u);
-
     http().answer(prefix, FakeHttpClient::reply("<broken"));
-    ws->fetchMessageWithID(std::string("m2"), [&](unsigned long r) { result = r; });
-    idle();
-    EXPECT_EQ(result, 2u);
+    EXPECT_EQ(run([&] { ws->fetchMessageWithID("m2", recorder->completion()); }), Events{"completion 2"});
     EXPECT_EQ(ws->getMessages().size(), 1u);
-    EXPECT_EQ(recorder->events().size(), 1u);
+    EXPECT_EQ(sync->events().size(), 1u);
 }
 
 TEST_F(SynchronizationTest, SendMessageNeedsAStoredUser) {
@@ -234,7 +186,7 @@ TEST_F(SynchronizationTest, SendMessageNeedsAStoredUser) {
         idle();
     }
     EXPECT_EQ(http().requests().size(), 0u);
-    EXPECT_EQ(test::capturingLog(*platform).count("sendMessage: User can't be null or empty"), 2u);
+    EXPECT_EQ(log().count("sendMessage: User can't be null or empty"), 2u);
     platform->keyValueStore->set("clientUserID", Value("user-7"));
     ws->sendMessage(std::string("hello"));
     idle();
@@ -243,4 +195,4 @@ TEST_F(SynchronizationTest, SendMessageNeedsAStoredUser) {
 }
 
 }  // namespace
-}  // namespace quorvela
+}  // namespace quorvela::test

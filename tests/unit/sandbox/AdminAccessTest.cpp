@@ -3,19 +3,19 @@
 // origin, and the change stream wakes on writes and ends with the sandbox.
 #include <httplib.h>
 
+#include <condition_variable>
+#include <fstream>
 #include <future>
-#include <nlohmann/json.hpp>
+#include <regex>
 #include <thread>
 
 #include "SandboxFixture.h"
 #include "sandbox/AdminAccess.h"
 #include "sandbox/ConsoleAssets.h"
-#include "support/SandboxAdminClient.h"
 
 namespace quorvela::sandbox::test {
 namespace {
 
-using nlohmann::json;
 using namespace std::chrono_literals;
 
 class AdminAccessTest : public SandboxFixture {
@@ -135,9 +135,8 @@ TEST_F(AdminAccessTest, ConsoleFilesAreServedByPlainNameOnly) {
     { std::ofstream(dir.path() / "secret.txt") << "secret"; }
     sandbox.stop();
     SandboxOptions options;
-    options.dataDir = dir.path() / "sandbox";
     options.consoleFolder = folder;
-    sandbox.start(options);
+    startSandbox(options);
 
     auto client = bare();
     auto page = client.Get("/");
@@ -166,45 +165,35 @@ TEST_F(AdminAccessTest, ChangeStreamWakesOnWritesAndEndsWithTheSandbox) {
     auto client = bare();
     client.set_read_timeout(20s);
     std::mutex mutex;
+    std::condition_variable arrived;
     std::string received;
-    std::promise<void> firstEvent;
-    bool announced = false;
     auto stream = std::async(std::launch::async, [&] {
         return client.Get("/changes", withToken(), [&](const char* data, std::size_t size) {
             std::lock_guard lock(mutex);
             received.append(data, size);
-            if (!announced && received.find("\n\n") != std::string::npos) {
-                announced = true;
-                firstEvent.set_value();
-            }
+            arrived.notify_all();
             return true;
         });
     });
-    ASSERT_EQ(firstEvent.get_future().wait_for(10s), std::future_status::ready);
-    {
-        std::lock_guard lock(mutex);
+    // The sequence numbers of the events, once at least `count` have come.
+    auto seqs = [&](std::size_t count) {
+        static const std::regex event("event: change\ndata: \\{\"seq\":([0-9]+)[^\\n]*\\n\\n");
+        std::vector<int> numbers;
+        std::unique_lock lock(mutex);
+        arrived.wait_for(lock, 10s, [&] {
+            numbers.clear();
+            for (std::sregex_iterator it(received.begin(), received.end(), event), end; it != end; ++it)
+                numbers.push_back(std::stoi((*it)[1]));
+            return numbers.size() >= count;
+        });
         EXPECT_EQ(received.rfind("event: change\ndata: {\"seq\":", 0), 0u) << received;
-    }
-    auto admin = quorvela::test::sandboxAdminClient(sandbox);
-    ASSERT_TRUE(admin->Put("/faults", R"({"operation":"getMessage","fault":"drop"})", "application/json"));
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    for (;;) {
-        {
-            std::lock_guard lock(mutex);
-            if (std::count(received.begin(), received.end(), '\n') >= 4) break;
-        }
-        ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "no second event";
-        std::this_thread::sleep_for(10ms);
-    }
-    {
-        std::lock_guard lock(mutex);
-        const json first = json::parse(
-            received.substr(received.find("data: ") + 6, received.find("\n\n") - 6 - received.find("data: ")));
-        const auto second = received.find("data: ", received.find("\n\n"));
-        ASSERT_NE(second, std::string::npos) << received;
-        const json next = json::parse(received.substr(second + 6, received.find('\n', second) - second - 6));
-        EXPECT_GT(next["seq"].get<int>(), first["seq"].get<int>());
-    }
+        return numbers;
+    };
+    ASSERT_FALSE(seqs(1).empty());
+    ASSERT_EQ(adminPut("/faults", R"({"operation":"getMessage","fault":"drop"})"), 200);
+    const auto numbers = seqs(2);
+    ASSERT_GE(numbers.size(), 2u) << "no second event";
+    EXPECT_GT(numbers[1], numbers[0]);
     // An open stream must not keep the sandbox from stopping.
     const auto stopping = std::chrono::steady_clock::now();
     sandbox.stop();
@@ -213,13 +202,11 @@ TEST_F(AdminAccessTest, ChangeStreamWakesOnWritesAndEndsWithTheSandbox) {
 }
 
 TEST_F(AdminAccessTest, FaultsReadBack) {
-    auto admin = quorvela::test::sandboxAdminClient(sandbox);
-    ASSERT_TRUE(admin->Put("/faults", R"({"operation":"getMessage","fault":"drop"})", "application/json"));
-    ASSERT_TRUE(admin->Put("/faults", R"({"operation":"getBeacons","fault":"html"})", "application/json"));
-    ASSERT_TRUE(admin->Put("/faults", R"({"operation":"getMessage","fault":null})", "application/json"));
-    auto faults = admin->Get("/faults");
-    ASSERT_TRUE(faults);
-    EXPECT_EQ(json::parse(faults->body), json({{"getBeacons", "html"}}));
+    for (const char* fault :
+         {R"({"operation":"getMessage","fault":"drop"})", R"({"operation":"getBeacons","fault":"html"})",
+          R"({"operation":"getMessage","fault":null})"})
+        ASSERT_EQ(adminPut("/faults", fault), 200) << fault;
+    EXPECT_EQ(adminJson("/faults"), json({{"getBeacons", "html"}}));
 }
 
 }  // namespace

@@ -1,46 +1,21 @@
 // The admin API over plain HTTP: seeding applications and reading back what
 // clients sent, as JSON; bad input gets 400 and changes nothing.
-#include <httplib.h>
-
-#include <nlohmann/json.hpp>
-
 #include "SandboxFixture.h"
-#include "support/SandboxAdminClient.h"
 
 namespace quorvela::sandbox::test {
 namespace {
 
-using nlohmann::json;
-
-class AdminApiTest : public SandboxFixture {
-protected:
-    void SetUp() override {
-        SandboxFixture::SetUp();
-        admin = quorvela::test::sandboxAdminClient(sandbox);
-    }
-
-    json getJson(const std::string& path) {
-        auto response = admin->Get(path.c_str());
-        EXPECT_TRUE(response);
-        if (!response) return nullptr;
-        EXPECT_EQ(response->status, 200) << path;
-        return json::parse(response->body);
-    }
-
-    std::unique_ptr<httplib::Client> admin;
-};
+using AdminApiTest = SandboxFixture;
 
 TEST_F(AdminApiTest, ApplicationsRoundTrip) {
-    auto created = admin->Post("/applications",
-                               R"({"appName":"Second","publicId":"pub-2","privateKey":"k2","defaultWorkspace":"ws-9"})",
-                               "application/json");
-    ASSERT_TRUE(created);
-    EXPECT_EQ(created->status, 201);
+    EXPECT_EQ(adminPost("/applications",
+                        R"({"appName":"Second","publicId":"pub-2","privateKey":"k2","defaultWorkspace":"ws-9"})"),
+              201);
 
     const json expected = json::parse(R"([
         {"appName":"Demo App","publicId":"pub-1","privateKey":"secret-key-1","defaultWorkspace":null},
         {"appName":"Second","publicId":"pub-2","privateKey":"k2","defaultWorkspace":"ws-9"}])");
-    EXPECT_EQ(getJson("/applications"), expected);
+    EXPECT_EQ(adminJson("/applications"), expected);
 
     // The new application signs REST requests at once.
     ASSERT_EQ(sandbox.applications().size(), 2u);
@@ -57,7 +32,7 @@ TEST_F(AdminApiTest, BadApplicationsAreRefused) {
         R"({"appName":"A","publicId":"p","privateKey":"k","defaultWorkspace":5})",
     };
     for (const std::string& body : bodies) {
-        auto response = admin->Post("/applications", body, "application/json");
+        auto response = admin().Post("/applications", body, "application/json");
         ASSERT_TRUE(response) << body;
         EXPECT_EQ(response->status, 400) << body;
         EXPECT_TRUE(json::parse(response->body).contains("error")) << body;
@@ -69,12 +44,12 @@ TEST_F(AdminApiTest, EventsAndRequestsAsJson) {
     ASSERT_EQ(get(serviceUrl("/events/?deviceid=D&eventtype=A%20B&version=3.6.0")).status, 200);
     ASSERT_EQ(get(Sandbox::baseUrl() + "/nothing/x/" + std::string(64, '0')).status, 404);
 
-    const json events = getJson("/events");
+    const json events = adminJson("/events");
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0]["query"], json::parse(R"([["deviceid","D"],["eventtype","A B"],["version","3.6.0"]])"));
     EXPECT_TRUE(events[0]["time"].is_number_integer());
 
-    const json requests = getJson("/requests");
+    const json requests = adminJson("/requests");
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(requests[0]["operation"], "events");
     EXPECT_EQ(requests[0]["status"], 200);
@@ -83,21 +58,12 @@ TEST_F(AdminApiTest, EventsAndRequestsAsJson) {
     EXPECT_EQ(requests[1]["status"], 404);
     EXPECT_EQ(requests[1]["path"], "/quorvela-staging/rest/message/nothing/x/" + std::string(64, '0'));
 
-    auto cleared = admin->Delete("/records");
+    auto cleared = admin().Delete("/records");
     ASSERT_TRUE(cleared);
     EXPECT_EQ(cleared->status, 200);
-    EXPECT_TRUE(getJson("/events").empty());
-    EXPECT_TRUE(getJson("/requests").empty());
-    EXPECT_EQ(getJson("/applications").size(), 1u);  // seeded data stays
-}
-
-TEST_F(AdminApiTest, ConnectionCountsOfTheHttpsPort) {
-    EXPECT_EQ(getJson("/connections"), json::parse(R"({"accepted":0,"tlsHandshakes":0})"));
-    ASSERT_EQ(get(serviceUrl("/events/?deviceid=D")).status, 200);
-    ASSERT_EQ(get(serviceUrl("/events/?deviceid=E")).status, 200);
-    // Admin calls are not counted, and clearing the records leaves the counts.
-    ASSERT_TRUE(admin->Delete("/records"));
-    EXPECT_EQ(getJson("/connections"), json::parse(R"({"accepted":1,"tlsHandshakes":1})"));
+    EXPECT_TRUE(adminJson("/events").empty());
+    EXPECT_TRUE(adminJson("/requests").empty());
+    EXPECT_EQ(adminJson("/applications").size(), 1u);  // seeded data stays
 }
 
 }  // namespace

@@ -10,6 +10,8 @@
 namespace quorvela::sandbox::test {
 namespace {
 
+using namespace std::chrono_literals;
+
 constexpr const char* kKey = "probe-key";
 constexpr const char* kGoodReply = "<probe><successful>true</successful></probe>";
 
@@ -71,8 +73,8 @@ TEST_F(EndpointFaultsTest, DroppedRepliesAreRecordedAndLeaveOtherClientsAlone) {
         EXPECT_EQ(request.signatureOk, std::optional<bool>(true));
     }
     // A second client on a connection of its own is not affected.
-    auto other = std::make_unique<CurlHttpClient>(sandbox.httpOptions(), dispatcher);
-    const HttpResult events = other->getBlocking(serviceUrl("/events/?eventtype=X"), std::chrono::seconds(10));
+    const HttpResult events =
+        CurlHttpClient(sandbox.httpOptions(), dispatcher).getBlocking(serviceUrl("/events/?eventtype=X"), 10s);
     EXPECT_TRUE(events.ok) << events.error;
     EXPECT_EQ(events.status, 200);
 }

@@ -1,35 +1,23 @@
 // sendLocation and notifyRegionEvent in the sandbox: signature with the
 // workspace's key, validation, storage, the admin API's view of the reports,
 // and the library's LocationDataLoader talking to it over HTTPS.
-#include <httplib.h>
-
 #include <mutex>
-#include <nlohmann/json.hpp>
 
 #include "SandboxFixture.h"
 #include "model/WorkspaceRecord.h"
-#include "platform/MemoryKeyValueStore.h"
-#include "platform/ProcessBackgroundTasks.h"
-#include "platform/SystemClock.h"
 #include "protocol/LocationDataLoader.h"
-#include "protocol/PercentEncoding.h"
 #include "sandbox/LocationStore.h"
 #include "sandbox/SandboxState.h"
 #include "sandbox/WorkspaceTable.h"
-#include "support/CapturingLog.h"
-#include "support/SandboxAdminClient.h"
+#include "support/TestPlatform.h"
 
 namespace quorvela::sandbox::test {
 namespace {
 
-using nlohmann::json;
 using namespace std::chrono_literals;
 
 class LocationEndpointsTest : public SandboxFixture {
 protected:
-    HttpResult call(const std::string& operation, const std::string& rawPath, const std::string& key = kPrivateKey) {
-        return get(restUrl(operation, PercentEncoding::encodePath(rawPath), rawPath, key));
-    }
     std::vector<LocationReport> reports() { return LocationStore(sandbox.state().database()).reports(); }
 };
 
@@ -60,16 +48,12 @@ TEST_F(LocationEndpointsTest, StoresValidReports) {
     EXPECT_EQ(stored[1].platform, std::optional<std::string>("IOS"));
     EXPECT_EQ(stored[1].timeStamp, "42");
 
-    const auto adminClient = quorvela::test::sandboxAdminClient(sandbox);
-    httplib::Client& admin = *adminClient;
-    auto listed = admin.Get("/locations");
-    ASSERT_TRUE(listed);
-    const json body = json::parse(listed->body);
+    const json body = adminJson("/locations");
     ASSERT_EQ(body.size(), 2u);
     EXPECT_EQ(body[0]["requestId"], "req 1");
     EXPECT_TRUE(body[0]["region"].is_null());
     EXPECT_EQ(body[1]["status"], "EXIT");
-    ASSERT_TRUE(admin.Delete("/locations"));
+    ASSERT_TRUE(admin().Delete("/locations"));
     EXPECT_TRUE(reports().empty());
 }
 
@@ -99,16 +83,14 @@ TEST_F(LocationEndpointsTest, RefusesBadReports) {
 }
 
 TEST_F(LocationEndpointsTest, BehaviourModes) {
-    const auto adminClient = quorvela::test::sandboxAdminClient(sandbox);
-    httplib::Client& admin = *adminClient;
     const std::string path = "r/dev/1/10.0/20.0/APP/pub-1/1.000000";
-    ASSERT_EQ(admin.Put("/locations/behaviour", R"({"mode":"reject"})", "application/json")->status, 200);
+    ASSERT_EQ(adminPut("/locations/behaviour", R"({"mode":"reject"})"), 200);
     auto refused = call("sendLocation", path);
     EXPECT_NE(refused.body.find("<successful>false</successful>"), std::string::npos);
-    ASSERT_EQ(admin.Put("/locations/behaviour", R"({"mode":"malformed"})", "application/json")->status, 200);
+    ASSERT_EQ(adminPut("/locations/behaviour", R"({"mode":"malformed"})"), 200);
     EXPECT_EQ(call("sendLocation", path).status, 500);
-    EXPECT_EQ(admin.Put("/locations/behaviour", R"({"mode":"sometimes"})", "application/json")->status, 400);
-    EXPECT_EQ(json::parse(admin.Get("/locations/behaviour")->body)["mode"], "malformed");
+    EXPECT_EQ(adminPut("/locations/behaviour", R"({"mode":"sometimes"})"), 400);
+    EXPECT_EQ(adminJson("/locations/behaviour")["mode"], "malformed");
     EXPECT_EQ(reports().size(), 1u);  // the refused one is kept, the malformed answer stored nothing
 }
 
@@ -127,15 +109,9 @@ public:
 };
 
 TEST_F(LocationEndpointsTest, LoaderReportsToTheSandbox) {
-    auto libraryDispatcher = std::make_shared<ThreadDispatcher>(2);
-    auto platform = std::make_shared<Platform>();
-    platform->dispatcher = libraryDispatcher;
-    platform->http = std::make_shared<CurlHttpClient>(sandbox.httpOptions(), libraryDispatcher);
-    platform->keyValueStore = std::make_shared<MemoryKeyValueStore>();
+    auto platform = quorvela::test::makeTestPlatform(dir);
+    platform->http = std::make_shared<CurlHttpClient>(sandbox.httpOptions(), platform->dispatcher);
     platform->keyValueStore->set("deviceUniqueID", Value(std::string("dev-9")));
-    platform->backgroundTasks = std::make_shared<ProcessBackgroundTasks>();
-    platform->systemLog = std::make_shared<quorvela::test::CapturingLog>();
-    platform->clock = std::make_shared<SystemClock>();
     auto workspace = WorkspaceRecord::create(platform);
     workspace->setClientId(std::string(kPublicId));
     workspace->setPublicKey(std::string(kPrivateKey));
@@ -152,12 +128,12 @@ TEST_F(LocationEndpointsTest, LoaderReportsToTheSandbox) {
     auto first = LocationDataLoader::create(platform, credentials);
     first->setDelegate(outcomes);
     first->sendLocation(std::string("msg-1"), 10.4806f, -66.9036f, workspace, done);
-    ASSERT_TRUE(libraryDispatcher->waitIdle(20s));
+    ASSERT_TRUE(platform->dispatcher->waitIdle(20s));
     auto second = LocationDataLoader::create(platform, credentials);
     second->setDelegate(outcomes);
     second->fireEventInRegion(std::string("beacon 1"), std::string("BEACON"), std::string("ENTER"), -1.25f, 2.5f,
                               workspace, done);
-    ASSERT_TRUE(libraryDispatcher->waitIdle(20s));
+    ASSERT_TRUE(platform->dispatcher->waitIdle(20s));
 
     EXPECT_EQ(results, (std::vector<unsigned long>{0, 0}));
     EXPECT_EQ(outcomes->lines,

@@ -1,10 +1,6 @@
 // The sandbox's push outbox: pushes addressed by the token a device
 // registered, collected once, and pushes that announce a queued message; both
 // in C++ and through the admin API.
-#include <httplib.h>
-
-#include <atomic>
-#include <nlohmann/json.hpp>
 #include <set>
 #include <thread>
 
@@ -14,18 +10,14 @@
 #include "sandbox/RegistrationStore.h"
 #include "sandbox/SandboxState.h"
 #include "sandbox/WorkspaceTable.h"
-#include "support/SandboxAdminClient.h"
 
 namespace quorvela::sandbox::test {
 namespace {
-
-using nlohmann::json;
 
 class PushOutboxTest : public SandboxFixture {
 protected:
     void SetUp() override {
         SandboxFixture::SetUp();
-        admin = quorvela::test::sandboxAdminClient(sandbox);
         RegistrationStore registrations(sandbox.state().database());
         registrations.putDevice(DeviceToken{"DEV-1", kPublicId, "aabbcc"});
         registrations.putDevice(DeviceToken{"DEV-2", kPublicId, "ddeeff"});
@@ -36,10 +28,8 @@ protected:
     PushOutbox outbox() { return PushOutbox(sandbox.state()); }
 
     httplib::Result post(const std::string& path, const std::string& body) {
-        return admin->Post(path.c_str(), body, "application/json");
+        return admin().Post(path.c_str(), body, "application/json");
     }
-
-    std::unique_ptr<httplib::Client> admin;
 };
 
 TEST_F(PushOutboxTest, PushesAreCollectedPerDeviceOnceAndInOrder) {
@@ -126,16 +116,10 @@ TEST_F(PushOutboxTest, AdminRoutes) {
 
     for (const char* body :
          {R"({"token":"nope","payload":{}})", R"({"token":"aabbcc","payload":[1]})", R"({"token":"aabbcc"})",
-          R"({"payload":{}})", "garbage", R"({"token":"aabbcc","message":{"clientId":"ws-x"}})"}) {
-        SCOPED_TRACE(body);
-        auto refused = post("/pushes", body);
-        ASSERT_TRUE(refused);
-        EXPECT_EQ(refused->status, 400);
-    }
+          R"({"payload":{}})", "garbage", R"({"token":"aabbcc","message":{"clientId":"ws-x"}})"})
+        EXPECT_EQ(adminPost("/pushes", body), 400) << body;
 
-    auto waiting = admin->Get("/pushes?token=aabbcc");
-    ASSERT_TRUE(waiting);
-    EXPECT_EQ(json::parse(waiting->body).size(), 2u);
+    EXPECT_EQ(adminJson("/pushes?token=aabbcc").size(), 2u);
     auto taken = post("/pushes/take", R"({"token":"aabbcc"})");
     ASSERT_TRUE(taken);
     const json takenJson = json::parse(taken->body);
@@ -144,10 +128,8 @@ TEST_F(PushOutboxTest, AdminRoutes) {
     EXPECT_EQ(takenJson[1]["payload"]["type"], "TXT_MSG");
     EXPECT_EQ(json::parse(post("/pushes/take", R"({"token":"aabbcc"})")->body).size(), 0u);
 
-    auto everything = admin->Get("/pushes");
-    ASSERT_TRUE(everything);
-    EXPECT_EQ(json::parse(everything->body).size(), 2u);
-    ASSERT_TRUE(admin->Delete("/pushes"));
+    EXPECT_EQ(adminJson("/pushes").size(), 2u);
+    ASSERT_TRUE(admin().Delete("/pushes"));
     EXPECT_TRUE(outbox().all().empty());
 }
 

@@ -1,15 +1,10 @@
-#include <gtest/gtest.h>
-
-#include <cstdio>
-#include <memory>
-#include <string>
-
 #include "HostDelegate.h"
+#include "HostTestSupport.h"
 #include "JsonText.h"
 #include "model/MessageRecord.h"
 #include "quorvela/Message.h"
 
-namespace quorvela::host {
+namespace quorvela::host::test {
 namespace {
 
 using Op = QuorvelaProtocol::Operation;
@@ -33,22 +28,15 @@ TEST(HostDelegateTest, ImplementedOperationsFollowTheMode) {
 }
 
 TEST(HostDelegateTest, PrintsOneLinePerCall) {
-    std::FILE* file = std::tmpfile();
-    ASSERT_NE(file, nullptr);
-    HostDelegate delegate(std::make_shared<Output>(file), Mode::All);
+    CapturedOutput captured;
+    HostDelegate delegate(captured.output, Mode::All);
     auto message = MessageRecord::create();
     message->setId("m1");
     message->setSubject("hi \"there\"");
     delegate.pushReceivedFromWorkspace(message, nullptr);
     delegate.pushReceived(message);
     delegate.QuorvelaReady();
-
-    std::rewind(file);
-    std::string text;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
-    std::fclose(file);
+    const std::string text = captured.fresh();
 
     auto json = JsonText::messageText(message);
     EXPECT_EQ(text, "delegate pushReceived:fromWorkspace: " + json + " (null)\n" + "delegate pushReceived: " + json +
@@ -58,4 +46,4 @@ TEST(HostDelegateTest, PrintsOneLinePerCall) {
 }
 
 }  // namespace
-}  // namespace quorvela::host
+}  // namespace quorvela::host::test

@@ -1,22 +1,11 @@
 // The push commands of quorvela-host: their arguments, and the "done" line
 // that each prints when the library answers.
-#include <gtest/gtest.h>
-
-#include <unistd.h>
-
-#include <cstdio>
-#include <filesystem>
-#include <map>
-#include <string>
-
-#include "CommandLine.h"
-#include "Output.h"
-#include "PushCommands.h"
+#include "HostTestSupport.h"
 #include "model/WorkspaceList.h"
 #include "model/WorkspaceRecord.h"
 #include "platform/MemoryKeyValueStore.h"
 
-namespace quorvela::host {
+namespace quorvela::host::test {
 namespace {
 
 // Answers every request at once with a well-formed empty reply.
@@ -42,66 +31,28 @@ private:
     std::shared_ptr<Dispatcher> dispatcher_;
 };
 
-class PushCommandsTest : public ::testing::Test {
+class PushCommandsTest : public HostFixture {
 protected:
+    void prepare(Platform& platform) override {
+        platform.keyValueStore = std::make_shared<MemoryKeyValueStore>();
+        platform.http = std::make_shared<EmptyReplies>(platform.dispatcher);
+        platform.networkMonitor = nullptr;
+        platform.wifiInfo = nullptr;
+    }
     void SetUp() override {
-        PlatformOptions options;
-        options.dataDir = folder.string();
-        options.bundleDir = folder.string();
-        auto platform = Platform::makeDefault(options);
-        platform->keyValueStore = std::make_shared<MemoryKeyValueStore>();
-        platform->http = std::make_shared<EmptyReplies>(platform->dispatcher);
-        platform->networkMonitor = nullptr;
-        platform->wifiInfo = nullptr;
-        facade = QuorvelaCore::create(platform);
+        HostFixture::SetUp();
         facade->setAppName(std::string("demo"));
         facade->setClientID(std::string("client-1"));
         facade->setApiClientPrivateKey(std::string("secret"));
-        platform->keyValueStore->set("configureQuorvela", Value("YES"));
-        platform->keyValueStore->set("LoggingDisabled", Value(true));
+        facade->platform()->keyValueStore->set("configureQuorvela", Value("YES"));
+        facade->platform()->keyValueStore->set("LoggingDisabled", Value(true));
         for (const char* client : {"c1", "client-1"}) {
-            auto workspace = WorkspaceRecord::create(platform);
+            auto workspace = WorkspaceRecord::create(facade->platform());
             workspace->setClientId(std::string(client));
             workspace->setPublicKey(std::string("key"));
             facade->workspacesSubscribed()->append(workspace);
         }
-        for (auto& [name, handler] : PushCommands::make(facade, output)) handlers[name] = handler;
     }
-    void TearDown() override {
-        facade->flush(std::chrono::seconds(10));
-        std::fclose(stream);
-        std::filesystem::remove_all(folder);
-    }
-
-    // Runs the line and returns what was printed once the library is idle;
-    // "error <text>" when the command refused its arguments.
-    std::string run(const std::string& text) {
-        auto line = CommandLine::parse(text);
-        EXPECT_TRUE(line);
-        if (!line) return "";
-        std::string printed;
-        try {
-            handlers.at(line->command)(line->arguments);
-        } catch (const CommandError& error) {
-            printed = "error " + error.text + "\n";
-        }
-        EXPECT_TRUE(facade->flush(std::chrono::seconds(10)));
-        std::fflush(stream);
-        std::fseek(stream, 0, SEEK_SET);
-        std::string all;
-        for (int c; (c = std::fgetc(stream)) != EOF;) all += static_cast<char>(c);
-        printed = all.substr(consumed) + printed;
-        consumed = all.size();
-        return printed;
-    }
-
-    std::filesystem::path folder = std::filesystem::temp_directory_path() /
-                                   ("qv-push-host-" + std::to_string(::getpid()));
-    std::FILE* stream = std::tmpfile();
-    Output output{stream};
-    std::size_t consumed = 0;
-    std::shared_ptr<QuorvelaCore> facade;
-    std::map<std::string, CommandTable::Handler> handlers;
 };
 
 TEST_F(PushCommandsTest, CommandsPrintTheirResult) {
@@ -121,11 +72,8 @@ TEST_F(PushCommandsTest, CommandsPrintTheirResult) {
         {"message", "error usage: message <msgID> [clientId]\n"},
         {"message a b c", "error usage: message <msgID> [clientId]\n"},
     };
-    for (const auto& [line, expected] : cases) {
-        SCOPED_TRACE(line);
-        EXPECT_EQ(run(line), expected);
-    }
+    for (const auto& [line, expected] : cases) EXPECT_EQ(run(line), expected) << line;
 }
 
 }  // namespace
-}  // namespace quorvela::host
+}  // namespace quorvela::host::test
