@@ -12,6 +12,7 @@ change to the tests and compare the scores.
 Every source file is restored after each fault, also on Ctrl-C.
 
   scripts/mutants.py --count 40 --seed 21 [--build build/mutants] [--log FILE]
+  scripts/mutants.py --replay FILE [--only SURVIVED]   # the faults of an earlier log
 """
 import argparse
 import json
@@ -95,6 +96,27 @@ def all_candidates():
     return [c for path in sources for c in candidates_in(path)]
 
 
+def replayed(log, only):
+    """The compiling faults of an earlier log, found again by place and text."""
+    pool = []
+    for line in open(log):
+        entry = json.loads(line)
+        if entry["outcome"] == "does not compile" or (only and entry["outcome"] != only):
+            continue
+        name, number = entry["where"].rsplit(":", 1)
+        path = ROOT / name
+        lines = path.read_text().splitlines(keepends=True)
+        index = int(number) - 1
+        # Edits above a fault move it: take the nearest line that reads the same.
+        same = [i for i, text in enumerate(lines) if text.strip() == entry["old"]]
+        if not same:
+            sys.exit(f"mutants: {name} no longer has {entry['old']!r}")
+        index = min(same, key=lambda i: abs(i - index))
+        indent = lines[index][: len(lines[index]) - len(lines[index].lstrip())]
+        pool.append((path, index, entry["kind"], indent + entry["new"] + "\n"))
+    return pool
+
+
 def run(command, timeout):
     try:
         return subprocess.run(command, cwd=ROOT, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
@@ -120,6 +142,8 @@ def main():
     parser.add_argument("--jobs", type=int, default=os.cpu_count() or 2)
     parser.add_argument("--exclude-label", default="browser", help="ctest label to leave out")
     parser.add_argument("--log", help="write every fault and its outcome here as JSON lines")
+    parser.add_argument("--replay", help="plant the faults of an earlier --log instead of drawing them")
+    parser.add_argument("--only", help="with --replay: only the faults that had this outcome")
     args = parser.parse_args()
 
     build = (ROOT / args.build).resolve()
@@ -131,8 +155,12 @@ def main():
     if run(tests, 3600) != 0:
         sys.exit("mutants: the tests fail on the unchanged tree")
 
-    pool = all_candidates()
-    random.Random(args.seed).shuffle(pool)
+    if args.replay:
+        pool = replayed(args.replay, args.only)
+        args.count = len(pool)
+    else:
+        pool = all_candidates()
+        random.Random(args.seed).shuffle(pool)
     log = open(args.log, "w") if args.log else None
     caught = survived = skipped = 0
     for path, number, kind, new in pool:
