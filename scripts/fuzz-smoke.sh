@@ -24,12 +24,12 @@ smoke() {
   rm -rf "$corpus"
 }
 
-running=0
+running=0; cores=$(nproc)
 for target in "$build"/fuzz/fuzz_*; do
   [[ -x "$target" ]] || continue
   smoke "$target" &
   running=$((running + 1))
-  if ((running >= $(nproc))); then wait -n; running=$((running - 1)); fi
+  if ((running >= cores)); then wait -n; running=$((running - 1)); fi
 done
 wait
 

@@ -148,7 +148,10 @@ def main():
 
     build = (ROOT / args.build).resolve()
     configure(build)
-    if run(["cmake", "--build", str(build), "-j", str(args.jobs)], 3600) != 0:
+    def rebuild():
+        return run(["cmake", "--build", str(build), "-j", str(args.jobs)], 3600)
+
+    if rebuild() != 0:
         sys.exit("mutants: the unchanged tree does not build")
     tests = ["ctest", "--test-dir", str(build), "-j", str(args.jobs), "--stop-on-failure",
              "--timeout", "120", "-LE", args.exclude_label]
@@ -173,7 +176,7 @@ def main():
         started = time.monotonic()
         try:
             path.write_text("".join(lines))
-            if run(["cmake", "--build", str(build), "-j", str(args.jobs)], 1800) != 0:
+            if rebuild() != 0:
                 outcome = "does not compile"
             else:
                 outcome = "caught" if run(tests, 1800) != 0 else "SURVIVED"
@@ -194,7 +197,7 @@ def main():
                                   "outcome": outcome, "seconds": seconds}) + "\n")
             log.flush()
     # Leave the tree built from the restored sources.
-    run(["cmake", "--build", str(build), "-j", str(args.jobs)], 3600)
+    rebuild()
     tested = caught + survived
     score = 100.0 * caught / tested if tested else 0.0
     print(f"mutants: seed {args.seed}, {tested} faults: {caught} caught, {survived} survived "

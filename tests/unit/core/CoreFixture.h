@@ -16,6 +16,7 @@
 #include "platform/MemoryKeyValueStore.h"
 #include "protocol/PercentEncoding.h"
 #include "protocol/ServiceEndpoints.h"
+#include "support/CompletionResults.h"
 #include "support/TestPlatform.h"
 
 namespace quorvela::test {
@@ -60,25 +61,6 @@ public:
 private:
     std::mutex historyMutex_;
     std::vector<std::pair<std::string, Value>> history_;
-};
-
-// Every result a completion handler received, from any thread.
-class Results {
-public:
-    QuorvelaCore::Completion handler() {
-        return [this](unsigned long result) {
-            std::lock_guard lock(mutex_);
-            values_.push_back(result);
-        };
-    }
-    std::vector<unsigned long> values() const {
-        std::lock_guard lock(mutex_);
-        return values_;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::vector<unsigned long> values_;
 };
 
 class CoreFixture : public ::testing::Test {

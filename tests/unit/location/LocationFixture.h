@@ -7,11 +7,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <functional>
 #include <initializer_list>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -32,6 +30,7 @@
 #include "quorvela/Geofence.h"
 #include "quorvela/platform/BeaconRegion.h"
 #include "quorvela/platform/CircularRegion.h"
+#include "support/CompletionResults.h"
 #include "support/TestPlatform.h"
 
 namespace quorvela::test {
@@ -93,18 +92,6 @@ inline std::vector<std::string> pick(const SentReport& report, std::initializer_
     for (std::size_t at : positions) out.push_back(at < report.size() ? report[at] : "<missing>");
     return out;
 }
-
-/// Collects the results a completion handler is called with, from any thread.
-struct Results {
-    std::function<void(unsigned long)> handler() {
-        return [this](unsigned long r) {
-            std::lock_guard lock(mutex);
-            values.push_back(r);
-        };
-    }
-    std::mutex mutex;
-    std::vector<unsigned long> values;
-};
 
 class LocationFixture : public ::testing::Test {
 protected:

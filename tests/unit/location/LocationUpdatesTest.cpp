@@ -165,7 +165,7 @@ TEST_F(LocationUpdatesTest, LastLocationTravelsAsSingleFloats) {
         auto sent = reports("sendLocation");
         ASSERT_EQ(sent.size(), 1U);
         EXPECT_EQ(pick(sent[0], {0, 3, 4, 6}), words("req-1 " + row.coordinates + " ws1"));
-        EXPECT_EQ(results.values, std::vector<unsigned long>{0});
+        EXPECT_EQ(results.values(), std::vector<unsigned long>{0});
         EXPECT_TRUE(log().contains("QUORVELA-DEBUG: LocationDelegate: ok"));
     }
 }
@@ -209,9 +209,9 @@ TEST_F(LocationUpdatesTest, GeoPushTable) {
         EXPECT_EQ(fetched, row.fetches ? 1U : 0U);
         if (row.fetches) {
             EXPECT_NE(http().requests().at(0).find("/m-7/"), std::string::npos) << http().requests().at(0);
-            EXPECT_EQ(results.values.size(), 1U) << "the fetch answers the push";
+            EXPECT_EQ(results.values().size(), 1U) << "the fetch answers the push";
         } else {
-            EXPECT_EQ(results.values, std::vector<unsigned long>{row.handlerWithoutFetch});
+            EXPECT_EQ(results.values(), std::vector<unsigned long>{row.handlerWithoutFetch});
         }
     }
     EXPECT_EQ(log().count("QUORVELA-DEBUG: PROCCESS PUSH"), rows.size());
