@@ -9,7 +9,7 @@ drawn. The faults are drawn from a list shuffled with --seed, so the same seed
 and count over the same src/ give the same faults: run it before and after a
 change to the tests and compare the scores.
 
-Every source file is restored after each fault, also on Ctrl-C.
+Every source file is restored after each fault, also on Ctrl-C or a kill.
 
   scripts/mutants.py --count 40 --seed 21 [--build build/mutants] [--log FILE]
   scripts/mutants.py --replay FILE [--only SURVIVED]   # the faults of an earlier log
@@ -19,6 +19,7 @@ import json
 import os
 import random
 import re
+import signal
 import subprocess
 import sys
 import time
@@ -145,6 +146,8 @@ def main():
     parser.add_argument("--replay", help="plant the faults of an earlier --log instead of drawing them")
     parser.add_argument("--only", help="with --replay: only the faults that had this outcome")
     args = parser.parse_args()
+    # A kill must restore the planted source as Ctrl-C does.
+    signal.signal(signal.SIGTERM, signal.default_int_handler)
 
     build = (ROOT / args.build).resolve()
     configure(build)

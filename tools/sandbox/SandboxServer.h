@@ -12,8 +12,8 @@
 #include "sandbox/SandboxRecords.h"
 
 namespace httplib {
-class Request;
-class Response;
+struct Request;
+struct Response;
 class SSLServer;
 }  // namespace httplib
 
