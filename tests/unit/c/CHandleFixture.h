@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -33,7 +32,6 @@ public:
     void add(Entry entry) {
         std::lock_guard lock(mutex_);
         entries_.push_back(std::move(entry));
-        changed_.notify_all();
     }
     std::vector<Entry> of(const std::string& kind) const {
         std::lock_guard lock(mutex_);
@@ -41,15 +39,6 @@ public:
         for (const auto& entry : entries_)
             if (entry.kind == kind) out.push_back(entry);
         return out;
-    }
-    /// Waits until `count` entries of `kind` arrived.
-    bool waitFor(const std::string& kind, std::size_t count) {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, std::chrono::seconds(10), [&] {
-            std::size_t seen = 0;
-            for (const auto& entry : entries_) seen += entry.kind == kind;
-            return seen >= count;
-        });
     }
 
     static void onFetch(void* userData, quorvela_fetch_result_t result) {
@@ -84,7 +73,6 @@ public:
 
 private:
     mutable std::mutex mutex_;
-    std::condition_variable changed_;
     std::vector<Entry> entries_;
 };
 
@@ -111,7 +99,6 @@ protected:
         });
         return handle;
     }
-    /// Closes the handle; the status of quorvela_close.
     quorvela_status_t close(std::int64_t timeoutMs = 10000) {
         const auto status = quorvela_close(handle, timeoutMs, nullptr);
         handle = nullptr;

@@ -7,12 +7,11 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "core/QuorvelaCore.h"
+#include "model/WorkspaceRecord.h"
 #include "platform/MemoryKeyValueStore.h"
 #include "protocol/PercentEncoding.h"
 #include "protocol/ServiceEndpoints.h"
@@ -33,19 +32,7 @@ class CountingStore : public MemoryKeyValueStore {
 public:
     void set(const std::string& key, const Value& value) override {
         ++writes;
-        {
-            std::lock_guard lock(historyMutex_);
-            history_.emplace_back(key, value);
-        }
         MemoryKeyValueStore::set(key, value);
-    }
-    // Every value written under `key`, in order.
-    std::vector<Value> history(const std::string& key) {
-        std::lock_guard lock(historyMutex_);
-        std::vector<Value> out;
-        for (const auto& [k, v] : history_)
-            if (k == key) out.push_back(v);
-        return out;
     }
     void remove(const std::string& key) override {
         ++writes;
@@ -57,10 +44,6 @@ public:
     }
     std::atomic<int> writes{0};
     std::atomic<int> flushes{0};
-
-private:
-    std::mutex historyMutex_;
-    std::vector<std::pair<std::string, Value>> history_;
 };
 
 class CoreFixture : public ::testing::Test {
@@ -79,11 +62,17 @@ protected:
         store->set("configureQuorvela", Value("YES"));
         store->set("deviceUniqueID", Value("DEV-1"));
     }
-    void writeConfiguration(const Value::Dictionary& dict, const std::string& name = "Quorvela-Info.plist") {
-        writePlist(dir, name, dict);
-    }
     static Value::Dictionary goodConfiguration() {
         return {{"appName", "demo app"}, {"publicKey", "client-1"}, {"privateKey", "secret"}};
+    }
+    // A workspace as the service lists it; the key is "key-<id>" unless given.
+    std::shared_ptr<WorkspaceRecord> ws(const std::string& id, bool subscribed = false, const std::string& key = "") {
+        auto w = WorkspaceRecord::create(platform);
+        w->setClientId(id);
+        w->setName("name " + id);
+        w->setPublicKey(key.empty() ? "key-" + id : key);
+        w->setSubscribed(subscribed);
+        return w;
     }
     bool idle() { return platform->dispatcher->waitIdle(std::chrono::seconds(10)); }
 
@@ -103,6 +92,11 @@ protected:
         return out;
     }
 
+    // Forgets what earlier rows of a table sent and wrote.
+    void forget() {
+        http().clearRequests();
+        log().clear();
+    }
     CapturingLog& log() { return capturingLog(*platform); }
     FakeHttpClient& http() { return fakeHttp(*platform); }
     Value stored(const std::string& key) { return store->get(key); }

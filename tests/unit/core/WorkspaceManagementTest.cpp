@@ -16,38 +16,10 @@
 #include "quorvela/Beacon.h"
 #include "quorvela/Geofence.h"
 #include "quorvela/Quorvela.h"
-#include "quorvela/Workspace.h"
 #include "quorvela/platform/CircularRegion.h"
 
 namespace quorvela::test {
 namespace {
-
-// A workspace a host implemented itself: it looks like subscribed "B", but it
-// is not one the library handed out, so the library treats it as none.
-class HostMadeWorkspace : public Workspace {
-public:
-    std::optional<std::string> clientId() const override { return "B"; }
-    std::optional<std::string> name() const override { return "B"; }
-    std::optional<std::string> publicKey() const override { return "key-B"; }
-    std::optional<std::string> callbackUrl() const override { return std::nullopt; }
-    bool subscribed() const override { return true; }
-    double lastPendingMessagesFetch() const override { return 0.0; }
-    void setLastPendingMessagesFetch(double) override {}
-    Value::Dictionary serialize() const override { return {}; }
-    MessageList getMessages() const override { return {}; }
-    GeofenceList getGeofences() const override { return {}; }
-    BeaconList getBeacons() const override { return {}; }
-    BeaconList getBluetoothBeacons() const override { return {}; }
-    BeaconList getWifiBeacons() const override { return {}; }
-    void sendMessage(const std::optional<std::string>&) override {}
-    void fetchMessageWithID(const std::optional<std::string>&, Completion) override {}
-    void fetchGeofences() override {}
-    void fetchGeofencesWithCompletionHandler(Completion) override {}
-    void fetchBeacons() override {}
-    void fetchBeaconsWithCompletionHandler(Completion) override {}
-    void synchronize() override {}
-    bool isSynchronized() const override { return true; }
-};
 
 class ReadyCounter : public QuorvelaProtocol {
 public:
@@ -67,14 +39,6 @@ protected:
         store->set("clientUserID", Value("alice"));
     }
 
-    std::shared_ptr<WorkspaceRecord> ws(const std::string& id, bool subscribed = false, const std::string& key = "") {
-        auto w = WorkspaceRecord::create(platform);
-        w->setClientId(id);
-        w->setName("name " + id);
-        w->setPublicKey(key.empty() ? "key-" + id : key);
-        w->setSubscribed(subscribed);
-        return w;
-    }
     std::shared_ptr<WorkspaceRecord> defaultWs(bool subscribed) { return ws("client-1", subscribed, "secret"); }
 
     static std::string xmlOf(const std::vector<std::shared_ptr<WorkspaceRecord>>& list) {
@@ -84,9 +48,6 @@ protected:
                     *w->publicKey() + "</publicKey><subscribed>" + (w->subscribed() ? "true" : "false") +
                     "</subscribed></workspace>";
         return body + "</workspaces>";
-    }
-    void answerTransaction(const std::string& operation, bool successful) {
-        answer(operation, successful ? kSuccess : kFailure);
     }
     static std::vector<std::string> ids(const std::vector<std::shared_ptr<WorkspaceRecord>>& list) {
         std::vector<std::string> out;
@@ -120,7 +81,6 @@ TEST_F(WorkspaceManagementTest, MergesKeepStoredObjectsInOrderAndStoreTheResult)
     };
     const std::vector<Row> rows{
         {"[A,B] into [B,C]", {"B", "C"}, {"A", "B"}, {"B", "A"}},
-        {"into empty", {}, {"A", "B"}, {"A", "B"}},
         {"empty reply", {"A", "B"}, {}, {}},
         {"same set, other order", {"A", "B"}, {"B", "A"}, {"A", "B"}},
     };
@@ -150,16 +110,13 @@ TEST_F(WorkspaceManagementTest, MergesKeepStoredObjectsInOrderAndStoreTheResult)
         }
     }
     EXPECT_EQ(sent("joinWorkspace"), 0u);
-}
 
-TEST_F(WorkspaceManagementTest, EqualityIsClientIdAndKey) {
-    // Same client id, other key: a different workspace for the merge.
-    setSubscribed({ws("A", false, "k1")});
-    facade->workspaceManagement().subscribedWorkspacesLoadedSuccessfully({ws("A", false, "k2")});
-    ASSERT_EQ(subscribed().size(), 1u);
-    EXPECT_EQ(subscribed()[0]->publicKey(), std::optional<std::string>("k2"));
-    EXPECT_FALSE(facade->findObject(ws("A"), {}));
-    EXPECT_TRUE(facade->findObject(ws("A"), {ws("B"), ws("A")}));
+    // The workspaces hold their facade weakly: it goes when the host lets it go.
+    std::weak_ptr<QuorvelaCore> weak = facade;
+    auto kept = subscribed().at(0);
+    facade.reset();
+    EXPECT_TRUE(weak.expired());
+    EXPECT_FALSE(kept->appName().has_value());
 }
 
 TEST_F(WorkspaceManagementTest, DefaultWorkspaceIsJoinedOnceWhenReportedNotSubscribed) {
@@ -174,10 +131,9 @@ TEST_F(WorkspaceManagementTest, DefaultWorkspaceIsJoinedOnceWhenReportedNotSubsc
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        http().clearRequests();
-        log().clear();
+        forget();
         answer("getWorkspaces", xmlOf(row.received));
-        answerTransaction("joinWorkspace", true);
+        answer("joinWorkspace", kSuccess);
         facade->fetchSubscribedWorkspacesWithCompletionHandler({});
         ASSERT_TRUE(idle());
         EXPECT_EQ(sent("joinWorkspace"), row.joins);
@@ -185,7 +141,6 @@ TEST_F(WorkspaceManagementTest, DefaultWorkspaceIsJoinedOnceWhenReportedNotSubsc
         EXPECT_EQ(log().count("QUORVELA-DEBUG: Workspace: READY"), 1u);
         // The default workspace is subscribed once, never twice.
         EXPECT_EQ(ids(subscribed()), (std::vector<std::string>{"A", "client-1"}));
-        EXPECT_TRUE(facade->getDefaultWorkspace() != nullptr);
     }
 }
 
@@ -199,17 +154,10 @@ TEST_F(WorkspaceManagementTest, RefusalsWriteTheirLineAndSendNothing) {
     };
     auto other = ws("B");
     auto def = defaultWs(true);
-    std::shared_ptr<Workspace> hostMade = std::make_shared<HostMadeWorkspace>();
     const std::vector<Row> rows{
         {"fetch available, not configured", false, true,
          [](QuorvelaCore& f, auto h) { f.fetchAvailableWorkspacesWithCompletionHandler(h); },
          "fetchAvailableWorkspacesWithCompletionHandler" + kCheckConfiguration},
-        {"fetch available, no user", true, false,
-         [](QuorvelaCore& f, auto h) { f.fetchAvailableWorkspacesWithCompletionHandler(h); },
-         "fetchAvailableWorkspaces: User can't be null or empty"},
-        {"fetch subscribed, not configured", false, true,
-         [](QuorvelaCore& f, auto h) { f.fetchSubscribedWorkspacesWithCompletionHandler(h); },
-         "fetchSubscribedWorkspacesWithCompletionHandler" + kCheckConfiguration},
         {"fetch subscribed, no user", true, false,
          [](QuorvelaCore& f, auto h) { f.fetchSubscribedWorkspacesWithCompletionHandler(h); },
          "fetchSubscribedWorkspaces: User can't be null or empty"},
@@ -220,17 +168,11 @@ TEST_F(WorkspaceManagementTest, RefusalsWriteTheirLineAndSendNothing) {
          "JoinWorkspace" + kCheckConfiguration},
         {"join null", true, true, [](QuorvelaCore& f, auto h) { f.joinWorkspace(nullptr, h); },
          "joinWorkspace: Workspace can't be null"},
-        {"join a workspace the host made", true, true,
-         [hostMade](QuorvelaCore& f, auto h) { f.facade()->joinWorkspace(hostMade, h); },
-         "joinWorkspace: Workspace can't be null"},
         {"join, no user", true, false, [other](QuorvelaCore& f, auto h) { f.joinWorkspace(other, h); },
          "JoinWorkspace: User can't be null or empty"},
         {"leave, not configured", false, true, [other](QuorvelaCore& f, auto h) { f.leaveWorkspace(other, h); },
          "LeaveWorkspace" + kCheckConfiguration},
         {"leave null", true, true, [](QuorvelaCore& f, auto h) { f.leaveWorkspace(nullptr, h); },
-         "LeaveWorkspace: Workspace can't be null"},
-        {"leave a workspace the host made", true, true,
-         [hostMade](QuorvelaCore& f, auto h) { f.facade()->leaveWorkspace(hostMade, h); },
          "LeaveWorkspace: Workspace can't be null"},
         {"leave default", true, true, [def](QuorvelaCore& f, auto h) { f.leaveWorkspace(def, h); },
          "LeaveWorkspace: You are trying to delete workspaces by default and it is not allowed"},
@@ -244,8 +186,7 @@ TEST_F(WorkspaceManagementTest, RefusalsWriteTheirLineAndSendNothing) {
         if (row.user) store->set("clientUserID", Value("alice"));
         else store->set("clientUserID", Value(std::string()));
         setSubscribed({def, other});
-        log().clear();
-        http().clearRequests();
+        forget();
         std::atomic<int> handled{0};
         row.call(*facade, [&handled](unsigned long) { ++handled; });
         ASSERT_TRUE(idle());
@@ -263,7 +204,7 @@ TEST_F(WorkspaceManagementTest, LeavingDropsTheWorkspaceLocallyEvenWhenRefused) 
         setSubscribed({a, ws("B", true)});
         setAvailable({ws("C"), ws("A", true)});
         log().clear();
-        answerTransaction("detachWorkspace", accepted);
+        answer("detachWorkspace", accepted ? kSuccess : kFailure);
         std::atomic<int> result{-1};
         facade->leaveWorkspace(a, [&result](unsigned long n) { result = static_cast<int>(n); });
         ASSERT_TRUE(idle());
@@ -281,7 +222,7 @@ TEST_F(WorkspaceManagementTest, JoiningAddsOnceSynchronisesAndReportsToTheFacade
     auto first = ws("A", true);
     setSubscribed({ws("B", true), first});
     setAvailable({ws("A")});
-    answerTransaction("joinWorkspace", true);
+    answer("joinWorkspace", kSuccess);
     auto again = ws("A");
     facade->joinWorkspace(again);
     ASSERT_TRUE(idle());
@@ -295,21 +236,19 @@ TEST_F(WorkspaceManagementTest, JoiningAddsOnceSynchronisesAndReportsToTheFacade
     EXPECT_GE(sent("getGeoFences"), 1u);  // told to synchronise
 
     // A refused join changes nothing.
-    answerTransaction("joinWorkspace", false);
+    answer("joinWorkspace", kFailure);
     facade->joinWorkspace(ws("D"));
     ASSERT_TRUE(idle());
     EXPECT_EQ(ids(subscribed()), (std::vector<std::string>{"B", "A"}));
     EXPECT_EQ(log().count("QUORVELA-DEBUG: WorkspaceSubscription"), 1u);
-}
 
-TEST_F(WorkspaceManagementTest, JoinReplyWithItsOwnRecordIsTolerated) {
-    setSubscribed({ws("B", true)});
+    // Replies that carry their own record leave nothing to add or drop.
     answer("joinWorkspace", "<r><successful>true</successful><workspace><clientId>X</clientId></workspace></r>");
-    facade->joinWorkspace(ws("A"));
+    facade->joinWorkspace(ws("E"));
     answer("detachWorkspace", "<r><successful>false</successful><workspace><clientId>X</clientId></workspace></r>");
     facade->leaveWorkspace(ws("B"));
     ASSERT_TRUE(idle());
-    EXPECT_EQ(ids(subscribed()), std::vector<std::string>{"B"});
+    EXPECT_EQ(ids(subscribed()), (std::vector<std::string>{"B", "A"}));
 }
 
 TEST_F(WorkspaceManagementTest, EndOfSynchronisationPrunesAndRefreshesOnlyWhenAllAreDone) {
@@ -351,58 +290,57 @@ TEST_F(WorkspaceManagementTest, EndOfSynchronisationPrunesAndRefreshesOnlyWhenAl
     EXPECT_EQ(std::count(after.begin(), after.end(), "unused"), 0);
 }
 
-TEST_F(WorkspaceManagementTest, StartUpSendsReadyAfterAnyReplyButNotWhenRefused) {
+// Each start reloads both stored lists, asks for the subscribed one and says
+// ready after any reply, but not when it could not ask.
+TEST_F(WorkspaceManagementTest, StartUpReloadsTheListsAndSendsReadyAfterAnyReply) {
     struct Row {
         const char* name;
-        std::optional<HttpResult> reply;
+        HttpResult reply;
         bool user;
+        bool fails;
         int ready;
         bool wantsReady = true;
     };
     const std::vector<Row> rows{
-        {"readable reply", FakeHttpClient::reply(xmlOf({ws("A", true)})), true, 1},
-        {"malformed reply", FakeHttpClient::reply("<workspaces><workspace>"), true, 1},
-        {"dropped connection", FakeHttpClient::failure(), true, 1},
-        {"refused: no user", FakeHttpClient::reply(xmlOf({})), false, 0},
-        {"delegate without QuorvelaReady", FakeHttpClient::reply(xmlOf({ws("A", true)})), true, 0, false},
+        {"readable reply", FakeHttpClient::reply(xmlOf({ws("A", true)})), true, false, 1},
+        {"malformed reply", FakeHttpClient::reply("<workspaces><workspace>"), true, true, 1},
+        {"dropped connection", FakeHttpClient::failure(), true, true, 1},
+        {"refused: no user", FakeHttpClient::reply(xmlOf({})), false, false, 0},
+        {"delegate without QuorvelaReady", FakeHttpClient::reply(xmlOf({ws("A", true)})), true, false, 0, false},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         delegate->ready = 0;
         delegate->wantsReady = row.wantsReady;
-        http().clearRequests();
+        forget();
         store->set("clientUserID", row.user ? Value("alice") : Value(std::string()));
         store->set("Workspace-Subscribed", WorkspaceRecord::archiveList({ws("S", true)}));
-        http().answer(url("getWorkspaces"), *row.reply);
+        store->set("Workspace-Available", WorkspaceRecord::archiveList({ws("D")}));
+        http().answer(url("getWorkspaces"), row.reply);
         facade->initWorkspaces();
         ASSERT_TRUE(idle());
         EXPECT_EQ(delegate->ready.load(), row.ready);
+        EXPECT_EQ(sent("getWorkspaces"), row.user ? 1u : 0u);
         // Every subscribed workspace was told to synchronise before the host heard of it.
         EXPECT_EQ(sent("getGeoFences") > 0, row.user);
+        EXPECT_EQ(ids(subscribed()), std::vector<std::string>{row.user && !row.fails ? "A" : "S"});
+        EXPECT_TRUE(reportsToFacade(subscribed()[0]));
+        EXPECT_EQ(ids(available()), std::vector<std::string>{"D"});
+        const auto lines = log().lines();
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), "QUORVELA-DEBUG: Workspace"), row.fails ? 1 : 0);
     }
 }
 
-TEST_F(WorkspaceManagementTest, SecondStartUpReloadsTheStoredListsAndAsksAgain) {
-    store->set("Workspace-Subscribed", WorkspaceRecord::archiveList({ws("A", true)}));
-    store->set("Workspace-Available", WorkspaceRecord::archiveList({ws("A", true), ws("B")}));
-    answer("getWorkspaces", xmlOf({ws("A", true)}));
-    facade->initWorkspaces();
-    ASSERT_TRUE(idle());
-    EXPECT_TRUE(reportsToFacade(subscribed()[0]));
-    store->set("Workspace-Subscribed", WorkspaceRecord::archiveList({ws("C", true)}));
-    store->set("Workspace-Available", WorkspaceRecord::archiveList({ws("D")}));
-    answer("getWorkspaces", "<bad");
-    facade->initWorkspaces();
-    ASSERT_TRUE(idle());
-    EXPECT_EQ(ids(subscribed()), std::vector<std::string>{"C"});
-    EXPECT_EQ(ids(available()), std::vector<std::string>{"D"});
-    EXPECT_EQ(sent("getWorkspaces"), 2u);
-    EXPECT_EQ(delegate->ready.load(), 2);
-    const auto lines = log().lines();
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), "QUORVELA-DEBUG: Workspace"), 1);  // the failed second reply
-}
+// A workspace is its client id and key: for the merges, the look-ups and the
+// default workspace.
+TEST_F(WorkspaceManagementTest, AWorkspaceIsItsClientIdAndKey) {
+    setSubscribed({ws("A", false, "k1")});
+    facade->workspaceManagement().subscribedWorkspacesLoadedSuccessfully({ws("A", false, "k2")});
+    ASSERT_EQ(subscribed().size(), 1u);
+    EXPECT_EQ(subscribed()[0]->publicKey(), std::optional<std::string>("k2"));
+    EXPECT_FALSE(facade->findObject(ws("A"), {}));
+    EXPECT_TRUE(facade->findObject(ws("A"), {ws("B"), ws("A")}));
 
-TEST_F(WorkspaceManagementTest, TheDefaultWorkspaceIsTheFacadesClientIdAndKey) {
     setSubscribed({ws("A", true), defaultWs(true)});
     ASSERT_NE(facade->getDefaultWorkspace(), nullptr);
     EXPECT_EQ(facade->getDefaultWorkspace()->clientId(), std::optional<std::string>("client-1"));
@@ -413,17 +351,6 @@ TEST_F(WorkspaceManagementTest, TheDefaultWorkspaceIsTheFacadesClientIdAndKey) {
     store->set("Workspace-Subscribed", Value("garbage"));
     facade->loadWorkspaces();
     EXPECT_TRUE(subscribed().empty());
-}
-
-TEST_F(WorkspaceManagementTest, TheFacadeIsHeldWeaklyByItsWorkspaces) {
-    std::weak_ptr<QuorvelaCore> weak = facade;
-    setSubscribed({ws("A", true)});
-    facade->workspaceManagement().subscribedWorkspacesLoadedSuccessfully({ws("A", true)});
-    ASSERT_TRUE(idle());
-    auto kept = subscribed()[0];
-    facade.reset();
-    EXPECT_TRUE(weak.expired());
-    EXPECT_FALSE(kept->appName().has_value());
 }
 
 }  // namespace

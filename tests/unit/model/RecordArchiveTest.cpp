@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include "model/MessageRecord.h"
 #include "model/RecordArchive.h"
 #include "platform/ValueConversions.h"
 #include "quorvela/Beacon.h"
@@ -42,18 +41,6 @@ TEST(RecordArchive, ForeignOrDamagedDataReadsAsNothingStored) {
         EXPECT_EQ(RecordArchive::unarchiveRecords<Geofence>(row.stored).size(), row.records);
         EXPECT_EQ(RecordArchive::unarchiveRecords<Beacon>(row.stored).size(), row.records);
     }
-}
-
-TEST(RecordArchive, ListOrderSurvives) {
-    std::vector<std::shared_ptr<Message>> list;
-    for (int i = 0; i < 50; ++i) {
-        auto message = MessageRecord::create();
-        message->setId(std::to_string(i));
-        list.push_back(std::move(message));
-    }
-    const auto back = RecordArchive::unarchiveRecords<Message>(RecordArchive::archiveRecords(list));
-    ASSERT_EQ(back.size(), list.size());
-    for (std::size_t i = 0; i < back.size(); ++i) EXPECT_EQ(back[i]->id(), std::to_string(i));
 }
 
 // Every input kept with the fuzz target (crashes included) reads without harm.

@@ -100,9 +100,8 @@ void subscribeDeviceWithoutPushId(LoaderTest& t, FetchCompletion done) {
     t.platform->keyValueStore->remove("devicePushID");
     subscribeDevice(t, done);
 }
-void sendResponse(LoaderTest& t, FetchCompletion) { SendMessage::sendMessage(t.platform, t.credentials, "ok", t.ws); }
-void sendResponseFrom(LoaderTest& t, FetchCompletion) {
-    SendMessage::sendMessage(t.platform, t.credentials, "hi", "someone", t.ws);
+void sendResponse(LoaderTest& t, FetchCompletion) {
+    SendMessage::sendMessage(t.platform, t.credentials, "???", "someone", t.ws);
 }
 
 const std::string kTransaction =
@@ -180,12 +179,9 @@ const Endpoint kEndpoints[] = {
     row("SubscribeDeviceWithoutPushId", subscribeDeviceWithoutPushId, "iOSReg", "DEV-1/Demo/(null)/client-1/" + kStamp,
         "private-key", "iOSReg: ", "<r/>", {"subscriber false (null)"}, "iOSReg: completed successfully",
         {"subscriber error iOSReg Error: %s"}, "iosReg: completed with error: %s"),
-    row("SendResponseFromTheStoredUser", sendResponse, "sendResponse", "b2s=/u1/Demo/IOS/abc/" + kStamp, "ws-key",
-        "sendResponse: ", "<ignored", {}, "sendResponse: completed successfully", {},
-        "sendResponse: completed with error: %s"),
-    row("SendResponseFromAnExplicitSender", sendResponseFrom, "sendResponse", "aGk=/someone/Demo/IOS/abc/" + kStamp,
-        "ws-key", "sendResponse: ", "", {}, "sendResponse: completed successfully", {},
-        "sendResponse: completed with error: %s"),
+    // The text "???" is "Pz8/" in Base64: its "/" adds a path segment.
+    row("SendResponse", sendResponse, "sendResponse", "Pz8//someone/Demo/IOS/abc/" + kStamp, "ws-key", "sendResponse: ",
+        "<ignored", {}, "sendResponse: completed successfully", {}, "sendResponse: completed with error: %s"),
 };
 
 class LoaderEndpointTest : public LoaderTest, public ::testing::WithParamInterface<Endpoint> {
@@ -229,14 +225,9 @@ TEST_P(LoaderEndpointTest, TransportFailureTakesTheErrorPath) {
 }
 
 TEST_P(LoaderEndpointTest, MalformedReplyTakesTheErrorPath) {
-    for (const auto& reply : {FakeHttpClient::reply(""), FakeHttpClient::reply("<a><b></a>"),
-                              FakeHttpClient::reply("<html><body>Server error<br></body></html>", 500)}) {
-        SCOPED_TRACE(reply.body);
-        answer(reply);
-        log().clear();
-        expectCalls(start(), broken());
-        EXPECT_TRUE(log().contains("QUORVELA-DEBUG: " + GetParam().doneLog));
-    }
+    answer(FakeHttpClient::reply("<a><b></a>"));
+    expectCalls(start(), broken());
+    EXPECT_TRUE(log().contains("QUORVELA-DEBUG: " + GetParam().doneLog));
 }
 
 TEST_P(LoaderEndpointTest, UnsignableRequestIsNeverSent) {
@@ -244,9 +235,6 @@ TEST_P(LoaderEndpointTest, UnsignableRequestIsNeverSent) {
     ws->setPublicKey("k\xC3\xA9y");
     expectCalls(start(), GetParam().failed, RequestSigner::kNonAsciiError);
     EXPECT_TRUE(http().requests().empty());
-    std::string line = GetParam().failLog;
-    line.replace(line.find("%s"), 2, RequestSigner::kNonAsciiError);
-    EXPECT_TRUE(log().contains("QUORVELA-DEBUG: " + line)) << line;
 }
 
 INSTANTIATE_TEST_SUITE_P(Loaders, LoaderEndpointTest, ::testing::ValuesIn(kEndpoints),
@@ -282,28 +270,17 @@ TEST_F(LoaderReplyTest, Grammar) {
                 {"location error 'Nope'", "completion 0"}),
         grammar("capitals", location, "<r><successful>TRUE</successful></r>",
                 {"location error (null)", "completion 0"}),
-        grammar("leading space", location, "<r><successful> true</successful></r>",
-                {"location error (null)", "completion 0"}),
         grammar("indentation is text", location, "<r>\n  <successful>true</successful></r>",
                 {"location error (null)", "completion 0"}),
         grammar("message alone", location, "<r><message>only</message></r>", {"location error 'only'", "completion 0"}),
         grammar("the last successful decides", location,
                 "<r><successful>true</successful><successful>no</successful></r>",
                 {"location error (null)", "completion 0"}),
-        grammar("the last successful decides again", location,
-                "<r><successful>no</successful><successful>true</successful></r>",
-                {"location true (null)", "completion 0"}),
         grammar("empty message is null", location, "<r><successful>true</successful><message></message></r>",
                 {"location true (null)", "completion 0"}),
-        grammar("entities", location, "<r><message>a &amp; b</message><successful>true</successful></r>",
-                {"location true 'a & b'", "completion 0"}),
 
         // Completion 0: succeeded, 2: refused, 3: failed.
         grammar("capitals", registerUser, "<transactionResult><successful>TRUE</successful></transactionResult>",
-                {"RegistrationStatus false false (null)", "completion 2"}),
-        grammar("digit one", registerUser, "<transactionResult><successful>1</successful></transactionResult>",
-                {"RegistrationStatus false false (null)", "completion 2"}),
-        grammar("leading space", registerUser, "<transactionResult><successful> true</successful></transactionResult>",
                 {"RegistrationStatus false false (null)", "completion 2"}),
         grammar("indentation is text", registerUser,
                 "<transactionResult>\n  <successful>true</successful>\n  <message>x</message>\n</transactionResult>",
@@ -326,8 +303,6 @@ TEST_F(LoaderReplyTest, Grammar) {
                 "<r>" + kResult + "</transactionResult><broken></r>",
                 {"RegistrationStatus true false (null)", "RegistrationThrowsError System Error", "completion 3"}),
 
-        grammar("list without records", available, "<workspaces><note>none</note></workspaces>",
-                {"available 0", "completion 0"}),
         grammar("list says unsuccessful", subscribed, "<r><successful>false</successful><message>no</message></r>",
                 {"subscribed 0", "completion 0"}),
         grammar("join refused", join, "<r><successful>false</successful><message>full</message></r>",
@@ -347,35 +322,6 @@ TEST_F(LoaderReplyTest, Grammar) {
     }
 }
 
-TEST_F(LoaderReplyTest, LoadersKeepWhatTheLastReplyGave) {
-    answer(
-        FakeHttpClient::reply("<l><geoFence><regionId>g</regionId></geoFence><beacon><regionId>b</regionId>"
-                              "</beacon><message><id>m</id></message></l>"));
-    auto fences = loader<CheckGeoFences>(platform, credentials);
-    auto beacons = loader<LoadBeacons>(platform, credentials);
-    auto message = loader<SingleMessageLoader>(platform);
-    run([&] {
-        fences->getUpdatedGeoFencesFromWorkspace(ws, nullptr);
-        beacons->getUpdatedBeaconsFromWorkspace(ws, nullptr);
-        message->startLoadingDataForMessageWithID("m", ws, nullptr);
-    });
-    ASSERT_EQ(fences->geofences().size(), 1u);
-    EXPECT_EQ(fences->geofences()[0]->regionId(), "g");
-    ASSERT_EQ(beacons->beacons().size(), 1u);
-    EXPECT_EQ(beacons->beacons()[0]->regionId(), "b");
-    ASSERT_NE(message->message(), nullptr);
-    EXPECT_EQ(message->message()->id(), "m");
-}
-
-TEST_F(RegisterPhoneDataloaderTest, ParsingBeforeAnyCallGivesNoCallback) {
-    auto made = loader<RegisterPhoneDataloader>(platform, credentials);
-    EXPECT_FALSE(made->parse("<transactionResult><broken>"));
-    EXPECT_TRUE(made->parse("<transactionResult><successful>true</successful></transactionResult>"));
-    EXPECT_TRUE(recorder->events().empty());
-    EXPECT_TRUE(made->successful());
-    EXPECT_EQ(made->currentProperty(), std::optional<std::string>("successful"));
-}
-
 TEST_F(RegisterPhoneDataloaderTest, SystemErrorTextIsTranslatedWithTheErrorCode) {
     const std::pair<std::string, std::string> cases[] = {
         {"Systemfehler %ld", "Systemfehler 4"}, {"%@: %d%%", "4: %d%"}, {"Code %q", "Code %q"}};
@@ -385,15 +331,6 @@ TEST_F(RegisterPhoneDataloaderTest, SystemErrorTextIsTranslatedWithTheErrorCode)
         EXPECT_EQ(RegisterPhoneDataloader::systemErrorText(*makeTestPlatform(other)->bundle, 4), text) << format;
     }
     EXPECT_EQ(RegisterPhoneDataloader::systemErrorText(*platform->bundle, 4), "System Error");
-}
-
-TEST_F(LocationDataLoaderTest, CoordinatesAreSinglePrecisionWithSixDecimals) {
-    struct Case {
-        float value;
-        const char* text;
-    } cases[] = {{10.4806f, "10.480600"}, {-66.9036f, "-66.903603"}, {0.0f, "0.000000"},  {-0.5f, "-0.500000"},
-                 {90.0f, "90.000000"},    {-180.0f, "-180.000000"},  {1e-7f, "0.000000"}, {45.123456789f, "45.123455"}};
-    for (const auto& c : cases) EXPECT_EQ(LocationDataLoader::coordinate(c.value), c.text) << c.text;
 }
 
 TEST_F(LocationDataLoaderTest, PathsTakeTheGivenTimeStampAndWriteMissingValuesAsNull) {

@@ -1,3 +1,4 @@
+#include "protocol/MessageFields.h"
 #include "protocol/PendingMessageDataLoader.h"
 #include "protocol/PendingMessagesParser.h"
 #include "protocol/SingleMessageParser.h"
@@ -29,9 +30,6 @@ TEST(PendingMessagesParserTest, Grammar) {
         {"a field between two messages changes the first",
          "<messages><message><id>1</id></message><status>READ</status><message><id>2</id></message></messages>",
          {{{"id", "1"}, {"status", "READ"}}, {{"id", "2"}, {"status", ""}}}},
-        {"indented XML gives texts that begin with white space",
-         "<messages>\n  <message>\n    <id>5</id>\n    <subject>S</subject>\n  </message>\n</messages>",
-         {{{"id", "\n  \n    5"}, {"subject", "\n    S"}}}},
         {"field elements outside any message are ignored", "<messages><id>9</id></messages>", {}},
     };
     for (const auto& c : cases) {
@@ -49,21 +47,9 @@ TEST(PendingMessagesParserTest, Grammar) {
     }
 }
 
-TEST(PendingMessagesParserTest, EveryFieldNameIsRead) {
-    const char* fields[] = {
-        "blastID",           "id",   "type",     "from",     "to",      "subject",  "text",    "status",
-        "statusDescription", "date", "timezone", "clientId", "appName", "platform", "metaData"};
-    std::string xml = "<r><message>";
-    for (const char* field : fields) xml += std::string("<") + field + ">v-" + field + "</" + field + ">";
-    PendingMessagesParser parser;
-    ASSERT_TRUE(parser.parse(xml + "</message></r>"));
-    ASSERT_EQ(parser.messages().size(), 1u);
-    const auto dict = parser.messages()[0]->encodeWithCoder();
-    for (const char* field : fields) {
-        auto found = dict.find(field);
-        ASSERT_NE(found, dict.end()) << field;
-        EXPECT_EQ(found->second.optionalText(), std::string("v-") + field);
-    }
+TEST(MessageFieldsTest, EveryFieldNameIsFound) {
+    std::size_t index = 0;
+    for (const char* field : Message::fieldNames()) EXPECT_EQ(MessageFields::indexOf(field), index++) << field;
 }
 
 TEST(SingleMessageParserTest, Grammar) {
@@ -97,7 +83,7 @@ TEST(SingleMessageParserTest, Grammar) {
 
 using PendingMessageLoaderTest = LoaderTest;
 
-TEST_F(PendingMessageLoaderTest, BothFormsKeepAndHandOverTheMessages) {
+TEST_F(PendingMessageLoaderTest, BothFormsHandOverTheMessagesInOrder) {
     answer(FakeHttpClient::reply("<m><message><id>1</id></message><message><id>2</id></message></m>"));
     for (bool workspaceForm : {false, true}) {
         SCOPED_TRACE(workspaceForm);
@@ -107,9 +93,8 @@ TEST_F(PendingMessageLoaderTest, BothFormsKeepAndHandOverTheMessages) {
             else made->startLoadingMessageWithCompletionHandler(nullptr);
         });
         ASSERT_EQ(recorder->messages.size(), 2u);
+        EXPECT_EQ(recorder->messages[0]->id(), "1");
         EXPECT_EQ(recorder->messages[1]->id(), "2");
-        ASSERT_EQ(made->messages().size(), 2u);
-        EXPECT_EQ(made->messages()[0]->id(), "1");
     }
 }
 

@@ -66,15 +66,6 @@ TEST(ReplyParser, SubclassMayKeepTheBufferPastAnEnd) {
     EXPECT_EQ(probe.at("next"), "ab");
 }
 
-TEST(ReplyParser, MalformedReplyReportsAnError) {
-    BufferProbe probe;
-    EXPECT_FALSE(probe.parse("<html><body>Bad Gateway</body>"));
-    ASSERT_TRUE(probe.parseError());
-    EXPECT_FALSE(probe.parseError()->text().empty());
-    EXPECT_EQ(probe.errors, 1);
-    EXPECT_EQ(probe.endDocuments, 0);
-}
-
 TEST(ReplyParser, EachParseStartsWithAnEmptyBuffer) {
     BufferProbe probe;
     EXPECT_FALSE(probe.parse("<r>left over"));

@@ -75,11 +75,7 @@ TEST(XmlReader, TextIsDecoded) {
         std::string xml, text;
     };
     const Case cases[] = {
-        {"<a>&amp;&lt;&gt;&quot;&apos;</a>", "&<>\"'"},
-        {"<a>&#233;&#x41;</a>",
-         "\xC3\xA9"
-         "A"},
-        {"<a>p<![CDATA[<q> & ]]>r</a>", "p<q> & r"},
+        {"<a>&amp;&#233;<![CDATA[<q>]]></a>", "&\xC3\xA9<q>"},
         {"<a>one\r\ntwo</a>", "one\ntwo"},
         // The reply is UTF-8 whatever its declaration claims.
         {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a>caf\xC3\xA9</a>", "caf\xC3\xA9"},
@@ -94,20 +90,9 @@ TEST(XmlReader, TextIsDecoded) {
 }
 
 TEST(XmlReader, MalformedInputIsAnErrorAndNeverEndsTheDocument) {
-    // Empty, mismatched, never ended, cut short, invalid or overlong UTF-8, a surrogate, NUL, two roots, an
-    // unknown entity, no XML at all.
-    const std::string cases[] = {"",
-                                 "<a><b></a>",
-                                 "<a><b>text",
-                                 "<a>",
-                                 "<html><body>502 Bad Gateway</body>",
-                                 "<a>\xFF</a>",
-                                 "<a>\xC0\xAF</a>",
-                                 "<a>\xED\xA0\x80</a>",
-                                 std::string("<a>\0</a>", 8),
-                                 "<a/><b/>",
-                                 "<a>&undefined;</a>",
-                                 "plain text"};
+    // Empty, cut short, mismatched, invalid UTF-8, two roots, an unknown entity: the parser tells them apart,
+    // the reader only reports them.
+    const std::string cases[] = {"", "<a>", "<a><b></a>", "<a>\xFF</a>", "<a/><b/>", "<a>&undefined;</a>"};
     for (const auto& xml : cases) {
         auto out = read(xml);
         EXPECT_FALSE(out.ok) << xml;
@@ -121,28 +106,16 @@ TEST(XmlReader, MalformedInputIsAnErrorAndNeverEndsTheDocument) {
     }
 }
 
-TEST(XmlReader, EntityExpansionBombIsRefused) {
-    std::string xml = "<?xml version=\"1.0\"?><!DOCTYPE lolz [<!ENTITY lol \"lol\">";
-    xml += "<!ENTITY lol1 \"&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;\">";
-    for (int i = 2; i <= 9; ++i) {
-        std::string prev = "&lol" + std::to_string(i - 1) + ";";
-        std::string body;
-        for (int k = 0; k < 10; ++k) body += prev;
-        xml += "<!ENTITY lol" + std::to_string(i) + " \"" + body + "\">";
+// Refusing every declaration shuts out expansion bombs and external entities alike.
+TEST(XmlReader, EntityDeclarationsAreRefusedAndExternalOnesNeverLoaded) {
+    for (const std::string declaration : {R"(<!ENTITY x SYSTEM "file:///etc/passwd">)", R"(<!ENTITY x "&#38;x;">)"}) {
+        auto declared = read("<!DOCTYPE a [" + declaration + "]><a>&x;</a>");
+        EXPECT_FALSE(declared.ok) << declaration;
+        ASSERT_TRUE(declared.error);
+        EXPECT_EQ(declared.error->code, XmlReader::kEntityDeclarationRefused);
+        EXPECT_EQ(declared.recorder.events, Events{"begin"});
+        EXPECT_EQ(declared.recorder.errors.size(), 1u);
     }
-    xml += "]><lolz>&lol9;</lolz>";
-    auto out = read(xml);
-    EXPECT_FALSE(out.ok);
-    ASSERT_TRUE(out.error);
-    EXPECT_EQ(out.error->code, XmlReader::kEntityDeclarationRefused);
-    for (const auto& event : out.recorder.events) EXPECT_LT(event.size(), 100u);
-    EXPECT_EQ(out.recorder.errors.size(), 1u);
-}
-
-TEST(XmlReader, ExternalEntitiesAreNeverLoaded) {
-    auto declared = read(R"(<!DOCTYPE a [<!ENTITY x SYSTEM "file:///etc/passwd">]><a>&x;</a>)");
-    EXPECT_FALSE(declared.ok);
-    for (const auto& event : declared.recorder.events) EXPECT_EQ(event.find("root:"), std::string::npos);
 
     // A document naming an external DTD is read without fetching it.
     auto subset = read(R"(<!DOCTYPE a SYSTEM "file:///etc/passwd"><a>ok</a>)");
@@ -208,6 +181,7 @@ TEST(XmlReader, TokensTakeTheElementAndTextEventsAndTheDelegateTheRest) {
     EXPECT_EQ(delegate.endDocuments, 1);
     EXPECT_EQ(tokens.events, (Events{"<r k=v>", "<a>", "text:x", "text:&", "text:y", "</a>", "</r>"}));
 
+    // A throwing token handler stops the parse like a throwing delegate.
     Recorder stopped;
     TokenRecorder throwing;
     throwing.throwAt = "b";
@@ -215,9 +189,7 @@ TEST(XmlReader, TokensTakeTheElementAndTextEventsAndTheDelegateTheRest) {
     EXPECT_FALSE(second.parse("<r><a/><b/><c/></r>"));
     ASSERT_TRUE(second.error());
     EXPECT_EQ(second.error()->code, XmlReader::kDelegateFailed);
-    EXPECT_EQ(throwing.events, (Events{"<r>", "<a>", "</a>", "<b>"})) << "nothing after the stop";
-    EXPECT_EQ(stopped.errors.size(), 1U);
-    EXPECT_EQ(stopped.endDocuments, 0);
+    EXPECT_EQ(throwing.events, (Events{"<r>", "<a>", "</a>", "<b>"}));
 }
 
 }  // namespace
