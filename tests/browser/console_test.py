@@ -1,10 +1,7 @@
 #!/usr/bin/python3
-"""The sandbox console in a real browser, against a real sandbox and host.
-
-Starts a seeded quorvela-sandbox and a quorvela-host that registers a device,
-opens the console in headless Chromium and checks what it shows, that it
-follows changes live, that a push composed on the page reaches the host, and
-that the admin API refuses callers without the token.
+"""The sandbox console in headless Chromium, against a seeded sandbox and a
+host that registers a device: what the page shows, that it follows changes
+live, and that a push composed on it reaches the host.
 
     console_test.py --sandbox PATH --host PATH --out DIR [--console-dir DIR]
 
@@ -15,7 +12,6 @@ import argparse
 import json
 import math
 import os
-import queue
 import secrets
 import shutil
 import signal
@@ -33,6 +29,7 @@ try:
     from selenium.webdriver.chrome.service import Service
     from selenium.webdriver.common.action_chains import ActionChains
     from selenium.webdriver.common.by import By
+    from selenium.webdriver.common.keys import Keys
     from selenium.webdriver.support.ui import Select
 except ImportError:
     webdriver = None
@@ -77,31 +74,22 @@ def expect(condition, message):
 class Sandbox:
     def __init__(self, binary, work, seed, token, console_dir):
         args = [binary, '--data-dir', os.path.join(work, 'sandbox'), '--port', '0', '--admin-port', '0',
-                '--seed', seed, '--token', token]
-        if console_dir:
-            args += ['--console-dir', console_dir]
+                '--seed', seed, '--token', token] + (['--console-dir', console_dir] if console_dir else [])
         self.log = open(os.path.join(work, 'sandbox.err'), 'w')
         self.process = subprocess.Popen(args, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=self.log,
                                         text=True)
+        # "ca", "port", "admin-port", "token" and last "console"; a sandbox that prints nothing is ended.
+        watchdog = threading.Timer(20, self.process.kill)
+        watchdog.start()
         self.lines = {}
-        lines = queue.Queue()
-
-        def read():
-            for line in self.process.stdout:
-                lines.put(line.rstrip('\n'))
-            lines.put(None)
-
-        threading.Thread(target=read, daemon=True).start()
-        end = time.monotonic() + 20
-        while 'console' not in self.lines:
-            try:
-                line = lines.get(timeout=max(0.1, end - time.monotonic()))
-            except queue.Empty:
-                raise CheckFailed(f'the sandbox printed no "console" line within 20 s (got {sorted(self.lines)})')
-            if line is None:
-                raise CheckFailed(f'the sandbox ended early with status {self.process.wait()}; see {self.log.name}')
-            key, _, value = line.partition(' ')
+        for line in self.process.stdout:
+            key, _, value = line.rstrip('\n').partition(' ')
             self.lines[key] = value
+            if key == 'console':
+                break
+        watchdog.cancel()
+        expect('console' in self.lines, f'no "console" line from the sandbox (got {sorted(self.lines)}, '
+               f'status {self.process.poll()}); see {self.log.name}')
         self.admin = f'http://127.0.0.1:{self.lines["admin-port"]}'
 
     def stop(self):
@@ -179,7 +167,7 @@ def stop_process(process):
 # The admin API, as a script would call it
 
 
-def admin(sandbox, method, path, body=None, token=None, headers=None):
+def admin(sandbox, method, path, body=None, token=None):
     """(status, parsed reply) of one admin call; token None sends the right one, '' none at all."""
     request = urllib.request.Request(sandbox.admin + path, method=method,
                                      data=None if body is None else json.dumps(body).encode())
@@ -188,8 +176,6 @@ def admin(sandbox, method, path, body=None, token=None, headers=None):
         request.add_header('Authorization', 'Bearer ' + token)
     if body is not None:
         request.add_header('Content-Type', 'application/json')
-    for key, value in (headers or {}).items():
-        request.add_header(key, value)
     try:
         with urllib.request.urlopen(request, timeout=10) as reply:
             status, text, reply_headers = reply.status, reply.read(), reply.headers
@@ -285,7 +271,6 @@ class ConsoleTest:
             ('a reload keeps the token', self.reload_keeps_token),
             ('screenshot saved', self.screenshot),
             ('without a token or with a wrong one only the notice shows', self.no_token_notice),
-            ('the API refuses a missing token (401) and a foreign origin (403)', self.api_refusals),
             ('the console files carry the content security policy and their types', self.static_files),
         ]
 
@@ -294,9 +279,8 @@ class ConsoleTest:
     def start_sandbox(self):
         self.world, seed = world_seed(self.work)
         self.sandbox = Sandbox(self.args.sandbox, self.work, seed, self.token, self.args.console_dir)
-        lines = self.sandbox.lines
-        expect(lines.get('token') == self.token, f'token line {lines.get("token")!r}, expected the --token given')
-        expect(lines['console'] == f'{self.sandbox.admin}/#token={self.token}', f'console line {lines["console"]!r}')
+        expect(self.sandbox.lines['console'] == f'{self.sandbox.admin}/#token={self.token}',
+               f'console line {self.sandbox.lines["console"]!r}, expected one with the --token given')
         return f'admin {self.sandbox.admin}'
 
     def start_host(self):
@@ -321,24 +305,22 @@ class ConsoleTest:
         wait_until('the live status', lambda: by_testid(self.driver, 'live-status').get_attribute('data-state') == 'live')
 
     def workspaces_shown(self):
-        expected = [w['clientId'] for w in self.world['workspaces']]
-        shown = wait_until('every seeded workspace', lambda: (lambda ids: ids if sorted(ids) == sorted(expected) else None)(
-            testids(self.driver, 'workspace-row', 'data-client-id')))
-        table = by_testid(self.driver, 'workspaces-table').text
+        # One snapshot of the cells: the page redraws the table on every change.
+        rows = wait_until('every seeded workspace', lambda: (lambda rows: rows if sorted(rows) == sorted(
+            w['clientId'] for w in self.world['workspaces']) else None)(self.driver.execute_script(
+                'return Object.fromEntries([...document.querySelectorAll(\'[data-testid="workspace-row"]\')]'
+                '.map((row) => [row.dataset.clientId, [...row.cells].map((cell) => cell.innerText)]))')))
         for w in self.world['workspaces']:
-            expect(w['name'] in table, f'workspace name {w["name"]!r} missing')
-        # The "Default of" column names the applications whose default workspace it is.
-        for w in self.world['workspaces']:
-            row = self.driver.find_element(By.CSS_SELECTOR, f'[data-testid="workspace-row"][data-client-id="{w["clientId"]}"]')
-            default_of = row.find_elements(By.TAG_NAME, 'td')[4].text
+            _, name, key, _, default_of = rows[w['clientId']][:5]
             apps = [a['appName'] for a in self.world['applications'] if a.get('defaultWorkspace') == w['clientId']]
+            expect(name == w['name'] and key.startswith('••••'), f'{w["clientId"]} shows {name!r}, key {key!r}')
+            # The "Default of" column names the applications whose default workspace it is.
             expect(default_of == (', '.join(apps) or '—'), f'{w["clientId"]} is the default of {default_of!r}, expected {apps}')
         body = self.driver.find_element(By.TAG_NAME, 'body').text
         secrets_in_seed = {a['privateKey'] for a in self.world['applications']} | {w['publicKey'] for w in self.world['workspaces']}
         leaked = [s for s in secrets_in_seed if s in body or s in self.driver.page_source]
         expect(not leaked, f'keys shown in the page: {leaked}')
-        expect('••••' in table, 'no masked key in the workspaces table')
-        return ', '.join(shown)
+        return ', '.join(rows)
 
     def geofences_drawn(self):
         fences = {g['regionId']: g for lists in self.world['geofences'].values() for g in lists}
@@ -524,8 +506,8 @@ class ConsoleTest:
         return f'{len(entries)} requests'
 
     def error_shown(self):
-        code = by_testid(self.driver, 'registration-code')
-        code.clear()
+        # Deleted by keys: clear() fires no input event, so a refresh could put the saved code back.
+        by_testid(self.driver, 'registration-code').send_keys(Keys.CONTROL, 'a', Keys.BACKSPACE)
         click(self.driver, 'registration-save')
         message = wait_until('the registration error', lambda: by_testid(self.driver, 'error-registration').text)
         expect(message == '"validationCode" must be a non-empty text', f'the error reads {message!r}')
@@ -567,16 +549,6 @@ class ConsoleTest:
             expect(not self.driver.find_elements(By.CSS_SELECTOR, '[data-testid="workspace-row"], [data-testid="geofence-circle"]'),
                    f'with {name} data elements exist')
 
-    def api_refusals(self):
-        status, reply, _ = admin(self.sandbox, 'GET', '/users', token='')
-        expect(status == 401 and reply == {'error': 'Missing or wrong admin token'}, f'no token: {status} {reply}')
-        status, reply, _ = admin(self.sandbox, 'GET', '/users', token=secrets.token_hex(16))
-        expect(status == 401, f'a wrong token: {status} {reply}')
-        status, reply, _ = admin(self.sandbox, 'GET', '/users', headers={'Origin': 'http://attacker.invalid'})
-        expect(status == 403 and reply == {'error': 'Cross-origin requests are refused'}, f'a foreign origin: {status} {reply}')
-        status, reply, _ = admin(self.sandbox, 'GET', '/users')
-        expect(status == 200 and any(u['userId'] == 'walker' for u in reply), f'with the token: {status} {reply}')
-
     def static_files(self):
         found = {}
         for path, kind in (('/', 'text/html'), ('/console/app.js', 'text/javascript'), ('/console/console.css', 'text/css')):
@@ -609,14 +581,12 @@ def main():
     try:
         for name, check in test.checks():
             t0 = time.monotonic()
-            try:
-                detail = check()
-            except CheckFailed as e:
-                failed += 1
-                print(f'FAIL {name}: {e}', flush=True)
-                break
+            detail = check()
             passed += 1
             print(f'ok   {name}' + (f' ({detail})' if detail else '') + f' [{time.monotonic() - t0:.1f} s]', flush=True)
+    except CheckFailed as e:
+        failed += 1
+        print(f'FAIL {name}: {e}', flush=True)
     except BaseException as e:  # a crash in a check, or SIGTERM: still a failure, still cleaned up
         failed += 1
         print(f'FAIL interrupted: {e.__class__.__name__} {e}', flush=True)

@@ -9,6 +9,7 @@
 #include "sandbox/LocationStore.h"
 #include "sandbox/SandboxState.h"
 #include "sandbox/WorkspaceTable.h"
+#include "support/CompletionResults.h"
 #include "support/TestPlatform.h"
 
 namespace quorvela::sandbox::test {
@@ -32,27 +33,15 @@ TEST_F(LocationEndpointsTest, StoresValidReports) {
     ASSERT_TRUE(event.ok);
     EXPECT_EQ(event.status, 200);
 
-    auto stored = reports();
-    ASSERT_EQ(stored.size(), 2u);
-    EXPECT_EQ(stored[0].operation, "sendLocation");
-    EXPECT_EQ(stored[0].requestId, std::optional<std::string>("req 1"));
-    EXPECT_EQ(stored[0].latitude, "10.480600");
-    EXPECT_EQ(stored[0].longitude, "-66.903603");
-    EXPECT_EQ(stored[0].clientId, "pub-1");
-    EXPECT_FALSE(stored[0].region);
-    EXPECT_EQ(stored[1].operation, "notifyRegionEvent");
-    EXPECT_EQ(stored[1].region, std::optional<std::string>("gf 7"));
-    EXPECT_EQ(stored[1].status, std::optional<std::string>("EXIT"));
-    EXPECT_EQ(stored[1].regionType, std::optional<std::string>("GEOFENCE"));
-    EXPECT_EQ(stored[1].appName, std::optional<std::string>("Demo App"));
-    EXPECT_EQ(stored[1].platform, std::optional<std::string>("IOS"));
-    EXPECT_EQ(stored[1].timeStamp, "42");
-
-    const json body = adminJson("/locations");
-    ASSERT_EQ(body.size(), 2u);
-    EXPECT_EQ(body[0]["requestId"], "req 1");
-    EXPECT_TRUE(body[0]["region"].is_null());
-    EXPECT_EQ(body[1]["status"], "EXIT");
+    json stored = adminJson("/locations");
+    for (json& report : stored) report.erase("time");  // the sandbox's clock
+    EXPECT_EQ(stored, json::parse(R"([
+        {"operation":"sendLocation","deviceId":"dev-1","clientId":"pub-1","timeStamp":"1700000000500",
+         "latitude":"10.480600","longitude":"-66.903603","requestId":"req 1",
+         "region":null,"status":null,"regionType":null,"appName":null,"platform":null},
+        {"operation":"notifyRegionEvent","deviceId":"dev-1","clientId":"pub-1","timeStamp":"42",
+         "latitude":"-33.500000","longitude":"151.250000","requestId":null,
+         "region":"gf 7","status":"EXIT","regionType":"GEOFENCE","appName":"Demo App","platform":"IOS"}])"));
     ASSERT_TRUE(admin().Delete("/locations"));
     EXPECT_TRUE(reports().empty());
 }
@@ -119,23 +108,18 @@ TEST_F(LocationEndpointsTest, LoaderReportsToTheSandbox) {
     credentials.appName = std::string(kAppName);
 
     auto outcomes = std::make_shared<Outcomes>();
-    std::vector<unsigned long> results;
-    std::mutex m;
-    auto done = [&](unsigned long r) {
-        std::lock_guard lock(m);
-        results.push_back(r);
-    };
+    quorvela::test::Results results;
     auto first = LocationDataLoader::create(platform, credentials);
     first->setDelegate(outcomes);
-    first->sendLocation(std::string("msg-1"), 10.4806f, -66.9036f, workspace, done);
+    first->sendLocation(std::string("msg-1"), 10.4806f, -66.9036f, workspace, results.handler());
     ASSERT_TRUE(platform->dispatcher->waitIdle(20s));
     auto second = LocationDataLoader::create(platform, credentials);
     second->setDelegate(outcomes);
     second->fireEventInRegion(std::string("beacon 1"), std::string("BEACON"), std::string("ENTER"), -1.25f, 2.5f,
-                              workspace, done);
+                              workspace, results.handler());
     ASSERT_TRUE(platform->dispatcher->waitIdle(20s));
 
-    EXPECT_EQ(results, (std::vector<unsigned long>{0, 0}));
+    EXPECT_EQ(results.values(), (std::vector<unsigned long>{0, 0}));
     EXPECT_EQ(outcomes->lines,
               (std::vector<std::string>{"success Location received", "success Region event received"}));
     auto stored = reports();

@@ -2,10 +2,8 @@
 // cleanly on SIGTERM.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -15,8 +13,6 @@
 #include "platform/CurlHttpClient.h"
 #include "platform/ThreadDispatcher.h"
 #include "support/TestSupport.h"
-
-extern char** environ;
 
 namespace quorvela {
 namespace {
@@ -39,29 +35,18 @@ struct ChildGuard {
 TEST(SandboxProgramTest, PrintsWhereItServesAndStopsOnSigterm) {
     if (!std::filesystem::exists(kProgram)) GTEST_SKIP() << "quorvela-sandbox is not built";
     test::TempDir dir;
-    int out[2];
-    ASSERT_EQ(::pipe(out), 0);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
     const std::string dataDir = (dir.path() / "data").string();
-    std::vector<std::string> args{
-        kProgram.string(),        "--data-dir", dataDir, "--port", "0", "--admin-port", "0", "--token",
-        "program-test-token-0001"};
-    std::vector<char*> argv;
-    for (auto& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, kProgram.c_str(), &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    ChildGuard guard{pid};
-    ::close(out[1]);
+    // exec keeps the shell's process id, which it prints first.
+    const std::string command = "echo $$; exec '" + kProgram.string() + "' --data-dir '" + dataDir +
+                                "' --port 0 --admin-port 0 --token program-test-token-0001";
+    FILE* reader = ::popen(command.c_str(), "r");
+    ASSERT_NE(reader, nullptr);
+    char buffer[4096];
+    ASSERT_NE(std::fgets(buffer, sizeof buffer, reader), nullptr);
+    ChildGuard guard{static_cast<pid_t>(std::stol(buffer))};
 
     // "ca <path>", "port <n>", "admin-port <n>", "token <t>", "console <url>"
     std::map<std::string, std::string> lines;
-    FILE* reader = ::fdopen(out[0], "r");
-    char buffer[4096];
     while (lines.size() < 5 && std::fgets(buffer, sizeof buffer, reader) != nullptr) {
         std::string line(buffer);
         if (!line.empty() && line.back() == '\n') line.pop_back();
@@ -88,11 +73,9 @@ TEST(SandboxProgramTest, PrintsWhereItServesAndStopsOnSigterm) {
         EXPECT_EQ(echo.body, "127.0.0.1");
     }
 
-    ASSERT_EQ(::kill(pid, SIGTERM), 0);
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_EQ(::kill(guard.pid, SIGTERM), 0);
     guard.pid = 0;
-    std::fclose(reader);
+    const int status = ::pclose(reader);  // waits for the program to end
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
 }

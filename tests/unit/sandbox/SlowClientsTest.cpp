@@ -113,24 +113,17 @@ TEST_F(SlowClientsTest, AWellBehavedClientIsServedWhileAHundredSlowOnesHoldConne
     // Longer than two request deadlines: every slow client is cut off at
     // least once and reconnects.
     const auto end = Clock::now() + 8s;
-    std::chrono::milliseconds slowest{0};
-    int served = 0;
     while (Clock::now() < end) {
         // A fresh client each time: a new connection and handshake, as the
         // stalled clients needed.
         makeClient();
-        const auto sent = Clock::now();
         // Far above the goal of one second, far below the stall this guards
         // against (without a deadline the request never gets a thread).
         HttpResult result = client->getBlocking(serviceUrl("/events/?deviceid=well"), 5s);
-        slowest = std::max(slowest, std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - sent));
         ASSERT_TRUE(result.ok) << result.error;
         EXPECT_EQ(result.status, 200);
-        ++served;
         std::this_thread::sleep_for(250ms);
     }
-    RecordProperty("slowest_ms", static_cast<int>(slowest.count()));
-    std::printf("well-behaved requests: %d, slowest %lld ms\n", served, static_cast<long long>(slowest.count()));
     EXPECT_GT(cutOff.load(), 0) << "a client that never finishes its header is cut off";
 }
 

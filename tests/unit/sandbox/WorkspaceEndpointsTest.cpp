@@ -72,6 +72,8 @@ TEST_F(WorkspaceEndpointsTest, ListsJoinsAndLeaves) {
     EXPECT_EQ(all.body, "<workspaces>" + entry(kPublicId, "Main", kPrivateKey, false) +
                             entry("ws-cafe", "Café Club", "key-cafe", false) +
                             entry("ws-shop", "Shop", "key-shop", false, "https://cb.example") + "</workspaces>");
+    EXPECT_EQ(list("user=alice").status, 400);
+    EXPECT_EQ(list("userid=alice&name=***").status, 400);
     // "caf" (Y2Fm) matches the café club only, case aside.
     EXPECT_EQ(list("userid=alice&name=Y2Fm").body,
               "<workspaces>" + entry("ws-cafe", "Café Club", "key-cafe", false) + "</workspaces>");
@@ -118,11 +120,6 @@ TEST_F(WorkspaceEndpointsTest, AdminRefusesJoinsAndLeaves) {
     EXPECT_EQ(adminPut("/applications/nobody/defaultWorkspace", R"({"clientId":"ws-cafe"})"), 400);
     EXPECT_EQ(adminPut(std::string("/applications/") + kPublicId + "/defaultWorkspace", R"({"clientId":"ws-none"})"),
               400);
-}
-
-TEST_F(WorkspaceEndpointsTest, BadListPathsAreRefused) {
-    EXPECT_EQ(list("user=alice").status, 400);
-    EXPECT_EQ(list("userid=alice&name=***").status, 400);
 }
 
 }  // namespace
