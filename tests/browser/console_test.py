@@ -201,8 +201,20 @@ def start_browser():
     return webdriver.Chrome(service=Service(CHROMEDRIVER), options=options)
 
 
+def fresh(read, attempts=5):
+    """The page redraws its lists on every change; an element found just before a redraw is stale, so find it again."""
+    for attempt in range(attempts):
+        try:
+            return read()
+        except StaleElementReferenceException:
+            if attempt == attempts - 1:
+                raise
+            time.sleep(0.1)
+
+
 def testids(driver, testid, attribute):
-    return [e.get_attribute(attribute) for e in driver.find_elements(By.CSS_SELECTOR, f'[data-testid="{testid}"]')]
+    return fresh(lambda: [e.get_attribute(attribute)
+                          for e in driver.find_elements(By.CSS_SELECTOR, f'[data-testid="{testid}"]')])
 
 
 def by_testid(driver, testid):
@@ -210,9 +222,11 @@ def by_testid(driver, testid):
 
 
 def click(driver, testid):
-    element = by_testid(driver, testid)
-    driver.execute_script('arguments[0].scrollIntoView({block: "center"})', element)
-    element.click()
+    def scroll_and_click():
+        element = by_testid(driver, testid)
+        driver.execute_script('arguments[0].scrollIntoView({block: "center"})', element)
+        element.click()
+    fresh(scroll_and_click)
 
 
 def world_seed(work):
@@ -577,6 +591,7 @@ def main():
     work = tempfile.mkdtemp(prefix='console-test-')
     test = ConsoleTest(args, work)
     passed, failed = 0, 0
+    name = 'start'
     started = time.monotonic()
     try:
         for name, check in test.checks():
@@ -589,7 +604,7 @@ def main():
         print(f'FAIL {name}: {e}', flush=True)
     except BaseException as e:  # a crash in a check, or SIGTERM: still a failure, still cleaned up
         failed += 1
-        print(f'FAIL interrupted: {e.__class__.__name__} {e}', flush=True)
+        print(f'FAIL {name} (interrupted): {e.__class__.__name__} {e}', flush=True)
         raise
     finally:
         if failed and test.driver:
