@@ -15,8 +15,9 @@ TEST_F(WorkspaceDataLoaderTest, FilterTravelsAsBase64InTheUserSegment) {
     const std::pair<std::string, std::string> cases[] = {{"", "userid=u1&name="},
                                                          {"caf\xC3\xA9?", "userid=u1&name=Y2Fmw6k/"}};
     answer(FakeHttpClient::reply("<workspaces/>"));
-    for (const auto& [filter, segment] : cases) {
+    for (const auto& [filter_, segment] : cases) {
         SCOPED_TRACE(segment);
+        const std::string& filter = filter_;  // clang 14 cannot capture a structured binding in a lambda
         http().clearRequests();
         EXPECT_EQ(run([&] { workspaces()->getAvailableWorkspacesWithFilter(filter, recorder->completion()); }),
                   (Events{"available 0", "completion 0"}));
