@@ -227,9 +227,7 @@ TEST_F(MessagesSandboxTest, AnnouncedPushLandsInTheInbox) {
 
 TEST_F(MessagesSandboxTest, EveryPushCommandAnswersExactlyOnceWhateverTheSandboxDoes) {
     joinForPushes();
-    auto& manager = softwareLocationManager(*platform);
-    manager.setLocationServicesEnabled(true);
-    manager.setAuthorizationStatus(LocationManager::kAuthorizationAlways);
+    grantedLocationManager(*platform);
     Location here;
     here.latitude = 10.5;
     here.longitude = -66.9;

@@ -96,9 +96,7 @@ TEST_F(CombinedStressTest, EverythingAtOnceStaysConsistent) {
     facade->joinWorkspace(club, calls.completion("setup join"));
     ASSERT_TRUE(facade->flush(60s));
     ASSERT_EQ(calls.take(), (std::vector<std::string>{"setup fetch 0", "setup join 0"}));
-    auto& manager = softwareLocationManager(*platform);
-    manager.setLocationServicesEnabled(true);
-    manager.setAuthorizationStatus(LocationManager::kAuthorizationAlways);
+    auto& manager = grantedLocationManager(*platform);
     facade->startStandardUpdates();
     ASSERT_TRUE(facade->flush(60s));
     ASSERT_TRUE(manager.isUpdatingLocation());

@@ -62,6 +62,13 @@ inline MemorySecureStore& memorySecureStore(const Platform& p) {
 inline SoftwareLocationManager& softwareLocationManager(const Platform& p) {
     return dynamic_cast<SoftwareLocationManager&>(*p.locationManager);
 }
+/// The software location manager with location services on and "always" granted.
+inline SoftwareLocationManager& grantedLocationManager(const Platform& p) {
+    auto& manager = softwareLocationManager(p);
+    manager.setLocationServicesEnabled(true);
+    manager.setAuthorizationStatus(LocationManager::kAuthorizationAlways);
+    return manager;
+}
 inline ProcessBackgroundTasks& processBackgroundTasks(const Platform& p) {
     return dynamic_cast<ProcessBackgroundTasks&>(*p.backgroundTasks);
 }

@@ -380,9 +380,7 @@ TEST_F(PushProcessingTest, SingleMessageFetchInEitherWorkspace) {
 // handler is called exactly once.
 TEST_F(PushProcessingTest, EveryCommandAnswersExactlyOnce) {
     // The facade's own location operations, with a position inside the geo pushes' circle.
-    auto& manager = softwareLocationManager(*platform);
-    manager.setLocationServicesEnabled(true);
-    manager.setAuthorizationStatus(LocationManager::kAuthorizationAlways);
+    grantedLocationManager(*platform);
     Location fix;
     fix.latitude = 10.5;
     fix.longitude = -66.9;
