@@ -126,6 +126,15 @@ def run(command, timeout):
         return "timeout"
 
 
+def failed_tests(build):
+    """The tests ctest's last run saw fail: which test a fault was caught by."""
+    try:
+        lines = (build / "Testing" / "Temporary" / "LastTestsFailed.log").read_text().splitlines()
+    except OSError:
+        return []
+    return [line.split(":", 1)[-1] for line in lines if line]
+
+
 def configure(build):
     if (build / "build.ninja").exists():
         return
@@ -179,10 +188,14 @@ def main():
         started = time.monotonic()
         try:
             path.write_text("".join(lines))
+            caught_by = []
             if rebuild() != 0:
                 outcome = "does not compile"
+            elif run(tests, 1800) != 0:
+                outcome = "caught"
+                caught_by = failed_tests(build)
             else:
-                outcome = "caught" if run(tests, 1800) != 0 else "SURVIVED"
+                outcome = "SURVIVED"
         finally:
             path.write_text(original)
         where = f"{path.relative_to(ROOT)}:{number + 1}"
@@ -193,11 +206,12 @@ def main():
         else:
             survived += 1
         seconds = round(time.monotonic() - started)
+        by = f" by {', '.join(caught_by)}" if caught_by else ""
         print(f"[{caught + survived}/{args.count}] {outcome:16} {where} {kind}: {old.strip()}  =>  {new.strip()}"
-              f"  ({seconds} s)", flush=True)
+              f"  ({seconds} s){by}", flush=True)
         if log:
             log.write(json.dumps({"where": where, "kind": kind, "old": old.strip(), "new": new.strip(),
-                                  "outcome": outcome, "seconds": seconds}) + "\n")
+                                  "outcome": outcome, "caught_by": caught_by, "seconds": seconds}) + "\n")
             log.flush()
     # Leave the tree built from the restored sources.
     rebuild()
