@@ -58,14 +58,6 @@ TEST_F(LocationUpdatesTest, FiftyMetreRuleMeasuresFromThePreviousFix) {
               std::optional<BackgroundTasks::TaskId>(0));
 }
 
-TEST_F(LocationUpdatesTest, UpdatesAreDeliveredOnlyAfterStart) {
-    manager().setAuthorizationStatus(LocationManager::kAuthorizationAlways);
-    manager().receiveFix(fixAt(1.0, 2.0));
-    ASSERT_TRUE(idle());
-    EXPECT_FALSE(facade->quorvelaLastLocation()) << "no delegate before startStandardUpdates";
-    EXPECT_EQ(manager().location()->latitude, 1.0);
-}
-
 TEST_F(LocationUpdatesTest, ServicesEnabledTable) {
     struct Row {
         const char* name;
@@ -91,7 +83,14 @@ TEST_F(LocationUpdatesTest, ServicesEnabledTable) {
     }
 }
 
-TEST_F(LocationUpdatesTest, LocationDisabledConfiguresWithoutStarting) {
+TEST_F(LocationUpdatesTest, NoUpdatesBeforeStartAndLocationDisabledConfiguresWithoutStarting) {
+    manager().setAuthorizationStatus(LocationManager::kAuthorizationAlways);
+    manager().receiveFix(fixAt(1.0, 2.0));
+    ASSERT_TRUE(idle());
+    EXPECT_FALSE(facade->quorvelaLastLocation()) << "no delegate before startStandardUpdates";
+    EXPECT_EQ(manager().location()->latitude, 1.0);
+
+    manager().setAuthorizationStatus(LocationManager::kAuthorizationNotDetermined);
     facade->setGetLocationDisabled(true);
     facade->startStandardUpdates();
     ASSERT_TRUE(idle());

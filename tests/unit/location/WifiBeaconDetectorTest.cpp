@@ -188,5 +188,64 @@ TEST(WifiFindTest, SsidAndConnectionData) {
     EXPECT_EQ(WifiBeaconDetector::findConnectionData(wifi.get()), std::nullopt);
 }
 
+std::shared_ptr<Beacon> wifiBeacon(const char* regionId, std::optional<std::string> uuid) {
+    auto b = BeaconRecord::create();
+    b->setRegionId(regionId);
+    b->setUuid(std::move(uuid));
+    b->setType("WIFI_BEACON");
+    return b;
+}
+
+TEST(WifiConnectionTest, TextIsCompactWithAFixedKeyOrderReadsBackAndDamageIsRecognised) {
+    auto original = WifiConnection::fromRecord({{"BSSID", Value("aa:bb:cc:dd:ee:ff")}, {"SSID", Value("Café \"x\"")}},
+                                               "1.2.3.4");
+    EXPECT_EQ(original.text(),
+              "{\"SSID\":\"Café \\\"x\\\"\",\"BSSID\":\"aa:bb:cc:dd:ee:ff\",\"IP\":\"1.2.3.4\",\"platform\":\"IOS\"}");
+    // What the platform does not give is written as (null); no address, no key.
+    EXPECT_EQ(WifiConnection::fromRecord({}, std::nullopt).text(),
+              "{\"SSID\":\"(null)\",\"BSSID\":\"(null)\",\"platform\":\"IOS\"}");
+    auto back = WifiConnection::fromText(original.text());
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->text(), original.text());
+    for (const char* damaged : {"", "{", "[1,2]", "\"home\"", "null", "{\"SSID\":"})
+        EXPECT_FALSE(WifiConnection::fromText(damaged)) << damaged;
+    auto odd = WifiConnection::fromText("{\"SSID\":7,\"BSSID\":null,\"IP\":\"x\"}");
+    ASSERT_TRUE(odd);
+    EXPECT_FALSE(odd->ssid);
+    EXPECT_FALSE(odd->bssid);
+    EXPECT_EQ(odd->ip, "x");
+    // Bytes that are not UTF-8 do not break the text, and equal records still give equal texts.
+    Value::Dictionary bytes{{"SSID", Value(std::string("net\xff\xfe"))}};
+    std::string text;
+    EXPECT_NO_THROW(text = WifiConnection::fromRecord(bytes, std::nullopt).text());
+    EXPECT_EQ(text.rfind("{\"SSID\":\"net", 0), 0U);
+    EXPECT_EQ(text, WifiConnection::fromRecord(bytes, std::nullopt).text());
+}
+
+TEST(WifiConnectionTest, FirstBeaconInListOrderMatchesAnyOfTheThreeValues) {
+    auto connection = WifiConnection::fromRecord({{"SSID", Value("home")}, {"BSSID", Value("aa")}}, "1.2.3.4");
+    struct Row {
+        const char* name;
+        std::vector<std::shared_ptr<Beacon>> beacons;
+        const char* expected;  // region id, or nullptr
+    };
+    const std::vector<Row> rows = {
+        {"ssid", {wifiBeacon("a", "zzz"), wifiBeacon("b", "home")}, "b"},
+        {"bssid before ssid", {wifiBeacon("a", "aa"), wifiBeacon("b", "home")}, "a"},
+        {"ip", {wifiBeacon("a", std::nullopt), wifiBeacon("b", "1.2.3.4")}, "b"},
+        {"nothing", {wifiBeacon("a", "HOME"), wifiBeacon("b", " home"), nullptr}, nullptr},
+        {"empty", {}, nullptr},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        auto found = connection.firstMatch(row.beacons);
+        EXPECT_EQ(found ? found->regionId() : std::nullopt,
+                  row.expected ? std::optional<std::string>(row.expected) : std::nullopt);
+    }
+    // Without an address, SSID or BSSID the placeholder text matches nothing.
+    EXPECT_EQ(WifiConnection::fromRecord({}, std::nullopt).firstMatch({wifiBeacon("a", "(null)"), wifiBeacon("b", "")}),
+              nullptr);
+}
+
 }  // namespace
 }  // namespace quorvela::test

@@ -13,12 +13,16 @@
 namespace quorvela {
 namespace {
 
-TEST(Platform, DefaultPortsKeepDataInTheGivenFolder) {
+// The files inside the data folder hold keys and inbox text, so none may be
+// readable by anyone but the owner, whatever the umask; a folder the host made
+// keeps its mode.
+TEST(Platform, DefaultPortsKeepPrivateDataInTheGivenFolder) {
     test::TempDir dir;
     PlatformOptions options;
     options.dataDir = (dir.path() / "data").string();
     options.bundleDir = dir.str();
     dir.write("Localizable.strings", "\"Workspace\" = \"Espacio\";");
+    const mode_t saved = ::umask(022);
     {
         auto platform = Platform::makeDefault(options);
         for (const auto& port :
@@ -29,18 +33,33 @@ TEST(Platform, DefaultPortsKeepDataInTheGivenFolder) {
               std::shared_ptr<void>(platform->deviceInfo)})
             EXPECT_TRUE(port);
         EXPECT_TRUE(std::dynamic_pointer_cast<SqliteKeyValueStore>(platform->keyValueStore));
-        platform->keyValueStore->set("kept", Value("yes"));
-        EXPECT_TRUE(platform->keyValueStore->synchronize());
+        for (int i = 0; i < 50; ++i)
+            platform->keyValueStore->set("key" + std::to_string(i), Value(std::string(500, 'k')));
         EXPECT_EQ(platform->secureStore->addItem("deviceUID", "deviceUID", {'x'}), SecureStore::kSuccess);
         EXPECT_EQ(platform->bundle->localizedString("Workspace"), "Espacio");
+        // The log and index files exist while the store is open: check them now.
+        std::size_t files = 0;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(*options.dataDir)) {
+            struct stat info {};
+            ASSERT_EQ(::lstat(entry.path().c_str(), &info), 0);
+            if (S_ISDIR(info.st_mode)) continue;
+            ++files;
+            EXPECT_EQ(info.st_mode & 0777, 0600u) << entry.path();
+        }
+        EXPECT_GE(files, 4u);  // database, its log, its index, the secure item
+        EXPECT_TRUE(platform->keyValueStore->synchronize());
     }
+    ::umask(saved);
     struct stat info {};
     ASSERT_EQ(::stat(options.dataDir->c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0700u);
+    ASSERT_EQ(::chmod(options.dataDir->c_str(), 0755), 0);
     auto again = Platform::makeDefault(options);
-    EXPECT_EQ(again->keyValueStore->get("kept"), Value("yes"));
+    EXPECT_EQ(again->keyValueStore->get("key49"), Value(std::string(500, 'k')));
     std::vector<std::uint8_t> data;
     EXPECT_EQ(again->secureStore->copyItem("deviceUID", "deviceUID", data), SecureStore::kSuccess);
+    ASSERT_EQ(::stat(options.dataDir->c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0755u);
 }
 
 // A host drives the default location manager without casts: positions go in
@@ -71,35 +90,6 @@ TEST(Platform, TheDefaultManualSourcesAreReachableAndAuthorizationIsTyped) {
     EXPECT_FALSE(platform->softwareLocationManager());
     EXPECT_FALSE(platform->manualLocation());
     EXPECT_FALSE(platform->manualBeacons());
-}
-
-// The host made the folder under an ordinary umask; the files inside hold
-// keys and inbox text, so none may be readable by anyone but the owner.
-TEST(Platform, FilesInAHostMadeFolderArePrivateWhateverTheUmask) {
-    test::TempDir dir;
-    auto data = dir.path() / "data";
-    ASSERT_EQ(::mkdir(data.c_str(), 0755), 0);
-    const mode_t saved = ::umask(022);
-    PlatformOptions options;
-    options.dataDir = data.string();
-    {
-        auto platform = Platform::makeDefault(options);
-        for (int i = 0; i < 50; ++i)
-            platform->keyValueStore->set("key" + std::to_string(i), Value(std::string(500, 'k')));
-        EXPECT_EQ(platform->secureStore->addItem("deviceUID", "deviceUID", {'x'}), SecureStore::kSuccess);
-        // The log and index files exist while the store is open: check them now.
-        std::size_t files = 0;
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(data)) {
-            struct stat info {};
-            ASSERT_EQ(::lstat(entry.path().c_str(), &info), 0);
-            if (S_ISDIR(info.st_mode)) continue;
-            ++files;
-            EXPECT_EQ(info.st_mode & 0777, 0600u) << entry.path();
-        }
-        EXPECT_GE(files, 4u);  // database, its log, its index, the secure item
-        EXPECT_TRUE(platform->keyValueStore->synchronize());
-    }
-    ::umask(saved);
 }
 
 TEST(Platform, UnusableDataFolderFallsBackToMemoryWithOneLogLine) {

@@ -1,19 +1,33 @@
+// The small ports: background tasks, identifiers, the log, the device, the
+// clock, the dispatcher and the resource bundle.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <condition_variable>
+#include <future>
+#include <mutex>
+#include <numeric>
 #include <regex>
 #include <set>
 #include <thread>
 
+#include "platform/DirectoryBundle.h"
 #include "platform/LinuxDeviceInfo.h"
 #include "platform/ProcessBackgroundTasks.h"
 #include "platform/StderrSystemLog.h"
+#include "platform/StringsFile.h"
 #include "platform/SystemClock.h"
+#include "platform/ThreadDispatcher.h"
 #include "platform/Uuid.h"
+#include "platform/ValueConversions.h"
 #include "quorvela/Location.h"
 #include "support/TestSupport.h"
+#include "support/ValuePrinter.h"
 
 namespace quorvela {
 namespace {
+
+using namespace std::chrono_literals;
 
 TEST(ProcessBackgroundTasks, NumbersStartAtOneAndExpirationReachesOpenTasks) {
     ProcessBackgroundTasks tasks;
@@ -130,6 +144,192 @@ TEST(Location, DescriptionShowsPositionAccuracyMotionAndUtcTime) {
     EXPECT_NE(fix.description().find("(invalid time)"), std::string::npos);
     fix.timestamp = 1e300;
     EXPECT_NE(fix.description().find("(invalid time)"), std::string::npos);
+}
+
+TEST(ThreadDispatcher, MainQueueRunsInOrderOnOneThreadThatIsTheMainThread) {
+    ThreadDispatcher dispatcher;
+    std::vector<int> order;  // touched only by main-queue jobs
+    std::atomic<int> onMain{0};
+    std::set<std::thread::id> threads;
+    for (int i = 0; i < 200; ++i)
+        dispatcher.main([&, i] {
+            order.push_back(i);
+            threads.insert(std::this_thread::get_id());
+            if (dispatcher.isMainThread()) ++onMain;
+        });
+    ASSERT_TRUE(dispatcher.waitIdle(10s));
+    std::vector<int> expected(200);
+    std::iota(expected.begin(), expected.end(), 0);
+    EXPECT_EQ(order, expected);
+    EXPECT_EQ(threads.size(), 1u);
+    EXPECT_EQ(onMain, 200);
+    EXPECT_FALSE(dispatcher.isMainThread());
+}
+
+TEST(ThreadDispatcher, GlobalQueueRunsJobsConcurrentlyOffTheMainThread) {
+    ThreadDispatcher dispatcher(3);
+    EXPECT_EQ(dispatcher.globalThreadCount(), 3u);
+    EXPECT_GE(ThreadDispatcher().globalThreadCount(), 2u);
+    // Three jobs that each wait for the others can only finish when they run at once.
+    std::mutex mutex;
+    std::condition_variable cv;
+    int arrived = 0;
+    std::atomic<int> finished{0}, onMain{0};
+    for (int i = 0; i < 3; ++i)
+        dispatcher.global([&] {
+            if (dispatcher.isMainThread()) ++onMain;
+            std::unique_lock lock(mutex);
+            ++arrived;
+            cv.notify_all();
+            if (cv.wait_for(lock, 10s, [&] { return arrived == 3; })) ++finished;
+        });
+    ASSERT_TRUE(dispatcher.waitIdle(20s));
+    EXPECT_EQ(finished, 3);
+    EXPECT_EQ(onMain, 0);
+}
+
+TEST(ThreadDispatcher, WaitIdleCoversQueuedRunningJobsAndActivities) {
+    ThreadDispatcher dispatcher;
+    EXPECT_TRUE(dispatcher.waitIdle(0ms));
+
+    std::promise<void> gate;
+    dispatcher.global([opened = gate.get_future().share()] { opened.wait(); });
+    EXPECT_FALSE(dispatcher.waitIdle(30ms));  // a job is running
+    gate.set_value();
+    EXPECT_TRUE(dispatcher.waitIdle(10s));
+
+    dispatcher.beginActivity();
+    EXPECT_FALSE(dispatcher.waitIdle(30ms));  // a transfer is in flight
+    // Work queued by the finishing activity is waited for too.
+    std::atomic<bool> ran{false};
+    dispatcher.global([&] {
+        std::this_thread::sleep_for(20ms);
+        dispatcher.main([&] { ran = true; });
+        dispatcher.endActivity();
+    });
+    EXPECT_TRUE(dispatcher.waitIdle(10s));
+    EXPECT_TRUE(ran);
+
+    dispatcher.endActivity();  // an unbalanced end must not wrap the count
+    EXPECT_TRUE(dispatcher.waitIdle(0ms));
+}
+
+TEST(ThreadDispatcher, AThrowingJobDoesNotStopTheQueue) {
+    ThreadDispatcher dispatcher;
+    std::atomic<int> after{0};
+    dispatcher.main([] { throw std::runtime_error("boom"); });
+    dispatcher.main([&] { ++after; });
+    dispatcher.global([] { throw 42; });
+    dispatcher.global([&] { ++after; });
+    ASSERT_TRUE(dispatcher.waitIdle(10s));
+    EXPECT_EQ(after, 2);
+}
+
+TEST(ThreadDispatcher, DestructionDrainsQueuedWork) {
+    std::atomic<int> ran{0};
+    {
+        ThreadDispatcher dispatcher(2);
+        for (int i = 0; i < 50; ++i) {
+            dispatcher.global([&] { ++ran; });
+            dispatcher.main([&] { ++ran; });
+        }
+    }
+    EXPECT_EQ(ran, 100);
+}
+
+TEST(ThreadDispatcher, LastReferenceDroppedInsideAJobDoesNotDeadlock) {
+    auto dispatcher = std::make_shared<ThreadDispatcher>(2);
+    std::atomic<bool> done{false};
+    std::weak_ptr<ThreadDispatcher> weak = dispatcher;
+    dispatcher->global([keep = dispatcher, &done]() mutable {
+        keep.reset();
+        done = true;
+    });
+    dispatcher.reset();  // the job now holds the last reference and destroys it on a pool thread
+    // The reference count drops before the destructor returns and the job goes on.
+    for (int i = 0; i < 1000 && !(weak.expired() && done); ++i) std::this_thread::sleep_for(10ms);
+    EXPECT_TRUE(weak.expired());
+    EXPECT_TRUE(done);
+}
+
+const Value::Dictionary kConfig = {{"appName", Value("demo")}, {"count", Value(3)}, {"on", Value(true)}};
+
+TEST(DirectoryBundle, ReadsXmlAndBinaryDictionariesAndNothingElse) {
+    test::TempDir dir;
+    dir.write("Xml.plist", *xmlPlistFromValue(Value(kConfig)));
+    dir.write("Bin.plist", *binaryPlistFromValue(Value(kConfig)));
+    dir.write("NoType", *xmlPlistFromValue(Value(kConfig)));
+    dir.write("Array.plist", *xmlPlistFromValue(Value(Value::Array{Value(1)})));
+    dir.write("Text.plist", *xmlPlistFromValue(Value("just text")));
+    dir.write("Broken.plist", "<?xml version=\"1.0\"?><plist><dict><key>a</key><string>x</dict>");
+    dir.write("Truncated.plist", binaryPlistFromValue(Value(kConfig))->substr(0, 20));
+    dir.write("Empty.plist", "");
+    std::filesystem::create_directory(dir.path() / "Folder.plist");
+    DirectoryBundle bundle(dir.path());
+    EXPECT_EQ(bundle.pathForResource("Xml", "plist"), (dir.path() / "Xml.plist").string());
+    EXPECT_EQ(bundle.dictionaryForResource("Xml", "plist"), kConfig);
+    EXPECT_EQ(bundle.dictionaryForResource("Bin", "plist"), kConfig);
+    EXPECT_EQ(bundle.dictionaryForResource("NoType", ""), kConfig);
+    for (const char* name : {"Array", "Text", "Broken", "Truncated", "Empty", "Folder", "Missing"})
+        EXPECT_FALSE(bundle.dictionaryForResource(name, "plist")) << name;
+    EXPECT_FALSE(bundle.pathForResource("Missing", "plist"));
+    EXPECT_FALSE(bundle.pathForResource("Folder", "plist"));
+    // Resource names never lead out of the folder.
+    dir.write("inner/Secret.plist", *xmlPlistFromValue(Value(kConfig)));
+    DirectoryBundle inner(dir.path() / "inner");
+    EXPECT_TRUE(inner.dictionaryForResource("Secret", "plist"));
+    EXPECT_FALSE(inner.pathForResource("../Xml", "plist"));
+    EXPECT_FALSE(bundle.pathForResource("inner/Secret", "plist"));
+    EXPECT_FALSE(bundle.pathForResource("..", ""));
+}
+
+TEST(DirectoryBundle, LocalizedStringsFallBackToTheKey) {
+    test::TempDir dir;
+    dir.write("Localizable.strings",
+              "/* headline */\n\"Workspace\" = \"Espacio de trabajo\";\n// note\n"
+              "\"Quote\" = \"say \\\"hi\\\"\\n\";\n");
+    DirectoryBundle bundle(dir.path());
+    EXPECT_EQ(bundle.localizedString("Workspace"), "Espacio de trabajo");
+    EXPECT_EQ(bundle.localizedString("Quote"), "say \"hi\"\n");
+    EXPECT_EQ(bundle.localizedString("WorkspaceSubscription"), "WorkspaceSubscription");
+
+    test::TempDir noTable;
+    EXPECT_EQ(DirectoryBundle(noTable.path()).localizedString("Workspace"), "Workspace");
+
+    test::TempDir lproj;
+    lproj.write("en.lproj/Localizable.strings", "\"Workspace\" = \"Arbeitsbereich\";");
+    EXPECT_EQ(DirectoryBundle(lproj.path()).localizedString("Workspace"), "Arbeitsbereich");
+
+    test::TempDir broken;
+    broken.write("Localizable.strings", "\"Workspace\" = \"unterminated");
+    EXPECT_EQ(DirectoryBundle(broken.path()).localizedString("Workspace"), "Workspace");
+}
+
+TEST(StringsFile, ParsesTheClassicFormat) {
+    struct Case {
+        std::string text;
+        std::optional<StringsTable> table;
+    };
+    const std::vector<Case> cases = {
+        {"", StringsTable{}},
+        {"/* only a comment */ // and another", StringsTable{}},
+        {"\"a\" = \"b\";", StringsTable{{"a", "b"}}},
+        {"a = b; \"c\"=\"d\" ;", StringsTable{{"a", "b"}, {"c", "d"}}},
+        {"\"self\";", StringsTable{{"self", "self"}}},
+        {"\"e\" = \"\\\\ \\t \\U00e9 \\U0041\";", StringsTable{{"e", "\\ \t \xc3\xa9 A"}}},
+        {"\"smile\" = \"\\UD83D\\UDE00\";", StringsTable{{"smile", "\xf0\x9f\x98\x80"}}},
+        {"\xEF\xBB\xBF\"bom\" = \"ok\";", StringsTable{{"bom", "ok"}}},
+        {std::string("\xFF\xFE\"\0k\0\"\0=\0\"\0v\0\"\0;\0", 18), StringsTable{{"k", "v"}}},
+        {std::string("\xFE\xFF\0\"\0k\0\"\0=\0\"\0v\0\"\0;", 18), StringsTable{{"k", "v"}}},
+        {"\"a\" = \"b\"", std::nullopt},
+        {"\"a\" \"b\";", std::nullopt},
+        {"\"a\" = ;", std::nullopt},
+        {"/* open comment", std::nullopt},
+        {"\"a\" = \"\\U12\";", std::nullopt},
+        {"= \"b\";", std::nullopt},
+        {std::string("\xFF\xFE\"", 3), std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(parseStringsFile(c.text), c.table) << c.text;
 }
 
 }  // namespace
