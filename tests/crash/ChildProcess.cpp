@@ -13,10 +13,8 @@
 
 namespace quorvela::crash {
 
-namespace {
-
-ChildRun run(const std::vector<std::string>& argv, bool killAfterStart, std::chrono::milliseconds delay,
-             std::chrono::milliseconds startLimit) {
+ChildRun runChild(const std::vector<std::string>& argv, std::optional<std::chrono::milliseconds> killDelay,
+                  std::chrono::seconds limit) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) return {};
     std::vector<char*> args;
@@ -38,13 +36,13 @@ ChildRun run(const std::vector<std::string>& argv, bool killAfterStart, std::chr
     char buffer[65536];
     // The delay runs from the moment the child says it started, so that the
     // kill lands among its work, not in its start-up.
-    auto deadline = std::chrono::steady_clock::now() + startLimit;
+    auto deadline = std::chrono::steady_clock::now() + limit;
     bool started = false;
     bool open = true;
     for (;;) {
-        if (killAfterStart && !started && (output.rfind("S\n", 0) == 0 || output.find("\nS\n") != std::string::npos)) {
+        if (killDelay && !started && (output.rfind("S\n", 0) == 0 || output.find("\nS\n") != std::string::npos)) {
             started = true;
-            deadline = std::chrono::steady_clock::now() + delay;
+            deadline = std::chrono::steady_clock::now() + *killDelay;
         }
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
@@ -69,17 +67,6 @@ ChildRun run(const std::vector<std::string>& argv, bool killAfterStart, std::chr
     std::istringstream in(output.substr(0, end == std::string::npos ? 0 : end + 1));
     for (std::string line; std::getline(in, line);) result.lines.push_back(line);
     return result;
-}
-
-}  // namespace
-
-ChildRun runChild(const std::vector<std::string>& argv, std::chrono::milliseconds delay,
-                  std::chrono::seconds startLimit) {
-    return run(argv, true, delay, startLimit);
-}
-
-ChildRun runToEnd(const std::vector<std::string>& argv, std::chrono::seconds limit) {
-    return run(argv, false, {}, limit);
 }
 
 unsigned randomSeed() {

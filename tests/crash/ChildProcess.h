@@ -1,9 +1,15 @@
 #pragma once
-// Runs a child program with its standard output on a pipe, and kills it with
-// SIGKILL a given time after it printed "S" (started), or lets it finish.
-// Only whole output lines count: the children write each line with one write().
+// The parent side runs a child program with its standard output on a pipe and
+// kills it with SIGKILL a given time after it printed "S" (started), or lets
+// it finish. The child side writes each line with one write(), so that a line
+// is on the pipe whole before the child's next step starts, or not at all:
+// only whole lines count.
+
+#include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,13 +21,24 @@ struct ChildRun {
     std::vector<std::string> lines;
 };
 
-/// `argv[0]` is the program. `delay` runs from the child's "S" line (at most
-/// `startLimit` is waited for it); without a delay the child runs to its end.
-ChildRun runChild(const std::vector<std::string>& argv, std::chrono::milliseconds delay,
-                  std::chrono::seconds startLimit = std::chrono::seconds(20));
-ChildRun runToEnd(const std::vector<std::string>& argv, std::chrono::seconds limit = std::chrono::seconds(60));
+/// `argv[0]` is the program. `killDelay` runs from the child's "S" line;
+/// without it the child runs to its end. Either way it is killed at `limit`.
+ChildRun runChild(const std::vector<std::string>& argv,
+                  std::optional<std::chrono::milliseconds> killDelay = std::nullopt,
+                  std::chrono::seconds limit = std::chrono::seconds(60));
 
 /// The seed of a run's kill moments, printed; QUORVELA_CRASH_SEED=<n> repeats a run.
 unsigned randomSeed();
+
+/// A child's output line.
+inline void emit(const std::string& line) {
+    const std::string text = line + "\n";
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const auto n = ::write(STDOUT_FILENO, text.data() + done, text.size() - done);
+        if (n <= 0) std::_Exit(3);
+        done += static_cast<std::size_t>(n);
+    }
+}
 
 }  // namespace quorvela::crash

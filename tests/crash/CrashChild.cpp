@@ -10,12 +10,9 @@
 #include <filesystem>
 #include <string>
 
+#include "ChildProcess.h"
 #include "CrashRecords.h"
-#include "LineOutput.h"
 #include "model/WorkspaceRecord.h"
-#include "platform/SqliteInboxStore.h"
-#include "platform/SqliteKeyValueStore.h"
-#include "quorvela/platform/Platform.h"
 
 namespace {
 
@@ -35,11 +32,7 @@ int main(int argc, char** argv) {
     const std::filesystem::path dir = argv[1];
     const int run = std::atoi(argv[2]);
 
-    auto log = std::make_shared<ReportingLog>();
-    auto platform = std::make_shared<Platform>();
-    platform->systemLog = log;
-    platform->keyValueStore = std::make_shared<SqliteKeyValueStore>(dir / crash::kStoreFile, log);
-    platform->inboxStore = std::make_shared<SqliteInboxStore>(dir / crash::kStoreFile, log);
+    auto platform = crash::openStores(dir, std::make_shared<ReportingLog>());
 
     auto workspace = WorkspaceRecord::create(platform);
     workspace->setClientId(crash::workspaceId(run));

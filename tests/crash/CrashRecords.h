@@ -3,12 +3,16 @@
 // test can tell exactly which value belongs where.
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 
 #include "model/MessageRecord.h"
+#include "platform/SqliteInboxStore.h"
+#include "platform/SqliteKeyValueStore.h"
 #include "quorvela/Message.h"
 #include "quorvela/Value.h"
+#include "quorvela/platform/Platform.h"
 
 namespace quorvela::crash {
 
@@ -22,6 +26,15 @@ inline constexpr Setting kSettings[] = {{"crash-counter", 2, 'C'}, {"crash-blob"
 inline constexpr int kSyncCadence = 20;
 inline constexpr std::int32_t kInboxLimit = 250;
 inline constexpr const char* kStoreFile = "settings.sqlite3";
+
+/// The writer's stores as both sides open them: SQLite in `dir`, failures to `log`.
+inline std::shared_ptr<Platform> openStores(const std::filesystem::path& dir, std::shared_ptr<SystemLog> log) {
+    auto platform = std::make_shared<Platform>();
+    platform->systemLog = log;
+    platform->keyValueStore = std::make_shared<SqliteKeyValueStore>(dir / kStoreFile, log);
+    platform->inboxStore = std::make_shared<SqliteInboxStore>(dir / kStoreFile, log);
+    return platform;
+}
 
 inline std::int64_t stamp(int run, int step) { return std::int64_t{run} * 1000000 + step; }
 

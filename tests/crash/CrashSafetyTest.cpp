@@ -22,9 +22,6 @@
 #include "ChildProcess.h"
 #include "CrashRecords.h"
 #include "model/WorkspaceRecord.h"
-#include "platform/SqliteInboxStore.h"
-#include "platform/SqliteKeyValueStore.h"
-#include "quorvela/platform/Platform.h"
 
 namespace quorvela {
 namespace {
@@ -56,12 +53,6 @@ std::vector<std::string> trimmed(std::vector<std::string> ids) {
     return ids;
 }
 
-std::string describe(const std::vector<std::string>& ids) {
-    std::string text = std::to_string(ids.size()) + " [";
-    for (std::size_t i = 0; i < ids.size() && i < 6; ++i) text += (i ? " " : "") + ids[i];
-    return text + (ids.size() > 6 ? " ...]" : "]");
-}
-
 class CrashSafety : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -75,20 +66,10 @@ protected:
         else std::cerr << "store kept for inspection: " << dir_ << "\n";
     }
 
-    struct Opened {
-        std::shared_ptr<test::CapturingLog> log = std::make_shared<test::CapturingLog>();
-        std::shared_ptr<Platform> platform = std::make_shared<Platform>();
-        std::shared_ptr<SqliteKeyValueStore> store;
-    };
-    Opened open() const {
-        Opened opened;
-        opened.platform->systemLog = opened.log;
-        opened.store = std::make_shared<SqliteKeyValueStore>(dir_ / crash::kStoreFile, opened.log);
-        opened.platform->keyValueStore = opened.store;
-        opened.platform->inboxStore = std::make_shared<SqliteInboxStore>(dir_ / crash::kStoreFile, opened.log);
-        return opened;
-    }
+    /// The stores as the writer left them, and what they logged on opening.
+    std::shared_ptr<Platform> open() const { return crash::openStores(dir_, log); }
 
+    std::shared_ptr<test::CapturingLog> log = std::make_shared<test::CapturingLog>();
     std::filesystem::path dir_;
 };
 
@@ -98,10 +79,9 @@ TEST_F(CrashSafety, KilledWriterLosesNothingItReportedStored) {
     std::uniform_int_distribution<int> delayMs(kMinDelayMs, kMaxDelayMs);
 
     {
-        auto opened = open();
-        ASSERT_TRUE(opened.store->isPersistent());
-        opened.store->set("maxStoredMessages", Value(crash::kInboxLimit));
-        ASSERT_TRUE(opened.store->synchronize());
+        auto platform = open();
+        platform->keyValueStore->set("maxStoredMessages", Value(crash::kInboxLimit));
+        ASSERT_TRUE(platform->keyValueStore->synchronize());
     }
 
     // What the store is known to hold, from the last check.
@@ -140,13 +120,14 @@ TEST_F(CrashSafety, KilledWriterLosesNothingItReportedStored) {
         totalMessages += static_cast<int>(reported.size());
 
         ASSERT_EQ(integrityCheck(dir_ / crash::kStoreFile), "ok");
-        auto opened = open();
-        ASSERT_TRUE(opened.store->isPersistent());
+        log->clear();
+        auto platform = open();
+        ASSERT_TRUE(static_cast<SqliteKeyValueStore&>(*platform->keyValueStore).isPersistent());
 
         // The inbox of this run's workspace: the reported messages in front
         // of the previous inbox, possibly preceded by the one in flight.
         const auto workspaceId = crash::workspaceId(run);
-        auto workspace = WorkspaceRecord::create(opened.platform);
+        auto workspace = WorkspaceRecord::create(platform);
         workspace->setClientId(workspaceId);
         const auto stored = workspace->loadMessage();
         std::vector<std::string> storedIds;
@@ -168,13 +149,14 @@ TEST_F(CrashSafety, KilledWriterLosesNothingItReportedStored) {
         if (storedIds == withInFlight) ++killedMidWrite;
         ASSERT_TRUE(storedIds == expected || storedIds == withInFlight)
             << "inbox " << workspaceId << " after " << reported.size() << " reported messages: stored "
-            << describe(storedIds) << ", expected " << describe(expected) << " or " << describe(withInFlight);
+            << storedIds.size() << " " << ::testing::PrintToString(storedIds) << ", expected " << expected.size()
+            << " or " << withInFlight.size();
         inboxes[workspaceId] = storedIds;
 
         // The other workspaces' inboxes are untouched.
         for (const auto& [otherId, ids] : inboxes) {
             if (otherId == workspaceId) continue;
-            auto other = WorkspaceRecord::create(opened.platform);
+            auto other = WorkspaceRecord::create(platform);
             other->setClientId(otherId);
             std::vector<std::string> otherIds;
             for (const auto& message : other->loadMessage()) otherIds.push_back(message->id().value_or("(null)"));
@@ -185,7 +167,7 @@ TEST_F(CrashSafety, KilledWriterLosesNothingItReportedStored) {
         // kill hit its write; without a report this run, the previous value or
         // this run's first.
         for (const auto& setting : crash::kSettings) {
-            const auto value = opened.store->get(setting.key);
+            const auto value = platform->keyValueStore->get(setting.key);
             std::vector<Value> allowed;
             if (auto it = lastStamp.find(setting.key); it != lastStamp.end()) {
                 allowed.push_back(crash::settingValue(setting.key, it->second));
@@ -200,8 +182,8 @@ TEST_F(CrashSafety, KilledWriterLosesNothingItReportedStored) {
                 << (lastStamp.count(setting.key) ? std::to_string(lastStamp[setting.key]) : "nothing");
             settings[setting.key] = value;
         }
-        EXPECT_EQ(opened.store->get("maxStoredMessages"), Value(crash::kInboxLimit));
-        EXPECT_TRUE(opened.log->lines().empty()) << opened.log->lines().front();
+        EXPECT_EQ(platform->keyValueStore->get("maxStoredMessages"), Value(crash::kInboxLimit));
+        EXPECT_TRUE(log->lines().empty()) << log->lines().front();
     }
     std::cout << kRuns << " kills, " << totalMessages << " messages reported stored, " << killedMidWrite
               << " kills with an unreported message already stored" << std::endl;

@@ -7,7 +7,6 @@
 //
 // QUORVELA_CRASH_SEED=<n> repeats a run's kill moments.
 #include <gtest/gtest.h>
-#include <httplib.h>
 
 #include <algorithm>
 #include <iostream>
@@ -20,10 +19,7 @@
 #include <vector>
 
 #include "ChildProcess.h"
-#include "sandbox/MessageQueue.h"
-#include "sandbox/Sandbox.h"
-#include "support/SandboxAdminClient.h"
-#include "support/TestSupport.h"
+#include "support/SandboxWorld.h"
 
 namespace quorvela {
 namespace {
@@ -45,21 +41,13 @@ bool logged(const crash::ChildRun& run, const std::string& text) {
     return false;
 }
 
-TEST(InboxCrash, AKilledHostKeepsEachReplyWholeAndEverythingItHeardOf) {
+// The sandbox and its application are SandboxWorld's.
+using InboxCrash = test::SandboxWorld;
+
+TEST_F(InboxCrash, AKilledHostKeepsEachReplyWholeAndEverythingItHeardOf) {
     const unsigned seed = crash::randomSeed();
     std::mt19937 random(seed);
-
-    test::TempDir dir;
-    sandbox::Sandbox sandbox;
-    sandbox::SandboxOptions options;
-    options.dataDir = dir.path() / "sandbox";
-    sandbox.start(options);
-    sandbox.createApplication("demo app", "client-1", "secret");
-    const auto adminClient = quorvela::test::sandboxAdminClient(sandbox);
-    httplib::Client& admin = *adminClient;
-    auto created = admin.Post("/workspaces", R"({"clientId":"ws-1","name":"Shop","publicKey":"ws-key"})",
-                              "application/json");
-    ASSERT_TRUE(created && created->status == 201);
+    addWorkspace("ws-1", "Shop", "ws-key");
     const auto http = sandbox.httpOptions();
     const std::string data = (dir.path() / "host").string();
     std::filesystem::create_directories(data);
@@ -84,7 +72,7 @@ TEST(InboxCrash, AKilledHostKeepsEachReplyWholeAndEverythingItHeardOf) {
         const auto delay = std::chrono::milliseconds(static_cast<int>(random() % kMaxDelayMs));
         const auto killed = crash::runChild(host("run"), delay);
         ASSERT_TRUE(killed.killed) << "the host ended on its own, status " << killed.status;
-        const auto checked = crash::runToEnd(host("check"));
+        const auto checked = crash::runChild(host("check"));
         ASSERT_FALSE(checked.lines.empty());
         ASSERT_EQ(checked.lines.back(), "E") << "the check run did not finish";
 

@@ -21,7 +21,6 @@ struct Host {
     std::promise<void> ready;
     std::promise<quorvela_registration_t> registered;
     std::promise<quorvela_fetch_result_t> fetched;
-    std::promise<quorvela_fetch_result_t> listed;
     std::mutex mutex;
     std::vector<json> messages;
 
@@ -36,11 +35,17 @@ struct Host {
     static void onRegistered(void* self, quorvela_registration_t result) {
         static_cast<Host*>(self)->registered.set_value(result);
     }
-    static void onListed(void* self, quorvela_fetch_result_t result) {
-        static_cast<Host*>(self)->listed.set_value(result);
-    }
     static void onFetched(void* self, quorvela_fetch_result_t result) {
         static_cast<Host*>(self)->fetched.set_value(result);
+    }
+    /// Starts a call that answers in onFetched, and its result.
+    template <typename Start>
+    quorvela_fetch_result_t fetch(Start start) {
+        fetched = {};
+        auto result = fetched.get_future();
+        EXPECT_EQ(start(), QUORVELA_OK);
+        return result.wait_for(std::chrono::seconds(30)) == std::future_status::ready ? result.get()
+                                                                                      : QUORVELA_FETCH_FAILED;
     }
 };
 
@@ -66,17 +71,13 @@ TEST_F(CInterfaceSandboxTest, AHostRegistersReceivesAPushAndKeepsItsInbox) {
     const std::string data = (dir.path() / "data").string();
     const std::string connectTo = sandbox.connectTo();
     const std::string caFile = sandbox.caFile().string();
-    quorvela_options_t options{};
-    options.bundle_dir = bundle.c_str();
-    options.data_dir = data.c_str();
-    options.connect_to = connectTo.c_str();
-    options.ca_file = caFile.c_str();
-    options.minimum_log_level = QUORVELA_LOG_WARNING;
+    quorvela_options_t options{.bundle_dir = bundle.c_str(),
+                               .data_dir = data.c_str(),
+                               .connect_to = connectTo.c_str(),
+                               .ca_file = caFile.c_str(),
+                               .minimum_log_level = QUORVELA_LOG_WARNING};
     Host host;
-    quorvela_callbacks_t callbacks{};
-    callbacks.user_data = &host;
-    callbacks.ready = &Host::onReady;
-    callbacks.message_received = &Host::onMessage;
+    quorvela_callbacks_t callbacks{.user_data = &host, .ready = &Host::onReady, .message_received = &Host::onMessage};
 
     char* error = nullptr;
     quorvela_handle_t* handle = quorvela_init(&options, &callbacks, &error);
@@ -96,26 +97,19 @@ TEST_F(CInterfaceSandboxTest, AHostRegistersReceivesAPushAndKeepsItsInbox) {
     EXPECT_EQ(subscribed[0]["clientId"], "walk-main");
     EXPECT_FALSE(subscribed[0].contains("messages")) << "lists stay out of the workspace entries";
 
-    ASSERT_EQ(quorvela_fetch_available_workspaces(handle, &Host::onListed, &host, nullptr), QUORVELA_OK);
-    auto listed = host.listed.get_future();
-    ASSERT_EQ(listed.wait_for(30s), std::future_status::ready);
-    EXPECT_EQ(listed.get(), QUORVELA_FETCH_NEW_DATA);
+    EXPECT_EQ(host.fetch([&] { return quorvela_fetch_available_workspaces(handle, &Host::onFetched, &host, nullptr); }),
+              QUORVELA_FETCH_NEW_DATA);
     const json available = taken(quorvela_available_workspaces(handle, &text, nullptr), &text);
     ASSERT_EQ(available.size(), 2u);
     EXPECT_EQ(available[1]["clientId"], "walk-club");
-    host.listed = {};
-    ASSERT_EQ(quorvela_join_workspace(handle, "walk-club", &Host::onListed, &host, nullptr), QUORVELA_OK);
-    auto joined = host.listed.get_future();
-    ASSERT_EQ(joined.wait_for(30s), std::future_status::ready);
-    EXPECT_EQ(joined.get(), QUORVELA_FETCH_NEW_DATA);
+    EXPECT_EQ(
+        host.fetch([&] { return quorvela_join_workspace(handle, "walk-club", &Host::onFetched, &host, nullptr); }),
+        QUORVELA_FETCH_NEW_DATA);
     EXPECT_EQ(taken(quorvela_subscribed_workspaces(handle, &text, nullptr), &text).size(), 2u);
 
-    ASSERT_EQ(quorvela_process_push(handle, R"({"msgId":"w-1","type":"TXT_MSG","clientId":"walk-main"})",
-                                    &Host::onFetched, &host, nullptr),
-              QUORVELA_OK);
-    auto fetched = host.fetched.get_future();
-    ASSERT_EQ(fetched.wait_for(30s), std::future_status::ready);
-    EXPECT_EQ(fetched.get(), QUORVELA_FETCH_NEW_DATA);
+    const char* push = R"({"msgId":"w-1","type":"TXT_MSG","clientId":"walk-main"})";
+    EXPECT_EQ(host.fetch([&] { return quorvela_process_push(handle, push, &Host::onFetched, &host, nullptr); }),
+              QUORVELA_FETCH_NEW_DATA);
     {
         std::lock_guard lock(host.mutex);
         ASSERT_EQ(host.messages.size(), 1u) << "one call per message, not two";

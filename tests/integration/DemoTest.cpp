@@ -2,7 +2,6 @@
 // the real library over HTTPS, the whole story. Every step must happen, every
 // signed request must verify, the lingering sandbox's console must show what
 // the story sent, and after Ctrl-C the demo must clean up after itself.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <spawn.h>
@@ -33,23 +32,12 @@ TEST(DemoTest, EveryStepOfTheStoryHappens) {
     const auto scratch = dir.path() / "tmp";
     std::filesystem::create_directories(scratch);
     // The demo's own scratch folder goes under TMPDIR; it must be gone afterwards.
-    posix_spawn_file_actions_t files;
-    posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, (dir.path() / "out").c_str(), O_WRONLY | O_CREAT, 0600);
-    posix_spawn_file_actions_addopen(&files, STDERR_FILENO, (dir.path() / "err").c_str(), O_WRONLY | O_CREAT, 0600);
-    std::vector<std::string> environment{"TMPDIR=" + scratch.string()};
-    for (char** entry = environ; *entry != nullptr; ++entry)
-        if (std::string(*entry).rfind("TMPDIR=", 0) != 0) environment.emplace_back(*entry);
-    std::vector<char*> envp;
-    for (auto& entry : environment) envp.push_back(entry.data());
-    envp.push_back(nullptr);
-    std::string program = kHostProgram;
-    std::string demo = "--demo";
-    std::string linger = "--linger";
-    char* argv[] = {program.data(), demo.data(), linger.data(), nullptr};
+    // The shell becomes the demo (exec): the pid is the demo's.
+    const std::string command = "TMPDIR='" + scratch.string() + "' exec '" + kHostProgram + "' --demo --linger >'" +
+                                (dir.path() / "out").string() + "' 2>'" + (dir.path() / "err").string() + "'";
+    const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
     pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, program.c_str(), &files, nullptr, argv, envp.data()), 0);
-    posix_spawn_file_actions_destroy(&files);
+    ASSERT_EQ(posix_spawn(&pid, argv[0], nullptr, nullptr, const_cast<char* const*>(argv), environ), 0);
 
     // The story ends with the console's address, then the demo waits.
     const std::regex consoleLine(R"(console shows the story: http://127\.0\.0\.1:(\d+)/#token=(\S+)\n)");
@@ -89,33 +77,12 @@ TEST(DemoTest, EveryStepOfTheStoryHappens) {
         if (line.rfind("  [ok]     ", 0) == 0) ok.push_back(line);
     }
     // One progress line per part of the story, in this order.
-    const std::vector<std::string> story = {"sandbox started",
-                                            "sandbox seeded",
-                                            "configure:",
-                                            "push token",
-                                            "registered",
-                                            "QuorvelaReady",
-                                            "default workspace",
-                                            "available workspaces",
-                                            "joined the",
-                                            "subscribed workspaces",
-                                            "location updates",
-                                            "the nearest regions",
-                                            "Corner Bakery: geofence entry",
-                                            "beacon entry",
-                                            "beacon exit",
-                                            "geofence exit",
-                                            "City Park: geofence entry",
-                                            "left the park",
-                                            "TXT_MSG:",
-                                            "GET_LOC:",
-                                            "CRT_REGION:",
-                                            "DLT_BEACON:",
-                                            "geo push:",
-                                            "Wi-Fi beacon entry",
-                                            "Wi-Fi beacon exit",
-                                            "replies to the club",
-                                            "unregisters"};
+    const auto story = lines(
+        "sandbox started\nsandbox seeded\nconfigure:\npush token\nregistered\nQuorvelaReady\ndefault workspace\n"
+        "available workspaces\njoined the\nsubscribed workspaces\nlocation updates\nthe nearest regions\n"
+        "Corner Bakery: geofence entry\nbeacon entry\nbeacon exit\ngeofence exit\nCity Park: geofence entry\n"
+        "left the park\nTXT_MSG:\nGET_LOC:\nCRT_REGION:\nDLT_BEACON:\ngeo push:\nWi-Fi beacon entry\n"
+        "Wi-Fi beacon exit\nreplies to the club\nunregisters");
     std::size_t at = 0;
     for (const auto& part : story) {
         while (at < ok.size() && ok[at].find(part) == std::string::npos) ++at;

@@ -54,12 +54,8 @@ protected:
                               extra + " " + (fromStdin ? "- < " : "") +
                               quote(scriptName.front() == '/' ? scriptName : kHostData + scriptName) + " > " +
                               quote((dir.path() / "out").string()) + " 2> " + quote((dir.path() / "err").string());
-        HostRun result;
-        int raw = std::system(command.c_str());
-        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        result.out = readFile(dir.path() / "out");
-        result.err = readFile(dir.path() / "err");
-        return result;
+        const int raw = std::system(command.c_str());
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readFile(dir.path() / "out"), readFile(dir.path() / "err")};
     }
 
     void expectTranscript(const HostRun& run, const std::string& name) {

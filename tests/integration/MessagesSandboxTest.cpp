@@ -1,18 +1,14 @@
 // Messages, region lists, replies and pushes against the in-process sandbox
 // over real HTTPS: what the sandbox serves reaches the workspace's lists and
-// inbox, its faults take the error paths, and every push command answers its
-// handler exactly once whatever the sandbox does.
+// inbox, and what the library sends reaches the sandbox's records. The error
+// paths are the unit tests' and TransportFaultTest's.
 #include <gtest/gtest.h>
 #include <httplib.h>
-
-#include <nlohmann/json.hpp>
 
 #include "core/FacadeWorkspaceDelegate.h"
 #include "model/WorkspaceList.h"
 #include "quorvela/Beacon.h"
 #include "quorvela/Geofence.h"
-#include "sandbox/EndpointFaults.h"
-#include "sandbox/LocationStore.h"
 #include "sandbox/PushOutbox.h"
 #include "sandbox/RegionLists.h"
 #include "support/SandboxAdminClient.h"
@@ -21,26 +17,22 @@
 namespace quorvela::test {
 namespace {
 
-using nlohmann::json;
 using Kind = sandbox::RegionLists::Kind;
 
-class Host : public QuorvelaProtocol {
-public:
-    explicit Host(CallLog& calls) : calls_(calls) {}
+struct Host : QuorvelaProtocol {
+    explicit Host(CallLog& log) : calls(log) {}
     void pushReceivedFromWorkspace(std::shared_ptr<Message> m, std::shared_ptr<Workspace> w) override {
-        calls_.add("fromWorkspace " + m->id().value_or("") + " " + w->clientId().value_or(""));
+        calls.add("fromWorkspace " + m->id().value_or("") + " " + w->clientId().value_or(""));
     }
-    void pushReceived(std::shared_ptr<Message> m) override { calls_.add("plain " + m->id().value_or("")); }
-
-private:
-    CallLog& calls_;
+    void pushReceived(std::shared_ptr<Message> m) override { calls.add("plain " + m->id().value_or("")); }
+    CallLog& calls;
 };
 
 class MessagesSandboxTest : public SandboxWorld {
 protected:
     void SetUp() override {
         SandboxWorld::SetUp();
-        sandbox::WorkspaceTable(sandbox.state()).put({"ws-1", "Shop", "ws-key", "https://shop.example/cb"});
+        addWorkspace("ws-1", "Shop", "ws-key");
         addWorkspace("ws-2", "Club", "other-key");
         startConfigured();
         ws = makeWorkspace("ws-1", "ws-key");
@@ -49,24 +41,15 @@ protected:
     void setLists(const std::string& workspace, Kind kind, const std::string& list) {
         sandbox::RegionLists(sandbox.state()).set(workspace, kind, list);
     }
-    void setFault(const std::string& operation, const std::optional<std::string>& fault) {
-        sandbox::EndpointFaults(sandbox.state()).set(operation, fault);
-    }
-    /// The workspace as the facade's joined one, the host hearing its pushes.
-    void joinForPushes() {
-        facade->setDelegate(std::make_shared<Host>(hostCalls));
-        ws->setSubscribed(true);
-        ws->setAppNameSource(FacadeWorkspaceDelegate::appNameSource(facade));
-        ws->setDelegate(FacadeWorkspaceDelegate::create(facade));
-        facade->workspacesSubscribed()->append(ws);
-    }
 
     CallLog hostCalls;
     std::shared_ptr<RecordingDelegate> recorder = std::make_shared<RecordingDelegate>(calls);
     std::shared_ptr<WorkspaceRecord> ws;
 };
 
-TEST_F(MessagesSandboxTest, WorkspaceSynchronisesAndItsListsSurviveARestart) {
+// Archiving the lists is SynchronizationTest's; here the sandbox's lists
+// must read back field by field.
+TEST_F(MessagesSandboxTest, WorkspaceSynchronisesTheSandboxsLists) {
     setLists("ws-1", Kind::Geofences,
              R"([{"regionId":"g1","name":"Store","latitude":10.5,"longitude":-66.9,"radius":150,
                   "eventType":"ENTER","activated":"true","creationTime":"99","rulesString":"<name>hidden</name>",
@@ -89,22 +72,9 @@ TEST_F(MessagesSandboxTest, WorkspaceSynchronisesAndItsListsSurviveARestart) {
     EXPECT_EQ(ws->getWifiBeacons().size(), 1u);
     EXPECT_EQ(signedRequests("getGeoFences"), 1u);
     EXPECT_EQ(signedRequests("getBeacons"), 1u);
-
-    // Restart: the archive of the workspace and its stores are all that is left.
-    const auto archive = ws->encodeWithCoder();
-    platform->keyValueStore->synchronize();
-    ws.reset();
-    facade.reset();
-    platform = makePlatform();
-    auto restored = WorkspaceRecord::initWithCoder(platform, archive);
-    EXPECT_EQ(restored->callbackUrl(), std::nullopt) << "never set on this record";
-    ASSERT_EQ(restored->getGeofences().size(), 2u);
-    EXPECT_EQ(restored->getGeofences()[1]->regionId(), "g2");
-    ASSERT_EQ(restored->getBeacons().size(), 2u);
-    EXPECT_EQ(restored->getBeacons()[1]->name(), "home");
 }
 
-TEST_F(MessagesSandboxTest, PendingMessagesUnderBothCredentialsAndASingleOne) {
+TEST_F(MessagesSandboxTest, PendingMessagesUnderBothCredentialsAndAnUnknownOne) {
     queueMessage("ws-1", "m1", "First");
     queueMessage("ws-2", "m2", "Second");
     queueMessage("ws-1", "m3", "");
@@ -126,17 +96,11 @@ TEST_F(MessagesSandboxTest, PendingMessagesUnderBothCredentialsAndASingleOne) {
     ASSERT_TRUE(idle());
     EXPECT_EQ(calls.take(), (std::vector<std::string>{"pending m4", "done 0"}));
 
-    queueMessage("ws-1", "123", "Hello");
-    ws->fetchMessageWithID(std::string("123"), calls.completion("message"));
-    ASSERT_TRUE(idle());
-    EXPECT_EQ(calls.take(), (std::vector<std::string>{"push 123", "message 0"}));
-    ASSERT_EQ(ws->getMessages().size(), 1u);
-    EXPECT_EQ(ws->getMessages()[0]->subject(), "Hello");
-    EXPECT_EQ(ws->loadMessage().size(), 1u);
+    // A known id is TransportFaultTest's set-up.
     ws->fetchMessageWithID(std::string("unknown"), calls.completion("message"));
     ASSERT_TRUE(idle());
     EXPECT_EQ(calls.take(), (std::vector<std::string>{"message 0"})) << "no message, nothing in the inbox";
-    EXPECT_EQ(ws->getMessages().size(), 1u);
+    EXPECT_TRUE(ws->getMessages().empty());
 }
 
 TEST_F(MessagesSandboxTest, RepliesArriveDecoded) {
@@ -154,50 +118,32 @@ TEST_F(MessagesSandboxTest, RepliesArriveDecoded) {
     EXPECT_TRUE(log().contains("QUORVELA-DEBUG: sendResponse: completed successfully"));
 }
 
-TEST_F(MessagesSandboxTest, FaultsTakeTheErrorPathAndTheSyncStillEnds) {
-    setLists("ws-1", Kind::Beacons, R"([{"regionId":"b1","type":"BEACON"}])");
-    ws->fetchBeacons();
-    ASSERT_TRUE(idle());
-    calls.take();
-    for (const char* fault : {"malformed", "html", "drop"}) {
-        SCOPED_TRACE(fault);
-        setFault("getBeacons", fault);
-        ws->fetchBeaconsWithCompletionHandler(calls.completion("beacons done"));
-        ASSERT_TRUE(idle());
-        EXPECT_EQ(calls.take(), (std::vector<std::string>{"beacons", "beacons done 2"}));
-        EXPECT_EQ(ws->getBeacons().size(), 1u) << "the list of the last success stays";
-        ws->synchronize();
-        ASSERT_TRUE(idle());
-        EXPECT_EQ(calls.take(), std::vector<std::string>{"synchronised"});
-        EXPECT_TRUE(ws->isSynchronized());
-    }
-    setFault("getBeacons", std::nullopt);
-    ws->fetchBeaconsWithCompletionHandler(calls.completion("beacons done"));
-    ASSERT_TRUE(idle());
-    EXPECT_EQ(calls.take(), (std::vector<std::string>{"beacons", "beacons done 0"}));
-}
-
 TEST_F(MessagesSandboxTest, AdminRefusesBadSeeds) {
     auto admin = sandboxAdminClient(sandbox);
-    const std::pair<const char*, const char*> posts[] = {{"/messages", R"({"clientId":"nope","user":"u"})"},
-                                                         {"/workspaces", R"({"clientId":"x"})"}};
-    for (const auto& [path, body] : posts) {
-        auto reply = admin->Post(path, body, "application/json");
+    const struct {
+        bool put;
+        const char* path;
+        const char* body;
+    } seeds[] = {{false, "/messages", R"({"clientId":"nope","user":"u"})"},
+                 {false, "/workspaces", R"({"clientId":"x"})"},
+                 {true, "/faults", R"({"operation":"getBeacons","fault":"explode"})"},
+                 {true, "/workspaces/ws-1/geofences", R"({"not":"a list"})"}};
+    for (const auto& seed : seeds) {
+        auto reply = seed.put ? admin->Put(seed.path, seed.body, "application/json")
+                              : admin->Post(seed.path, seed.body, "application/json");
         ASSERT_TRUE(reply);
-        EXPECT_EQ(reply->status, 400) << path;
-    }
-    const std::pair<const char*, const char*> puts[] = {{"/faults", R"({"operation":"getBeacons","fault":"explode"})"},
-                                                        {"/workspaces/ws-1/geofences", R"({"not":"a list"})"}};
-    for (const auto& [path, body] : puts) {
-        auto reply = admin->Put(path, body, "application/json");
-        ASSERT_TRUE(reply);
-        EXPECT_EQ(reply->status, 400) << path;
+        EXPECT_EQ(reply->status, 400) << seed.path;
     }
     EXPECT_EQ(sandbox::WorkspaceTable(sandbox.state()).all().size(), 2u);
 }
 
 TEST_F(MessagesSandboxTest, AnnouncedPushLandsInTheInbox) {
-    joinForPushes();
+    // The workspace as the facade's joined one, the host hearing its pushes.
+    facade->setDelegate(std::make_shared<Host>(hostCalls));
+    ws->setSubscribed(true);
+    ws->setAppNameSource(FacadeWorkspaceDelegate::appNameSource(facade));
+    ws->setDelegate(FacadeWorkspaceDelegate::create(facade));
+    facade->workspacesSubscribed()->append(ws);
     facade->registerDeviceToken(std::vector<std::uint8_t>{0x0a, 0x0b, 0x0c, 0x0d});
     ASSERT_TRUE(facade->flush(std::chrono::seconds(30)));
     sandbox::PushOutbox outbox(sandbox.state());
@@ -223,41 +169,6 @@ TEST_F(MessagesSandboxTest, AnnouncedPushLandsInTheInbox) {
     ASSERT_TRUE(facade->flush(std::chrono::seconds(30)));
     EXPECT_EQ(calls.take(), std::vector<std::string>{"single 0"});
     EXPECT_EQ(ws->getMessages().size(), 1u);
-}
-
-TEST_F(MessagesSandboxTest, EveryPushCommandAnswersExactlyOnceWhateverTheSandboxDoes) {
-    joinForPushes();
-    grantedLocationManager(*platform);
-    Location here;
-    here.latitude = 10.5;
-    here.longitude = -66.9;
-    here.horizontalAccuracy = 5;
-    facade->setQuorvelaLastLocation(here);
-    sandbox::MessageQueue(sandbox.state()).queue("ws-1", kUser, {{"id", "geo-1"}});
-
-    const std::vector<std::string> commands{"TXT_MSG",    "GEOFENCE",   "BEACON",      "CRT_REGION", "UPDT_REGION",
-                                            "DLT_REGION", "CRT_BEACON", "UPDT_BEACON", "DLT_BEACON", "GEO_PUSH",
-                                            "GEOPUSH",    "GET_LOC",    "NOPE"};
-    for (const std::string fault : {"", "malformed", "html", "drop"}) {
-        for (const char* operation : {"getPendingMessages", "getMessage", "getGeoFences", "getBeacons"})
-            setFault(operation, fault.empty() ? std::nullopt : std::optional(fault));
-        sandbox::LocationStore(sandbox.state().database()).setMode(fault.empty() ? "accept" : "malformed");
-        for (const auto& command : commands) {
-            SCOPED_TRACE(command + " fault '" + fault + "'");
-            const std::string id = command.rfind("GEO", 0) == 0 ? "GEOPUSH:geo-1:10.5:-66.9:200" : "id-1";
-            facade->processRemoteNotification(json{{"msgId", id}, {"type", command}, {"clientId", "ws-1"}}.dump(),
-                                              calls.completion("handler"));
-            ASSERT_TRUE(facade->flush(std::chrono::seconds(30)));
-            const auto results = calls.take();
-            ASSERT_EQ(results.size(), 1u);
-            // Any reply counts for a location report; an html fault may still parse as a reply.
-            const char* expected = command == "NOPE"                       ? "handler 1"
-                                   : command == "GET_LOC" || fault.empty() ? "handler 0"
-                                   : fault != "html"                       ? "handler 2"
-                                                                           : nullptr;
-            if (expected) EXPECT_EQ(results[0], expected);
-        }
-    }
 }
 
 }  // namespace

@@ -196,19 +196,5 @@ TEST_F(TransportFaultTest, EveryFaultEndsInTheErrorPathAndLosesNothing) {
     }
 }
 
-// The control for the cases above: the same reply from the same kind of
-// server with the trusted certificate goes through, so what failed there was
-// the fault and nothing else.
-TEST_F(TransportFaultTest, TheSameReplyFromATrustedServerGoesThrough) {
-    const auto trusted = sandbox::CertificateAuthority::ensure(dir.path() / "sandbox" / "tls");
-    MisbehavingServer server(Behaviour::CompleteReply, kReplyBody, trusted.certFile.string(), trusted.keyFile.string());
-    platform->http = clientTo(server.connectTo(), kRoomyTimeout);
-    ws->fetchMessageWithID(std::string("m-injected"), calls.completion("single"));
-    ASSERT_TRUE(idle(kIdleBound));
-    EXPECT_EQ(calls.takeSorted(), (std::vector<std::string>{"push m-injected", "single 0"}));
-    EXPECT_EQ(ws->getMessages().size(), 2u);
-    EXPECT_GE(server.connections(), 1);
-}
-
 }  // namespace
 }  // namespace quorvela::test

@@ -4,6 +4,7 @@
 // threads. Afterwards the library goes idle, every completion handler was
 // called exactly once, and every inbox holds each message once, in memory and
 // in the store alike.
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <map>
@@ -39,28 +40,19 @@ protected:
         addWorkspace(kClub, "Club", "key-club");
         addWorkspace("ws-b", "Bees", "key-b");
         addWorkspace("ws-c", "Cees", "key-c");
-        json fences = json::array();
+        std::string fences;
         for (int i = 0; i < 4; ++i) {
             auto [lat, lon] = eastOfStart(300.0 * i);
-            fences.push_back({{"regionId", "fence-" + std::to_string(i)},
-                              {"name", "Fence " + std::to_string(i)},
-                              {"latitude", lat},
-                              {"longitude", lon},
-                              {"radius", 100},
-                              {"eventType", "ENTER_EXIT"},
-                              {"activated", "true"},
-                              {"clientId", kDefault}});
+            fences += fmt::format(R"({}{{"regionId":"fence-{}","name":"Fence {}","latitude":{},"longitude":{},)"
+                                  R"("radius":100,"eventType":"ENTER_EXIT","activated":"true","clientId":"{}"}})",
+                                  i ? "," : "", i, i, lat, lon, kDefault);
         }
         sandbox::RegionLists lists(sandbox.state());
-        lists.set(kDefault, sandbox::RegionLists::Kind::Geofences, fences.dump());
+        lists.set(kDefault, sandbox::RegionLists::Kind::Geofences, "[" + fences + "]");
         lists.set(kClub, sandbox::RegionLists::Kind::Beacons,
-                  json::array({{{"regionId", "wifi-cafe"},
-                                {"name", "Cafe Wi-Fi"},
-                                {"type", "WIFI_BEACON"},
-                                {"uuid", kCafeSsid},
-                                {"eventType", "ENTER_EXIT"},
-                                {"clientId", kClub}}})
-                      .dump());
+                  fmt::format(R"([{{"regionId":"wifi-cafe","name":"Cafe Wi-Fi","type":"WIFI_BEACON","uuid":"{}",)"
+                              R"("eventType":"ENTER_EXIT","clientId":"{}"}}])",
+                              kCafeSsid, kClub));
         writeBundle();
         platform = makePlatform();
         platform->networkMonitor = monitor;

@@ -14,12 +14,9 @@
 #include <vector>
 
 #include "core/FacadeWorkspaceDelegate.h"
-#include "core/QuorvelaCore.h"
 #include "model/WorkspaceList.h"
-#include "model/WorkspaceRecord.h"
-#include "protocol/ServiceEndpoints.h"
 #include "quorvela/Message.h"
-#include "support/TestPlatform.h"
+#include "unit/core/CoreFixture.h"
 
 namespace quorvela::test {
 namespace {
@@ -38,26 +35,18 @@ public:
     std::map<std::string, int> received;
 };
 
-TEST(PushStressTest, ThousandPushesFromEightThreads) {
-    TempDir dir;
-    auto platform = makeTestPlatform(dir);
-    auto facade = QuorvelaCore::create(platform);
-    facade->setAppName(std::string("demo"));
-    facade->setClientID(std::string("client-1"));
-    facade->setApiClientPrivateKey(std::string("secret"));
-    platform->keyValueStore->set("configureQuorvela", Value("YES"));
-    platform->keyValueStore->set("deviceUniqueID", Value("DEV-1"));
-    platform->keyValueStore->set("maxStoredMessages", Value(100000));
+using PushStressTest = CoreFixture;
+
+TEST_F(PushStressTest, ThousandPushesFromEightThreads) {
+    configured();
+    store->set("maxStoredMessages", Value(100000));
     auto host = std::make_shared<CountingHost>();
     facade->setDelegate(host);
     std::vector<std::shared_ptr<WorkspaceRecord>> workspaces;
     for (const auto& client : kClients) {
-        auto ws = WorkspaceRecord::create(platform);
-        ws->setClientId(client);
-        ws->setPublicKey("key-" + client);
-        ws->setDelegate(FacadeWorkspaceDelegate::create(facade));
-        facade->workspacesSubscribed()->append(ws);
-        workspaces.push_back(ws);
+        workspaces.push_back(ws(client));
+        workspaces.back()->setDelegate(FacadeWorkspaceDelegate::create(facade));
+        facade->workspacesSubscribed()->append(workspaces.back());
     }
 
     // Each pending-message request hands out one new message, for the
@@ -65,9 +54,8 @@ TEST(PushStressTest, ThousandPushesFromEightThreads) {
     std::atomic<int> nextMessage{0};
     std::mutex issuedMutex;
     std::map<std::string, std::string> issued;  // message id -> client id
-    auto& http = fakeHttp(*platform);
-    http.answer(eventsUrl(), FakeHttpClient::reply(""));
-    http.answer(serviceBaseUrl() + "/getPendingMessages/", [&](const std::string&) {
+    http().answer(eventsUrl(), FakeHttpClient::reply(""));
+    http().answer(url("getPendingMessages"), [&](const std::string&) {
         const int n = nextMessage++;
         const std::string id = "m" + std::to_string(n);
         const std::string& client = kClients[static_cast<std::size_t>(n) % kClients.size()];
@@ -84,8 +72,8 @@ TEST(PushStressTest, ThousandPushesFromEightThreads) {
             return ++listRequests % 5 == 0 ? FakeHttpClient::failure("refused") : FakeHttpClient::reply(body);
         });
     };
-    http.answer(serviceBaseUrl() + "/getGeoFences/", lists("<geofences></geofences>"));
-    http.answer(serviceBaseUrl() + "/getBeacons/", lists("<beacons></beacons>"));
+    http().answer(url("getGeoFences"), lists("<geofences></geofences>"));
+    http().answer(url("getBeacons"), lists("<beacons></beacons>"));
 
     // Push i: its command by i % 5; every 13th names a workspace nobody joined.
     const std::array<std::string, 5> commands{"TXT_MSG", "CRT_REGION", "UPDT_BEACON", "UNKNOWN", "GEO_PUSH"};

@@ -26,14 +26,20 @@ public:
     std::atomic<int> singles{0};
 };
 
-TEST(SynchronizationStressTest, RacingResultsEndEachPassOnce) {
+class SynchronizationStressTest : public ::testing::Test {
+protected:
+    SynchronizationStressTest() {
+        ws->setClientId("abc");
+        ws->setPublicKey("key");
+        ws->setDelegate(counter);
+    }
     test::TempDir dir;
-    auto platform = test::makeTestPlatform(dir);
-    auto ws = WorkspaceRecord::create(platform);
-    ws->setClientId("abc");
-    auto counter = std::make_shared<Counter>();
-    ws->setDelegate(counter);
+    std::shared_ptr<Platform> platform = test::makeTestPlatform(dir);
+    std::shared_ptr<WorkspaceRecord> ws = WorkspaceRecord::create(platform);
+    std::shared_ptr<Counter> counter = std::make_shared<Counter>();
+};
 
+TEST_F(SynchronizationStressTest, RacingResultsEndEachPassOnce) {
     constexpr int kPasses = 2000;
     std::barrier sync(2);
     std::thread beacons([&] {
@@ -57,18 +63,11 @@ TEST(SynchronizationStressTest, RacingResultsEndEachPassOnce) {
     EXPECT_EQ(counter->singles.load(), 0);
 }
 
-TEST(SynchronizationStressTest, ConcurrentSynchronizeOverTheTransport) {
-    test::TempDir dir;
-    auto platform = test::makeTestPlatform(dir);
+TEST_F(SynchronizationStressTest, ConcurrentSynchronizeOverTheTransport) {
     auto& http = test::fakeHttp(*platform);
     http.answer(serviceBaseUrl() + "/getGeoFences/",
                 test::FakeHttpClient::reply("<l><geoFence><regionId>g</regionId></geoFence></l>"));
     http.answer(serviceBaseUrl() + "/getBeacons/", test::FakeHttpClient::reply("<l><beacon/></l>"));
-    auto ws = WorkspaceRecord::create(platform);
-    ws->setClientId("abc");
-    ws->setPublicKey("key");
-    auto counter = std::make_shared<Counter>();
-    ws->setDelegate(counter);
 
     constexpr int kRounds = 200;
     for (int round = 0; round < kRounds; ++round) {

@@ -9,40 +9,31 @@
 #include <thread>
 #include <vector>
 
-#include "core/QuorvelaCore.h"
 #include "core/WorkspaceManagement.h"
 #include "model/WorkspaceList.h"
-#include "model/WorkspaceRecord.h"
-#include "support/TestPlatform.h"
+#include "unit/core/CoreFixture.h"
 
 namespace quorvela {
 namespace {
 
 using Items = std::vector<std::shared_ptr<WorkspaceRecord>>;
 
-TEST(WorkspaceStressTest, ConcurrentMergesJoinsLeavesAndLookUps) {
-    test::TempDir dir;
-    auto platform = test::makeTestPlatform(dir);
-    platform->keyValueStore->set("configureQuorvela", Value("YES"));
-    platform->keyValueStore->set("clientUserID", Value("alice"));
-    platform->keyValueStore->set("LoggingDisabled", Value(true));
-    auto facade = QuorvelaCore::create(platform);
-    facade->setAppName(std::string("demo"));
+using WorkspaceStressTest = test::CoreFixture;
+
+TEST_F(WorkspaceStressTest, ConcurrentMergesJoinsLeavesAndLookUps) {
+    configured();
+    // The default workspace is one of the copies below.
     facade->setClientID(std::string("ws-0"));
-    facade->setApiClientPrivateKey(std::string("key-0"));
+    facade->setApiClientPrivateKey(std::string("key-ws-0"));
+    store->set("clientUserID", Value("alice"));
+    store->set("LoggingDisabled", Value(true));
 
     // Several equal objects per workspace, as replies and stores make them.
     constexpr int kWorkspaces = 6;
     constexpr int kCopies = 3;
     std::vector<Items> copies(kWorkspaces);
     for (int i = 0; i < kWorkspaces; ++i)
-        for (int c = 0; c < kCopies; ++c) {
-            auto w = WorkspaceRecord::create(platform);
-            w->setClientId("ws-" + std::to_string(i));
-            w->setPublicKey("key-" + std::to_string(i));
-            w->setName("name " + std::to_string(i));
-            copies[i].push_back(w);
-        }
+        for (int c = 0; c < kCopies; ++c) copies[i].push_back(ws("ws-" + std::to_string(i)));
 
     constexpr int kRounds = 300;
     std::atomic<bool> failed{false};
@@ -91,7 +82,7 @@ TEST(WorkspaceStressTest, ConcurrentMergesJoinsLeavesAndLookUps) {
         for (std::size_t j = i + 1; j < subscribed.size(); ++j)
             EXPECT_FALSE(subscribed[i]->isEqual(*subscribed[j])) << "duplicate " << *subscribed[i]->clientId();
     facade->storeSubscribedWorkspaces();
-    const auto stored = WorkspaceRecord::unarchiveList(platform, platform->keyValueStore->get("Workspace-Subscribed"));
+    const auto stored = WorkspaceRecord::unarchiveList(platform, store->get("Workspace-Subscribed"));
     ASSERT_EQ(stored.size(), subscribed.size());
     for (std::size_t i = 0; i < stored.size(); ++i) EXPECT_TRUE(stored[i]->isEqual(*subscribed[i]));
 }

@@ -133,24 +133,22 @@ protected:
         sandbox::MessageQueue(sandbox.state()).queue(workspace, kUser, {{"id", id}, {"subject", subject}});
     }
     /// The bundle's Quorvela-Info.plist with the application's credentials.
-    void writeBundle(Value::Dictionary extra = {}) {
-        Value::Dictionary file{{"appName", appName}, {"publicKey", clientId}, {"privateKey", privateKey}};
-        file.merge(extra);
-        writePlist(dir, "bundle/Quorvela-Info.plist", file);
+    void writeBundle() {
+        writePlist(dir, "bundle/Quorvela-Info.plist",
+                   {{"appName", appName}, {"publicKey", clientId}, {"privateKey", privateKey}});
     }
 
-    /// A platform over the test's data folder; another one over the same
-    /// folder reads what the first stored.
-    std::shared_ptr<Platform> makePlatform(const HttpClientOptions& http) {
+    /// A platform over the test's data folder, reaching the sandbox; another
+    /// one over the same folder reads what the first stored.
+    std::shared_ptr<Platform> makePlatform() {
         PlatformOptions options;
         options.dataDir = (dir.path() / "data").string();
         options.bundleDir = (dir.path() / "bundle").string();
-        options.http = http;
+        options.http = sandbox.httpOptions();
         auto made = Platform::makeDefault(options);
         made->systemLog = std::make_shared<CapturingLog>();
         return made;
     }
-    std::shared_ptr<Platform> makePlatform() { return makePlatform(sandbox.httpOptions()); }
 
     /// `platform` (made unless the test made it) and `facade` as a configured
     /// start-up leaves them, with a known device and user, without the
