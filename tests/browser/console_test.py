@@ -285,7 +285,6 @@ class ConsoleTest:
             ('a reload keeps the token', self.reload_keeps_token),
             ('screenshot saved', self.screenshot),
             ('without a token or with a wrong one only the notice shows', self.no_token_notice),
-            ('the console files carry the content security policy and their types', self.static_files),
         ]
 
     # -- processes
@@ -562,16 +561,6 @@ class ConsoleTest:
             expect(not shown, f'with {name} the page shows {shown}')
             expect(not self.driver.find_elements(By.CSS_SELECTOR, '[data-testid="workspace-row"], [data-testid="geofence-circle"]'),
                    f'with {name} data elements exist')
-
-    def static_files(self):
-        found = {}
-        for path, kind in (('/', 'text/html'), ('/console/app.js', 'text/javascript'), ('/console/console.css', 'text/css')):
-            status, _, headers = admin(self.sandbox, 'GET', path, token='')
-            expect(status == 200 and headers.get('Content-Type', '').startswith(kind), f'{path}: {status} {headers.get("Content-Type")}')
-            csp = headers.get('Content-Security-Policy', '')
-            expect("script-src 'self'" in csp and "frame-ancestors 'none'" in csp, f'{path}: policy {csp!r}')
-            found[path] = kind
-        return ', '.join(found)
 
 
 def main():

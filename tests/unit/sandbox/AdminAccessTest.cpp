@@ -8,6 +8,7 @@
 #include <future>
 #include <regex>
 #include <thread>
+#include <tuple>
 
 #include "SandboxFixture.h"
 #include "sandbox/AdminAccess.h"
@@ -122,6 +123,7 @@ TEST_F(AdminAccessTest, ConsoleFilesAreServedByPlainNameOnly) {
     std::filesystem::create_directories(folder / "sub");
     { std::ofstream(folder / "index.html") << "<!doctype html><html><body>console</body></html>"; }
     { std::ofstream(folder / "app.js") << "export const x = 1;"; }
+    { std::ofstream(folder / "console.css") << "body {}"; }
     { std::ofstream(folder / "sub" / "app.js") << "nested"; }
     { std::ofstream(dir.path() / "secret.txt") << "secret"; }
     sandbox.stop();
@@ -130,16 +132,19 @@ TEST_F(AdminAccessTest, ConsoleFilesAreServedByPlainNameOnly) {
     startSandbox(options);
 
     auto client = bare();
-    auto page = client.Get("/");
-    ASSERT_TRUE(page);
-    EXPECT_EQ(page->status, 200);
-    EXPECT_EQ(page->get_header_value("Content-Type"), "text/html; charset=utf-8");
-    EXPECT_NE(page->get_header_value("Content-Security-Policy").find("frame-ancestors 'none'"), std::string::npos);
-    EXPECT_EQ(page->body, "<!doctype html><html><body>console</body></html>");
-    auto script = client.Get("/console/app.js");
-    ASSERT_TRUE(script);
-    EXPECT_EQ(script->body, "export const x = 1;");
-    EXPECT_EQ(script->get_header_value("Content-Type"), "text/javascript; charset=utf-8");
+    for (const auto& [path, type, body] :
+         {std::tuple{"/", "text/html", "<!doctype html><html><body>console</body></html>"},
+          std::tuple{"/console/app.js", "text/javascript", "export const x = 1;"},
+          std::tuple{"/console/console.css", "text/css", "body {}"}}) {
+        auto file = client.Get(path);
+        ASSERT_TRUE(file) << path;
+        EXPECT_EQ(file->status, 200) << path;
+        EXPECT_EQ(file->get_header_value("Content-Type"), std::string(type) + "; charset=utf-8");
+        const auto policy = file->get_header_value("Content-Security-Policy");
+        EXPECT_NE(policy.find("script-src 'self'"), std::string::npos) << policy;
+        EXPECT_NE(policy.find("frame-ancestors 'none'"), std::string::npos) << policy;
+        EXPECT_EQ(file->body, body);
+    }
     for (const auto* path : {"/console/missing.js", "/console/..", "/console/.hidden", "/console/%2e%2e%2fsecret.txt",
                              "/console/..%2fsecret.txt", "/secret.txt"}) {
         auto missing = client.Get(path);
