@@ -7,11 +7,7 @@ namespace {
 
 class AnalyticsEntryTest : public CoreFixture {
 protected:
-    AnalyticsEntryTest() {
-        facade->setAppName("demo");
-        facade->setClientID("client-1");
-        store->set("deviceUniqueID", "DEV-1");
-    }
+    AnalyticsEntryTest() { configured(); }
     std::vector<std::string> events() {
         EXPECT_TRUE(idle());
         std::vector<std::string> urls;
@@ -29,7 +25,6 @@ TEST_F(AnalyticsEntryTest, AnalyticsSwitchGatesAllThreeForms) {
     const Case cases[] = {{Value(), 3}, {Value(false), 3}, {Value("NO"), 3}, {Value(true), 0}, {Value("YES"), 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.stored.describe());
-        store->set("configureQuorvela", "YES");
         store->set("analyticsDisabled", c.stored);
         forget();
         facade->logEvent("A", std::string("x"), std::string("camp"));
@@ -40,8 +35,12 @@ TEST_F(AnalyticsEntryTest, AnalyticsSwitchGatesAllThreeForms) {
     }
 }
 
+// Each form carries its values and the last location.
 TEST_F(AnalyticsEntryTest, FormsCarryTheirValues) {
-    store->set("configureQuorvela", "YES");
+    Location fix;
+    fix.latitude = 10.5;
+    fix.longitude = -66.9;
+    facade->setQuorvelaLastLocation(fix);
     facade->logEvent("A", std::string("x"), std::string("camp"));
     facade->logEvent("B", std::string("y"));
     facade->logEvent("C", std::nullopt, std::nullopt, ws("ws-9"));
@@ -50,15 +49,20 @@ TEST_F(AnalyticsEntryTest, FormsCarryTheirValues) {
     std::sort(urls.begin(), urls.end(), [](const std::string& a, const std::string& b) {
         return a.substr(a.find("eventtype=")) < b.substr(b.find("eventtype="));
     });
-    EXPECT_NE(urls[0].find("client=client-1&app=demo&platform=IOS&eventtype=A"), std::string::npos) << urls[0];
+    EXPECT_NE(urls[0].find("client=client-1&app=demo%20app&platform=IOS&eventtype=A&latitude=10.500000"),
+              std::string::npos)
+        << urls[0];
     EXPECT_NE(urls[0].find("&extrainfo=x&campaign_name=camp&version=3.6.0"), std::string::npos) << urls[0];
-    EXPECT_NE(urls[1].find("eventtype=B&extrainfo=y&version=3.6.0"), std::string::npos) << urls[1];
+    EXPECT_NE(urls[1].find("eventtype=B&latitude=10.500000&longitude=-66.900000&extrainfo=y&version=3.6.0"),
+              std::string::npos)
+        << urls[1];
     EXPECT_NE(urls[2].find("deviceid=DEV-1&client=ws-9&"), std::string::npos) << urls[2];
     EXPECT_EQ(urls[2].find("extrainfo"), std::string::npos) << urls[2];
 }
 
 TEST_F(AnalyticsEntryTest, OnlyTheCampaignFormLooksUpTheWorkspaceEvenWhenDisabled) {
-    store->set("analyticsDisabled", true);  // and not configured
+    store->remove("configureQuorvela");
+    store->set("analyticsDisabled", true);
     facade->logEvent("B", std::string("y"));
     facade->logEvent("C", std::string("z"), std::nullopt, nullptr);
     EXPECT_FALSE(log().contains("getWorkspaceWithClientID"));
@@ -66,18 +70,6 @@ TEST_F(AnalyticsEntryTest, OnlyTheCampaignFormLooksUpTheWorkspaceEvenWhenDisable
     EXPECT_EQ(log().lines(),
               std::vector<std::string>{"QUORVELA-DEBUG: getWorkspaceWithClientID" + kCheckConfiguration});
     EXPECT_TRUE(events().empty());
-}
-
-TEST_F(AnalyticsEntryTest, LastLocationTravelsWithEvent) {
-    store->set("configureQuorvela", "YES");
-    Location fix;
-    fix.latitude = 10.5;
-    fix.longitude = -66.9;
-    facade->setQuorvelaLastLocation(fix);
-    facade->logEvent("L", std::nullopt);
-    auto urls = events();
-    ASSERT_EQ(urls.size(), 1u);
-    EXPECT_NE(urls[0].find("eventtype=L&latitude=10.500000&longitude=-66.900000"), std::string::npos) << urls[0];
 }
 
 TEST_F(AnalyticsEntryTest, PublicIPReturnsWholeBodyOrNothing) {

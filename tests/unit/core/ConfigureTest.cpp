@@ -1,5 +1,14 @@
+// Configuring from the bundle's file, a host's start from options (its
+// delegate is set before anything can call it, and `start` says what the file
+// held), and the shared instance the class operations use.
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
 #include "CoreFixture.h"
 #include "core/Configuration.h"
+#include "quorvela/Quorvela.h"
 
 namespace quorvela::test {
 namespace {
@@ -120,6 +129,61 @@ TEST_F(ConfigureTest, LoadEnvironmentCopiesSwitchesWithoutGuard) {
     EXPECT_EQ(stored("LoggingDisabled"), Value(false));
     EXPECT_EQ(stored("locationDisabled"), Value(false));
     EXPECT_EQ(store->flushes, 1);
+}
+
+using namespace std::chrono_literals;
+
+TEST(HostStartTest, OptionsMakeAFacadeWhoseStartReportsTheFile) {
+    TempDir dir;
+    Quorvela::Options options;
+    options.platform.dataDir = (dir.path() / "data").string();
+    options.platform.bundleDir = dir.path().string();
+    options.platform.http.connectTo = "127.0.0.1:9";  // nothing listens: requests fail at once
+    options.delegate = std::make_shared<QuorvelaProtocol>();
+    auto facade = Quorvela::create(options);
+    EXPECT_EQ(facade->delegate(), options.delegate);
+
+    // What the report says is checked with the configuration itself.
+    writePlist(dir, "Quorvela-Info.plist", {{"appName", "demo"}, {"publicKey", "client-1"}});
+    EXPECT_EQ(facade->start().describe(), "missing keys: privateKey");
+    writePlist(dir, "Quorvela-Info.plist", {{"appName", "demo"}, {"publicKey", "client-1"}, {"privateKey", "k"}});
+    EXPECT_TRUE(facade->start().configured());
+    EXPECT_EQ(facade->clientID(), "client-1");
+    EXPECT_TRUE(facade->close(30s));
+}
+
+// The only test of this program that touches the shared instance.
+TEST(SharedInstanceTest, ConcurrentFirstCallsMakeOneInstanceOnInstalledPlatform) {
+    TempDir dir;
+    auto platform = makeTestPlatform(dir);
+    EXPECT_FALSE(Quorvela::installPlatform(nullptr));
+    ASSERT_TRUE(Quorvela::installPlatform(platform));
+
+    constexpr int kThreads = 8;
+    std::atomic<bool> go{false};
+    std::vector<std::shared_ptr<Quorvela>> seen(kThreads);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreads; ++i) {
+        threads.emplace_back([&, i] {
+            while (!go.load()) std::this_thread::yield();
+            seen[i] = Quorvela::sharedInstance();
+        });
+    }
+    go = true;
+    for (auto& thread : threads) thread.join();
+
+    for (const auto& instance : seen) EXPECT_EQ(instance, seen[0]);
+    EXPECT_EQ(seen[0]->platform(), platform);
+    EXPECT_FALSE(Quorvela::installPlatform(makeTestPlatform(dir))) << "too late once the instance exists";
+    EXPECT_EQ(Quorvela::sharedInstance()->platform(), platform);
+
+    // The class operations work on that instance.
+    writePlist(dir, "Quorvela-Info.plist", {{"appName", "a"}, {"publicKey", "c"}, {"privateKey", "k"}});
+    fakeHttp(*platform).answer(ipEchoUrl(), FakeHttpClient::reply("198.51.100.2"));
+    Quorvela::configure();
+    EXPECT_EQ(seen[0]->clientID(), "c");
+    EXPECT_EQ(Quorvela::getPublicIP(), "198.51.100.2");
+    EXPECT_TRUE(platform->dispatcher->waitIdle(std::chrono::seconds(10)));
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -12,11 +11,11 @@
 
 #include "core/QuorvelaCore.h"
 #include "model/WorkspaceRecord.h"
-#include "platform/MemoryKeyValueStore.h"
 #include "protocol/PercentEncoding.h"
 #include "protocol/ServiceEndpoints.h"
 #include "support/CompletionResults.h"
 #include "support/TestPlatform.h"
+#include "unit/model/ModelTestSupport.h"
 
 namespace quorvela::test {
 
@@ -27,24 +26,6 @@ inline const std::string kFailure =
 inline const std::string kCheckConfiguration =
     ": check in the configuration file (Quorvela-info.plist) some of the following keys "
     "(appName/publicKey/privateKey)";
-
-class CountingStore : public MemoryKeyValueStore {
-public:
-    void set(const std::string& key, const Value& value) override {
-        ++writes;
-        MemoryKeyValueStore::set(key, value);
-    }
-    void remove(const std::string& key) override {
-        ++writes;
-        MemoryKeyValueStore::remove(key);
-    }
-    bool synchronize() override {
-        ++flushes;
-        return MemoryKeyValueStore::synchronize();
-    }
-    std::atomic<int> writes{0};
-    std::atomic<int> flushes{0};
-};
 
 class CoreFixture : public ::testing::Test {
 protected:
@@ -103,7 +84,7 @@ protected:
 
     TempDir dir;
     std::shared_ptr<Platform> platform = makeTestPlatform(dir);
-    std::shared_ptr<CountingStore> store = std::make_shared<CountingStore>();
+    std::shared_ptr<CountingKeyValueStore> store = std::make_shared<CountingKeyValueStore>();
     std::shared_ptr<QuorvelaCore> facade;
 };
 

@@ -16,23 +16,20 @@ const char* const kTextKeys[] = {"regionId",   "name",    "type",     "eventType
                                  "msgContent", "appName", "timezone", "update",       "clientId",
                                  "uuid",       "major",   "minor",    "manufacturer", "distanceString"};
 
-TEST(Beacon, NewBeaconIsAllNull) {
+TEST(Beacon, StartsAllNullAndSetValueStoresTextsAndTheFlag) {
     BeaconRecord b;
     EXPECT_EQ(b.regionId(), std::nullopt);
     EXPECT_EQ(b.type(), std::nullopt);
     EXPECT_FALSE(b.activated());
-    const auto s = b.serialize();
+    auto s = b.serialize();
     EXPECT_EQ(s.size(), 16u);
     for (const char* key : kTextKeys) EXPECT_EQ(s.at(key), Value("")) << key;
     EXPECT_EQ(s.at("activated"), Value("false"));
-}
 
-TEST(Beacon, SetValueStoresTextsAndTheFlag) {
-    BeaconRecord b;
     for (const char* key : kTextKeys) b.setValue(std::string("v-") + key, key);
     b.setValue(std::string("x"), "geoFenceId");
     b.setValue(std::string("x"), "Major");
-    const auto s = b.serialize();
+    s = b.serialize();
     for (const char* key : kTextKeys) EXPECT_EQ(s.at(key), Value(std::string("v-") + key)) << key;
     EXPECT_EQ(s.count("geoFenceId"), 0u);
 

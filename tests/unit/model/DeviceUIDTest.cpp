@@ -93,7 +93,6 @@ TEST(DeviceUID, InstanceKeepsItsKeyAndValue) {
     platform->keyValueStore->set("otherKey", Value("changed"));
     EXPECT_EQ(device.uid(), first);
     EXPECT_NE(DeviceUID::randomUUID(), DeviceUID::randomUUID());
-    EXPECT_EQ(DeviceUID::appleIFA(), std::nullopt);
 }
 
 TEST(DeviceUID, KeychainHelpersNeverOverwrite) {

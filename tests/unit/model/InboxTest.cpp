@@ -102,8 +102,7 @@ TEST(Inbox, ProcessMessageRules) {
         SCOPED_TRACE(row.what);
         auto platform = makeStorePlatform();
         platform->keyValueStore->set("maxStoredMessages", row.limit);
-        auto ws = WorkspaceRecord::create(platform);
-        ws->setClientId(std::string("cid"));
+        auto ws = test::workspaceOf(platform, "cid");
         WorkspaceRecord::MessageList initial;
         for (const auto& entry : split(row.inbox)) initial.push_back(parse(entry));
         ws->setMessages(initial);
@@ -129,8 +128,7 @@ TEST(Inbox, ProcessMessageRules) {
 
 TEST(Inbox, IndexOperationsWriteTheStoreAndIgnoreBadIndexes) {
     auto platform = makeStorePlatform();
-    auto ws = WorkspaceRecord::create(platform);
-    ws->setClientId(std::string("w"));
+    auto ws = test::workspaceOf(platform, "w");
     ws->addMessage(parse("1/a:x"), 0);
     ws->addMessage(parse("1/b:y"), 1);
     ws->addMessage(parse("1/c:z"), 5);  // past the end
@@ -152,8 +150,7 @@ TEST(Inbox, ConcurrentProcessMessageKeepsTheInboxConsistent) {
     constexpr int kThreads = 8;
     constexpr int kPerThread = 60;
     auto platform = makeStorePlatform();
-    auto ws = WorkspaceRecord::create(platform);
-    ws->setClientId(std::string("busy"));
+    auto ws = test::workspaceOf(platform, "busy");
     auto delegate = std::make_shared<RecordingDelegate>();
     ws->setDelegate(delegate);
 
@@ -215,8 +212,7 @@ protected:
         return p;
     }();
     std::shared_ptr<WorkspaceRecord> workspace(const std::string& clientId) {
-        auto w = WorkspaceRecord::create(platform);
-        w->setClientId(clientId);
+        auto w = test::workspaceOf(platform, clientId);
         w->setMessages(w->loadMessage());
         return w;
     }
@@ -283,28 +279,24 @@ TEST(InboxMove, AnArchivedInboxMovesIntoRowsOnceAndNothingIsLost) {
     auto platform = makeStorePlatform();
     {
         // An earlier version: the inbox as one archive among the settings.
-        auto old = WorkspaceRecord::create(platform);
-        old->setClientId(std::string("c"));
+        auto old = test::workspaceOf(platform, "c");
         for (int i = 0; i < 5; ++i) old->processMessage(message(i, "m" + std::to_string(i)));
     }
     ASSERT_FALSE(platform->keyValueStore->get("c-messages").isNull());
     auto store = std::make_shared<MemoryInboxStore>();
     platform->inboxStore = store;
 
-    auto first = WorkspaceRecord::create(platform);
-    first->setClientId(std::string("c"));
+    auto first = test::workspaceOf(platform, "c");
     const auto expected = split("b/4:m4 b/3:m3 b/2:m2 b/1:m1 b/0:m0");
     EXPECT_EQ(labels(first->loadMessage()), expected);
     EXPECT_TRUE(platform->keyValueStore->get("c-messages").isNull()) << "the archive is gone once moved";
     EXPECT_EQ(store->load("c-messages")->size(), 5u);
 
     // A second object for the workspace reads the rows, and adds on top.
-    auto second = WorkspaceRecord::create(platform);
-    second->setClientId(std::string("c"));
+    auto second = test::workspaceOf(platform, "c");
     second->setMessages(second->loadMessage());
     second->processMessage(message(9, "m9"));
-    auto third = WorkspaceRecord::create(platform);
-    third->setClientId(std::string("c"));
+    auto third = test::workspaceOf(platform, "c");
     EXPECT_EQ(labels(third->loadMessage()), split("b/9:m9 b/4:m4 b/3:m3 b/2:m2 b/1:m1 b/0:m0"));
 }
 

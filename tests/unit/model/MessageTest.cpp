@@ -102,18 +102,17 @@ TEST(Message, GetDateAcceptsOnlyThePatternWithMillisecondsAndColonOffset) {
 }
 
 TEST(Message, SameMessageNeedsBothIdentifiers) {
-    MessageRecord a, b;
-    a.setBlastID(std::string("1"));
-    a.setId(std::string("x"));
-    b.setBlastID(std::string("1"));
-    b.setId(std::string("x"));
-    b.setText(std::string("other text"));
-    EXPECT_TRUE(a.isSameMessage(b));
-    b.setBlastID(std::string("2"));
-    EXPECT_FALSE(a.isSameMessage(b));
-    b.setBlastID(std::string("1"));
-    b.setId(std::string("X"));
-    EXPECT_FALSE(a.isSameMessage(b));
+    const auto made = [](const char* blastID, const char* id, const char* text = "") {
+        auto m = MessageRecord::create();
+        m->setBlastID(std::string(blastID));
+        m->setId(std::string(id));
+        m->setText(std::string(text));
+        return m;
+    };
+    const auto a = made("1", "x");
+    EXPECT_TRUE(a->isSameMessage(*made("1", "x", "other text")));
+    EXPECT_FALSE(a->isSameMessage(*made("2", "x")));
+    EXPECT_FALSE(a->isSameMessage(*made("1", "X")));
 }
 
 }  // namespace

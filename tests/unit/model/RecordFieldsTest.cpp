@@ -1,14 +1,23 @@
-// What the parsed records share: flags read from the parser's text, and the
-// event type choosing which notifications a region sends. The lenient
-// readings themselves are pinned down in the platform's Value tests.
-#include <functional>
-#include <string>
-
+// What the records share: flags read from the parser's text, the event type
+// choosing which notifications a region sends, when two regions are equal, and
+// that a damaged archive reads as nothing stored. The lenient readings
+// themselves are pinned down in the platform's Value tests.
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
 
 #include "model/BeaconRecord.h"
 #include "model/GeofenceRecord.h"
+#include "model/RecordArchive.h"
 #include "model/WorkspaceRecord.h"
+#include "platform/ValueConversions.h"
+#include "quorvela/Beacon.h"
+#include "quorvela/Geofence.h"
+#include "quorvela/Message.h"
 #include "quorvela/platform/BeaconRegion.h"
 #include "quorvela/platform/CircularRegion.h"
 #include "unit/model/ModelTestSupport.h"
@@ -79,6 +88,67 @@ TEST(RecordFields, EventTypeChoosesTheNotificationsOfEitherRegion) {
             EXPECT_EQ(region->notifyOnExit(), row.exit);
         }
     }
+}
+
+// What a region accepts is checked through the records that make them.
+TEST(Regions, EqualityNeedsTheSameKindAndValues) {
+    const auto uuid = "e2c56db5-dffb-48d2-b060-d0f5a71096e0";
+    const auto region = BeaconRegion::make(uuid, 65535, 0, "b");
+    ASSERT_TRUE(region);
+    EXPECT_TRUE(region->isEqual(*BeaconRegion::make("E2C56DB5-DFFB-48D2-B060-D0F5A71096E0", 65535, 0, "b")));
+    EXPECT_FALSE(region->isEqual(*BeaconRegion::make(uuid, 65535, 1, "b")));
+    EXPECT_FALSE(region->isEqual(*CircularRegion::make(10.0, 20.0, 100.0, "b")));
+}
+
+Value dataOf(const std::string& bytes) { return Value(Value::Data(bytes.begin(), bytes.end())); }
+
+TEST(RecordArchive, ForeignOrDamagedDataReadsAsNothingStored) {
+    const std::string valid = *binaryPlistFromValue(Value(Value::Array{Value(Value::Dictionary{{"id", Value("1")}})}));
+    struct Row {
+        const char* what;
+        Value stored;
+        std::size_t records;
+    };
+    const Row rows[] = {
+        {"valid", dataOf(valid), 1},
+        {"absent", Value(), 0},
+        {"text instead of data", Value("bplist00"), 0},
+        {"empty data", dataOf(""), 0},
+        {"truncated", dataOf(valid.substr(0, valid.size() / 2)), 0},
+        {"garbage", dataOf("not a property list at all"), 0},
+        {"dictionary root", dataOf(*binaryPlistFromValue(Value(Value::Dictionary{{"a", Value(1)}}))), 0},
+        {"array of non-dictionaries", dataOf(*binaryPlistFromValue(Value(Value::Array{Value(1), Value("x")}))), 0},
+        {"xml plist", dataOf(*xmlPlistFromValue(Value(Value::Array{Value(Value::Dictionary{})}))), 1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        const auto array = RecordArchive::unarchive(row.stored);
+        EXPECT_EQ(array.value_or(Value::Array()).size(), row.records);
+        EXPECT_EQ(RecordArchive::unarchiveRecords<Message>(row.stored).size(), row.records);
+        EXPECT_EQ(RecordArchive::unarchiveRecords<Geofence>(row.stored).size(), row.records);
+        EXPECT_EQ(RecordArchive::unarchiveRecords<Beacon>(row.stored).size(), row.records);
+    }
+}
+
+// Every input kept with the fuzz target (crashes included) reads without harm.
+TEST(RecordArchive, FuzzCorpusReplays) {
+    const std::filesystem::path folders[] = {
+        std::filesystem::path(QUORVELA_SOURCE_DIR) / "fuzz/corpus/archive_reader",
+        std::filesystem::path(QUORVELA_SOURCE_DIR) / "fuzz/regressions/archive_reader"};
+    int replayed = 0;
+    for (const auto& folder : folders) {
+        if (!std::filesystem::is_directory(folder)) continue;
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            std::ifstream in(entry.path(), std::ios::binary);
+            const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            const Value stored = dataOf(bytes);
+            for (const auto& m : RecordArchive::unarchiveRecords<Message>(stored)) (void)m->serialize();
+            for (const auto& g : RecordArchive::unarchiveRecords<Geofence>(stored)) (void)g->serialize();
+            for (const auto& b : RecordArchive::unarchiveRecords<Beacon>(stored)) (void)b->serialize();
+            ++replayed;
+        }
+    }
+    EXPECT_GT(replayed, 0) << "the corpus folder is missing";
 }
 
 }  // namespace

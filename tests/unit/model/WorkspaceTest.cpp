@@ -55,19 +55,17 @@ TEST(Workspace, InitDefaultsAndTheStoresOfTheEmptyClientId) {
     EXPECT_EQ(ws->geofencesStoreKey(), "abc-geofences");
     ws->setClientId(std::nullopt);
     EXPECT_EQ(ws->beaconsStoreKey(), "(null)-beacons");
-    EXPECT_EQ(WorkspaceRecord::key(), "Workspace");
 }
 
 TEST(Workspace, EqualityAndHashUseClientIdAndPublicKey) {
     auto platform = makeStorePlatform();
     auto a = WorkspaceRecord::create(platform);
     auto b = WorkspaceRecord::create(platform);
-    a->setClientId(std::string("c1"));
-    a->setPublicKey(std::string("k1"));
-    a->setName(std::string("A"));
-    b->setClientId(std::string("c1"));
-    b->setPublicKey(std::string("k1"));
-    b->setName(std::string("B"));
+    for (const auto& w : {a, b}) {
+        w->setClientId(std::string("c1"));
+        w->setPublicKey(std::string("k1"));
+        w->setName(std::string(w == a ? "A" : "B"));
+    }
     b->setSubscribed(true);
     EXPECT_TRUE(a->isEqual(*b));
     EXPECT_EQ(a->hash(), b->hash());
@@ -85,8 +83,7 @@ TEST(Workspace, EqualityAndHashUseClientIdAndPublicKey) {
 
 TEST(Workspace, ArchivingRewritesTheStoresAndRestoringReloadsThem) {
     auto platform = makeStorePlatform();
-    auto ws = WorkspaceRecord::create(platform);
-    ws->setClientId(std::string("abc"));
+    auto ws = test::workspaceOf(platform, "abc");
     ws->setName(std::string("Shop"));
     ws->setPublicKey(std::string("key"));
     ws->setCallbackUrl(std::string("https://callback"));
@@ -115,22 +112,19 @@ TEST(Workspace, ArchivingRewritesTheStoresAndRestoringReloadsThem) {
     const auto again = WorkspaceRecord::initWithCoder(platform, ws->encodeWithCoder());
     EXPECT_EQ(again->callbackUrl(), std::nullopt);
     EXPECT_EQ(again->name(), std::nullopt);
-}
-
-// Damaged data reads as nothing stored, as the record archive tests show.
-TEST(Workspace, ListArchiveRoundTrip) {
-    auto platform = makeStorePlatform();
-    auto a = WorkspaceRecord::create(platform);
-    a->setClientId(std::string("a"));
-    a->setMessages({message("1", "x")});
-    auto b = WorkspaceRecord::create(platform);
-    b->setClientId(std::string("b"));
-    const Value stored = WorkspaceRecord::archiveList({a, b});
-    const auto list = WorkspaceRecord::unarchiveList(platform, stored);
-    ASSERT_EQ(list.size(), 2u);
-    EXPECT_EQ(list[0]->clientId(), "a");
-    EXPECT_EQ(list[0]->getMessages().size(), 1u);
-    EXPECT_EQ(list[1]->clientId(), "b");
+    const auto s = ws->serialize();
+    EXPECT_EQ(s.count("callbackURL"), 0u);
+    EXPECT_EQ(s.count("name"), 0u);
+    EXPECT_EQ(s.at("clientId"), Value("abc"));
+    EXPECT_EQ(s.at("publicKey"), Value("key"));
+    EXPECT_EQ(s.at("subscribed"), Value("YES"));
+    ASSERT_EQ(s.at("messages").asArray()->size(), 2u);
+    EXPECT_EQ(*s.at("messages").asArray()->at(0).find("text"), Value("newest"));
+    EXPECT_EQ(s.at("geofences").asArray()->size(), 1u);
+    EXPECT_EQ(*s.at("beacons").asArray()->at(1).find("type"), Value("WIFI_BEACON"));
+    EXPECT_EQ(*s.at("beacons").asArray()->at(0).find("activated"), Value("false"));
+    ws->setSubscribed(false);
+    EXPECT_EQ(ws->serialize().at("subscribed"), Value("NO"));
 }
 
 // The available and the subscribed list each hold their own object for one
@@ -139,12 +133,10 @@ TEST(Workspace, ListArchiveRoundTrip) {
 // write its outdated lists over what the other one stored since.
 TEST(Workspace, ArchivingACopyThatOnlyReadTheStoresKeepsWhatAnotherStored) {
     auto platform = makeStorePlatform();
-    auto held = WorkspaceRecord::create(platform);
-    held->setClientId(std::string("abc"));
+    auto held = test::workspaceOf(platform, "abc");
     held->processMessage(message("1", "first"));
     auto restored = WorkspaceRecord::initWithCoder(platform, {{"clientId", Value("abc")}});
-    auto parsed = WorkspaceRecord::create(platform);
-    parsed->setClientId(std::string("abc"));
+    auto parsed = test::workspaceOf(platform, "abc");
 
     held->processMessage(message("2", "second"));
     held->checkGeoFencesSuccess({Geofence::initWithID("G1", 1.0, 2.0, 50.0f, "ENTER", "g")});
@@ -161,28 +153,6 @@ TEST(Workspace, ArchivingACopyThatOnlyReadTheStoresKeepsWhatAnotherStored) {
     parsed->setMessages({});
     WorkspaceRecord::archiveList({parsed});
     EXPECT_TRUE(WorkspaceRecord::initWithCoder(platform, {{"clientId", Value("abc")}})->getMessages().empty());
-}
-
-TEST(Workspace, SerializeListsEverything) {
-    auto ws = WorkspaceRecord::create(makeStorePlatform());
-    ws->setClientId(std::string("c"));
-    ws->setCallbackUrl(std::nullopt);
-    ws->setName(std::nullopt);
-    ws->setMessages({message("1", "a", "hello")});
-    ws->setGeofences({GeofenceRecord::create()});
-    ws->setBeacons({beacon("B", "BEACON")});
-    const auto s = ws->serialize();
-    EXPECT_EQ(s.count("callbackURL"), 0u);
-    EXPECT_EQ(s.count("name"), 0u);
-    EXPECT_EQ(s.at("clientId"), Value("c"));
-    EXPECT_EQ(s.at("publicKey"), Value(""));
-    EXPECT_EQ(s.at("subscribed"), Value("NO"));
-    ASSERT_EQ(s.at("messages").asArray()->size(), 1u);
-    EXPECT_EQ(*s.at("messages").asArray()->at(0).find("text"), Value("hello"));
-    EXPECT_EQ(s.at("geofences").asArray()->size(), 1u);
-    EXPECT_EQ(*s.at("beacons").asArray()->at(0).find("activated"), Value("false"));
-    ws->setSubscribed(true);
-    EXPECT_EQ(ws->serialize().at("subscribed"), Value("YES"));
 }
 
 TEST(Workspace, BeaconsSplitByType) {

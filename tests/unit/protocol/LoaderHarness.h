@@ -60,7 +60,9 @@ public:
     void LocationCallReturnedError(const Text& m) override { add("location error " + shown(m)); }
     void pendingMessagesRetrieved(const std::vector<std::shared_ptr<Message>>& l,
                                   std::optional<std::int64_t>) override {
-        add("pending " + n(l), [&] { messages = l; });
+        std::string ids;  // in the order handed over
+        for (const auto& m : l) ids += " " + m->id().value_or("(null)");
+        add("pending" + ids);
     }
     void pendingMessagesRetrievedError(const std::string& e) override { add("pending error " + e); }
     void SingleMessageRetrieved(const std::shared_ptr<Message>& m) override {
@@ -103,7 +105,6 @@ public:
     }
 
     // What the latest calls handed over.
-    std::vector<std::shared_ptr<Message>> messages;
     WorkspaceList list;
     std::shared_ptr<WorkspaceRecord> target;
 

@@ -125,12 +125,12 @@ const Endpoint kEndpoints[] = {
         "Message: completed successfully", {"message error Message - Error: %s {*", "completion 2"}),
     row("PendingMessagesWithFacadeCredentials", pending, "getPendingMessages", "DEV-1/Demo/IOS/client-1/" + kStamp,
         "private-key", "getPendingMessages: ", "<m><message><id>1</id></message><message><id>2</id></message></m>",
-        {"pending 2", "completion 0"}, "Messages: completed successfully",
+        {"pending 1 2", "completion 0"}, "Messages: completed successfully",
         {"pending error Messages - Error: %s {*", "completion 2"}),
     row("PendingMessagesOfAWorkspace", pendingOfWorkspace, "getPendingMessages", "DEV-1/Demo/IOS/abc/" + kStamp,
-        "ws-key", "getPendingMessages: ", "<m><message/></m>", {"pending 1", "completion 0"},
-        "getPendingMessages: completed successfully", {"pending error getPendingMessages Error: %s", "completion 2"},
-        "getPendingMessages: completed with error: %s"),
+        "ws-key", "getPendingMessages: ", "<m><message><id>9</id></message><message><id>3</id></message></m>",
+        {"pending 9 3", "completion 0"}, "getPendingMessages: completed successfully",
+        {"pending error getPendingMessages Error: %s", "completion 2"}, "getPendingMessages: completed with error: %s"),
     row("SendLocation", location, "sendLocation", "req 1/" + kLocationPath, "ws-key", "sendLocation: ",
         "<r><successful>true</successful><message>Saved</message></r>", {"location true 'Saved'", "completion 0"},
         "Location: completed successfully", {"location error 'Location - sendLocation Error: %s {*", "completion 2"},
@@ -344,6 +344,53 @@ TEST_F(LocationDataLoaderTest, PathsTakeTheGivenTimeStampAndWriteMissingValuesAs
     EXPECT_EQ(LocationDataLoader::create(platform, credentials)
                   ->regionEventPath(std::nullopt, "BEACON", "ENTER", 0.0f, 0.0f, nullptr, 1),
               "(null)/(null)/ENTER/1/0.000000/0.000000/BEACON/(null)/IOS/(null)/1.000000");
+}
+
+using WorkspaceDataLoaderTest = LoaderTest;
+
+TEST_F(WorkspaceDataLoaderTest, FilterTravelsAsBase64InTheUserSegment) {
+    // Base64 keeps a non-ASCII filter signable, and its "/" stays in the path.
+    const std::pair<std::string, std::string> cases[] = {{"", "userid=u1&name="},
+                                                         {"caf\xC3\xA9?", "userid=u1&name=Y2Fmw6k/"}};
+    answer(FakeHttpClient::reply("<workspaces/>"));
+    for (const auto& [filter_, segment] : cases) {
+        SCOPED_TRACE(segment);
+        const std::string& filter = filter_;  // clang 14 cannot capture a structured binding in a lambda
+        http().clearRequests();
+        EXPECT_EQ(run([&] { workspaces(*this)->getAvailableWorkspacesWithFilter(filter, recorder->completion()); }),
+                  (Events{"available 0", "completion 0"}));
+        const std::string raw = "Demo/IOS/" + segment + "/client-1/" + kStamp;
+        EXPECT_EQ(http().requests(), std::vector<std::string>{serviceBaseUrl() + "/getWorkspaces/" + raw + "/" +
+                                                              *RequestSigner::sign(raw, "private-key")});
+    }
+}
+
+TEST_F(WorkspaceDataLoaderTest, ListRecordsReadTheirFields) {
+    answer(FakeHttpClient::reply(
+        "<workspaces><workspace><clientId>c1</clientId><name>One</name><publicKey>k1</publicKey>"
+        "<callbackUrl>https://cb</callbackUrl><subscribed>true</subscribed><colour>red</colour></workspace>"
+        "<name>outside</name><workspace><clientId>c2</clientId></workspace></workspaces>"));
+    ASSERT_EQ(run([&] { available(*this, recorder->completion()); }), (Events{"available 2", "completion 0"}));
+    const auto list = recorder->list;
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0]->clientId(), "c1");
+    EXPECT_EQ(list[0]->name(), "One");
+    EXPECT_EQ(list[0]->publicKey(), "k1");
+    EXPECT_EQ(list[0]->callbackUrl(), "https://cb");
+    EXPECT_TRUE(list[0]->subscribed());
+    EXPECT_EQ(list[1]->clientId(), "c2");
+    EXPECT_EQ(list[1]->name(), "") << "an element outside a record changes no record";
+    EXPECT_FALSE(list[1]->subscribed());
+}
+
+TEST_F(WorkspaceDataLoaderTest, JoinReplyFieldsUpdateTheCallersWorkspace) {
+    answer(
+        FakeHttpClient::reply("<r><name>Renamed</name><subscribed>true</subscribed><successful>true</successful></r>"));
+    EXPECT_EQ(run([&] { join(*this, recorder->completion()); }), (Events{"joined ws", "completion 0"}));
+    EXPECT_EQ(recorder->target, ws);
+    EXPECT_EQ(ws->name(), "Renamed");
+    EXPECT_TRUE(ws->subscribed());
+    EXPECT_EQ(ws->clientId(), "abc");
 }
 
 }  // namespace
