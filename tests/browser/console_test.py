@@ -283,7 +283,6 @@ class ConsoleTest:
             ('the page makes no Content-Security-Policy violation or script error', self.no_console_errors),
             ('an API error is shown beside its form', self.error_shown),
             ('a reload keeps the token', self.reload_keeps_token),
-            ('screenshot saved', self.screenshot),
             ('without a token or with a wrong one only the notice shows', self.no_token_notice),
         ]
 
@@ -536,17 +535,6 @@ class ConsoleTest:
         wait_until('the workspaces after a reload', lambda: testids(self.driver, 'workspace-row', 'data-client-id'))
         expect(not by_testid(self.driver, 'auth-notice').is_displayed(), 'the notice shows after a reload')
 
-    def screenshot(self):
-        os.makedirs(self.args.out, exist_ok=True)
-        wait_until('the plane after the reload', lambda: self.driver.find_elements(By.CSS_SELECTOR, '[data-testid="geofence-circle"]'))
-        height = self.driver.execute_script('return document.documentElement.scrollHeight')
-        self.driver.set_window_size(1400, min(height + 140, 5000))
-        time.sleep(0.3)
-        path = os.path.join(self.args.out, 'console.png')
-        expect(self.driver.save_screenshot(path) and os.path.getsize(path) > 10000, f'no screenshot at {path}')
-        self.driver.set_window_size(1400, 1000)
-        return path
-
     def no_token_notice(self):
         base = self.sandbox.admin + '/'
         for name, url in (('no token', base), ('a wrong token', base + '#token=' + secrets.token_hex(16))):
@@ -567,7 +555,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument('--sandbox', required=True)
     parser.add_argument('--host', required=True)
-    parser.add_argument('--out', required=True, help='folder for console.png (and failure.png)')
+    parser.add_argument('--out', required=True, help='folder for failure.png')
     parser.add_argument('--console-dir', help='serve the console from this folder instead of the compiled-in copy')
     parser.add_argument('--keep', action='store_true', help='keep the work folder')
     args = parser.parse_args()

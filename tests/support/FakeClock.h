@@ -14,11 +14,6 @@ public:
 
     double now() const override { return now_.load(); }
     void set(double secondsSince1970) { now_.store(secondsSince1970); }
-    void advance(double seconds) {
-        double current = now_.load();
-        while (!now_.compare_exchange_weak(current, current + seconds)) {
-        }
-    }
 
 private:
     std::atomic<double> now_{kStart};

@@ -1,9 +1,13 @@
-// The push commands of quorvela-host: their arguments, and the "done" line
-// that each prints when the library answers.
+// The push commands of quorvela-host: their arguments, the "done" line
+// that each prints when the library answers, and the delegate's lines.
+#include "HostDelegate.h"
 #include "HostTestSupport.h"
+#include "JsonText.h"
+#include "model/MessageRecord.h"
 #include "model/WorkspaceList.h"
 #include "model/WorkspaceRecord.h"
 #include "platform/MemoryKeyValueStore.h"
+#include "quorvela/Message.h"
 
 namespace quorvela::host::test {
 namespace {
@@ -73,6 +77,44 @@ TEST_F(PushCommandsTest, CommandsPrintTheirResult) {
         {"message a b c", "error usage: message <msgID> [clientId]\n"},
     };
     for (const auto& [line, expected] : cases) EXPECT_EQ(run(line), expected) << line;
+}
+
+using Op = QuorvelaProtocol::Operation;
+using Mode = HostOptions::DelegateMode;
+
+TEST(HostDelegateTest, ImplementedOperationsFollowTheMode) {
+    struct Case {
+        Mode mode;
+        bool fromWorkspace, message, ready;
+    };
+    const Case cases[] = {{Mode::All, true, true, true},
+                          {Mode::Workspace, true, false, true},
+                          {Mode::Message, false, true, true},
+                          {Mode::None, false, false, false}};
+    for (const auto& c : cases) {
+        HostDelegate delegate(std::make_shared<Output>(stdout), c.mode);
+        EXPECT_EQ(delegate.implements(Op::PushReceivedFromWorkspace), c.fromWorkspace);
+        EXPECT_EQ(delegate.implements(Op::PushReceived), c.message);
+        EXPECT_EQ(delegate.implements(Op::QuorvelaReady), c.ready);
+    }
+}
+
+TEST(HostDelegateTest, PrintsOneLinePerCall) {
+    CapturedOutput captured;
+    HostDelegate delegate(captured.output, Mode::All);
+    auto message = MessageRecord::create();
+    message->setId("m1");
+    message->setSubject("hi \"there\"");
+    delegate.pushReceivedFromWorkspace(message, nullptr);
+    delegate.pushReceived(message);
+    delegate.QuorvelaReady();
+    const std::string text = captured.fresh();
+
+    auto json = JsonText::messageText(message);
+    EXPECT_EQ(text, "delegate pushReceived:fromWorkspace: " + json + " (null)\n" + "delegate pushReceived: " + json +
+                        "\n" + "delegate QuorvelaReady\n");
+    EXPECT_NE(json.find("\"subject\":\"hi \\\"there\\\"\""), std::string::npos) << json;
+    EXPECT_EQ(json.find('\n'), std::string::npos);
 }
 
 }  // namespace
